@@ -1,0 +1,53 @@
+// Piece sources: named byte images with file semantics (open, read, seek,
+// close). The reader above uses only these four operations, so the built-in
+// pieces, files on disk and in-memory images all load the same way.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tuttiro {
+
+inline constexpr uint32_t kInvalidPieceSource = 0xFFFFFFFF;
+inline constexpr uint32_t kGenericRead = 0x80000000;
+inline constexpr uint32_t kOpenExisting = 3;
+inline constexpr int kBuiltinPieceCount = 5;
+inline constexpr int kFirstOpenMenuItem = 15;  // File > Open items 15-19
+
+// One source is open at a time.
+struct PieceSourceState {
+  uint32_t handle = kInvalidPieceSource;
+  uint32_t readPosition = 0;
+  std::vector<uint8_t> image;  // a built-in or in-memory image, plain bytes
+  std::FILE* file = nullptr;   // a file on disk
+  uint32_t nextHandle = 1;
+  int checkedOpenItem = -1;  // the File > Open item shown checked, or -1
+  // Named in-memory images (tests, the fuzzer, pieces built in memory); a name
+  // found here is opened from memory before the built-ins and the disk.
+  std::map<std::string, std::vector<uint8_t>> memoryImages;
+
+  PieceSourceState() = default;
+  PieceSourceState(const PieceSourceState&) = delete;
+  PieceSourceState& operator=(const PieceSourceState&) = delete;
+  ~PieceSourceState();
+};
+
+// The name of built-in piece `index` (0-4), as the File > Open submenu shows it.
+const char* BuiltinPieceName(int index);
+// Index of the built-in piece called `name` (case-sensitive), or -1.
+int FindBuiltinPiece(const std::string& name);
+// The plain bytes of a built-in piece; empty if its checksum test fails.
+std::vector<uint8_t> BuiltinPieceImage(int index);
+
+uint32_t OpenPieceSource(PieceSourceState& state, const std::string& name, uint32_t access,
+                         uint32_t disposition);
+bool ReadPieceSource(PieceSourceState& state, uint32_t handle, uint8_t* destination, uint32_t count,
+                     uint32_t& countRead);
+uint32_t SeekPieceSource(PieceSourceState& state, uint32_t handle, int32_t distance,
+                         uint32_t origin);
+bool ClosePieceSource(PieceSourceState& state, uint32_t handle);
+
+}  // namespace tuttiro

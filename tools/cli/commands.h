@@ -1,0 +1,9 @@
+// The sub-commands of tuttiro-cli; each lives in its own source file.
+#pragma once
+
+namespace tuttiro::cli {
+
+// Each takes the arguments after the sub-command's name and returns the exit status.
+int RunInfo(int argc, char** argv);
+
+}  // namespace tuttiro::cli

@@ -1,0 +1,40 @@
+// tuttiro-cli: the headless way into Tuttiro's core. Each sub-command lives in
+// its own file; this table dispatches to them.
+#include <cstdio>
+#include <cstring>
+
+#include "commands.h"
+
+namespace {
+
+struct Command {
+  const char* name;
+  int (*run)(int argc, char** argv);
+  const char* summary;
+};
+
+constexpr Command kCommands[] = {
+    {"info", tuttiro::cli::RunInfo,
+     "show what a piece holds (tracks, tempo, meter, beats, events)"},
+};
+
+void PrintUsage(std::FILE* out) {
+  std::fprintf(out, "usage: tuttiro-cli COMMAND [ARGS...]\n\ncommands:\n");
+  for (const Command& c : kCommands) std::fprintf(out, "  %-14s %s\n", c.name, c.summary);
+  std::fprintf(out, "\n'tuttiro-cli COMMAND --help' tells more about one command.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
+    PrintUsage(argc < 2 ? stderr : stdout);
+    return argc < 2 ? 2 : 0;
+  }
+  for (const Command& c : kCommands) {
+    if (!std::strcmp(argv[1], c.name)) return c.run(argc - 2, argv + 2);
+  }
+  std::fprintf(stderr, "tuttiro-cli: unknown command '%s'\n\n", argv[1]);
+  PrintUsage(stderr);
+  return 2;
+}
