@@ -88,7 +88,7 @@ struct TempoWalk {
       ++next;
     }
     anchor += delta;
-    accumulator += TempoMicros(tempo, delta, division);
+    if (delta) accumulator += TempoMicros(tempo, delta, division);
   }
 };
 

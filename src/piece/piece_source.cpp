@@ -16,7 +16,8 @@ constexpr const char* kBuiltinNames[kBuiltinPieceCount] = {"Ecossaise", "Eine Kl
 void CloseCurrent(PieceSourceState& state) {
   if (state.file) std::fclose(state.file);
   state.file = nullptr;
-  state.image.clear();
+  state.image = nullptr;
+  state.builtinImage.clear();
   state.handle = kInvalidPieceSource;
 }
 
@@ -65,13 +66,15 @@ uint32_t OpenPieceSource(PieceSourceState& state, const std::string& name, uint3
   CloseCurrent(state);
   state.readPosition = 0;
   if (auto it = state.memoryImages.find(name); it != state.memoryImages.end()) {
-    state.image = it->second;
+    state.image = &it->second;
     return NewHandle(state);
   }
   if (int index = FindBuiltinPiece(name); index >= 0) {
     state.checkedOpenItem = kFirstOpenMenuItem + index;
-    state.image = BuiltinPieceImage(index);
-    return state.image.empty() ? kInvalidPieceSource : NewHandle(state);
+    state.builtinImage = BuiltinPieceImage(index);
+    if (state.builtinImage.empty()) return kInvalidPieceSource;
+    state.image = &state.builtinImage;
+    return NewHandle(state);
   }
   state.checkedOpenItem = -1;
   state.file = std::fopen(name.c_str(), "rb");
@@ -87,10 +90,10 @@ bool ReadPieceSource(PieceSourceState& state, uint32_t handle, uint8_t* destinat
     if (got < count && std::ferror(state.file)) return false;
     countRead = static_cast<uint32_t>(got);
   } else {
-    uint64_t available =
-        state.readPosition < state.image.size() ? state.image.size() - state.readPosition : 0;
+    const std::vector<uint8_t>& image = *state.image;
+    uint64_t available = state.readPosition < image.size() ? image.size() - state.readPosition : 0;
     countRead = static_cast<uint32_t>(available < count ? available : count);
-    if (countRead > 0) std::memcpy(destination, state.image.data() + state.readPosition, countRead);
+    if (countRead > 0) std::memcpy(destination, image.data() + state.readPosition, countRead);
   }
   state.readPosition += countRead;
   return true;

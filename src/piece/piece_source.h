@@ -21,8 +21,9 @@ inline constexpr int kFirstOpenMenuItem = 15;  // File > Open items 15-19
 struct PieceSourceState {
   uint32_t handle = kInvalidPieceSource;
   uint32_t readPosition = 0;
-  std::vector<uint8_t> image;  // a built-in or in-memory image, plain bytes
-  std::FILE* file = nullptr;   // a file on disk
+  std::vector<uint8_t> builtinImage;            // the open built-in piece, plain bytes
+  const std::vector<uint8_t>* image = nullptr;  // the open in-memory or built-in image
+  std::FILE* file = nullptr;                    // a file on disk
   uint32_t nextHandle = 1;
   int checkedOpenItem = -1;  // the File > Open item shown checked, or -1
   // Named in-memory images (tests, the fuzzer, pieces built in memory); a name

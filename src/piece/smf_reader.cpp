@@ -58,7 +58,7 @@ int SmfRead(SmfReader& reader, void* destination, int16_t n, bool raw) {
   return kSmfDone;
 }
 
-int SmfReadByte(SmfReader& reader, uint8_t& value) {
+int SmfReadByteSlow(SmfReader& reader, uint8_t& value) {
   return SmfRead(reader, &value, 1, true);
 }
 

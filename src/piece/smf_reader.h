@@ -35,8 +35,16 @@ void SmfReaderReset(SmfReader& reader);
 // converted in place from big-endian to a host uint16_t / uint32_t.
 int SmfRead(SmfReader& reader, void* destination, int16_t n, bool raw);
 
-// Typed forms of SmfRead.
-int SmfReadByte(SmfReader& reader, uint8_t& value);
+// Typed forms of SmfRead. Reading one byte from the buffer is the loader's
+// inner loop, so its common case is inline.
+int SmfReadByteSlow(SmfReader& reader, uint8_t& value);
+inline int SmfReadByte(SmfReader& reader, uint8_t& value) {
+  if (reader.position < reader.count && reader.position < kSmfBlockSize) {
+    value = reader.buffer[reader.position++];
+    return kSmfDone;
+  }
+  return SmfReadByteSlow(reader, value);
+}
 int SmfReadU16(SmfReader& reader, uint16_t& value);
 int SmfReadU32(SmfReader& reader, uint32_t& value);
 // Big-endian integer of `n` (0-4) bytes.

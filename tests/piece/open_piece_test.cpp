@@ -1,0 +1,406 @@
+// The piece model built by OpenPiece: tracks, times, combinations, beat map,
+// SysEx and the results of damaged files.
+#include <gtest/gtest.h>
+
+#include "piece/piece_info.h"
+#include "smf_builder.h"
+
+namespace tuttiro {
+namespace {
+
+using test::LoadBytes;
+using test::OneTrackPiece;
+using test::SmfBuilder;
+
+TEST(OpenPiece, FormatZeroSplitsByChannel) {
+  SmfBuilder smf(0, 96);
+  smf.Track().Tempo(0, 500000).Event(0, {0x90, 60, 100}).Event(0, {0x92, 64, 100});
+  smf.Event(0, {0x99, 36, 100}).Event(96, {0x80, 60, 0}).Event(0, {0x82, 64, 0});
+  smf.Event(0, {0x89, 36, 0}).End();
+  PieceModel piece;
+  ASSERT_EQ(LoadBytes(piece, smf.Bytes()), kLoadOk);
+  ASSERT_EQ(piece.trackCount, 3);
+  ASSERT_EQ(piece.tracks.size(), 4u);
+  const int16_t channels[] = {0, 2, 9};
+  for (int t = 0; t < 3; ++t) {
+    EXPECT_EQ(piece.tracks[t].name, "Track " + std::to_string(t + 1));
+    EXPECT_EQ(piece.tracks[t].fileChannel, channels[t]);
+    EXPECT_EQ(piece.tracks[t].eventCount(), 2);
+    EXPECT_EQ(piece.tracks[t].events[1].time, 500u);
+  }
+  EXPECT_EQ(piece.performanceTrack().name, "(Performance Track)");
+  EXPECT_EQ(piece.performanceTrack().substitutePrograms, 1);
+  EXPECT_EQ(piece.performanceTrack().eventCount(), 0);
+}
+
+TEST(OpenPiece, FormatOneTracksByChunk) {
+  SmfBuilder smf(1, 480);
+  smf.Track().Tempo(0, 500000).Event(0, {0x90, 1, 1}).Event(10, {0x80, 1, 0}).End();
+  smf.Track().Text(0, 0x03, "Solo Flute").Event(0, {0x91, 60, 90}).Event(480, {0x92, 60, 0}).End();
+  smf.Track().Text(0, 0x05, "la la").End();  // lyrics only
+  smf.Track().Event(0, {0x93, 40, 90}).Event(480, {0x83, 40, 0}).End();
+  PieceModel piece;
+  ASSERT_EQ(LoadBytes(piece, smf.Bytes()), kLoadOk);
+  ASSERT_EQ(piece.trackCount, 2);
+  EXPECT_EQ(piece.tracks[0].name, "Solo Flute");
+  EXPECT_EQ(piece.tracks[0].fileChannel, 1);   // the first channel message's channel
+  EXPECT_EQ(piece.tracks[0].eventCount(), 2);  // a later channel stays on the track
+  EXPECT_EQ(piece.tracks[1].name, "Track 2");  // numbered after the lyrics track left
+  EXPECT_EQ(piece.tracks[1].fileChannel, 3);
+  EXPECT_EQ(piece.tracks[0].events[0].status, 0x90);
+  EXPECT_EQ(piece.tracks[0].events[1].status, 0x90);
+}
+
+TEST(OpenPiece, TicksToScoreUnits) {
+  // Without a tempo event a tick lasts 1042 microseconds whatever the division.
+  PieceModel noTempo;
+  SmfBuilder smf(1, 480);
+  smf.Track().End().Track().Event(480, {0x90, 60, 1}).End();
+  ASSERT_EQ(LoadBytes(noTempo, smf.Bytes()), kLoadOk);
+  EXPECT_EQ(noTempo.tracks[0].events[0].time, 500u);  // (480 * 1042 + 500) / 1000
+
+  // Division 96 at 500000: 96 ticks are exactly 500000 us, one tick rounds to 5208 us.
+  PieceModel piece;
+  SmfBuilder smf2 = OneTrackPiece(96);
+  smf2.Event(1, {0x90, 60, 1}).Event(95, {0x90, 62, 1}).Event(96 * 4, {0x90, 64, 1}).End();
+  ASSERT_EQ(LoadBytes(piece, smf2.Bytes()), kLoadOk);
+  EXPECT_EQ(piece.tracks[0].events[0].time, 5u);    // 500 + 5208 us
+  EXPECT_EQ(piece.tracks[0].events[1].time, 500u);  // 500 + 5208 + 494792 us
+  EXPECT_EQ(piece.tracks[0].events[2].time, 2500u);
+
+  // A tempo change inside a delta splits it at the change.
+  PieceModel changes;
+  SmfBuilder smf3(1, 100);
+  smf3.Track().Tempo(0, 1000000).Tempo(100, 500000).End();
+  smf3.Track().Event(200, {0x90, 60, 1}).End();
+  ASSERT_EQ(LoadBytes(changes, smf3.Bytes()), kLoadOk);
+  ASSERT_EQ(changes.smfTempoList.size(), 3u);
+  EXPECT_EQ(changes.smfTempoList[1].time, 1000000u);
+  EXPECT_EQ(changes.smfTempoList[2].tick, kSentinelTick);
+  EXPECT_EQ(changes.tracks[0].events[0].time, 1500u);
+  EXPECT_EQ(TickToScoreTime(changes, 200), 1500u);
+}
+
+TEST(OpenPiece, ProgramCombinations) {
+  SmfBuilder smf = OneTrackPiece();
+  smf.Event(0, {0xC0, 120}).Event(0, {0xC0, 5});                          // merged pair
+  smf.Event(0, {0xB0, 0, 2}).Event(0, {0xC0, 5});                         // bank via controller 0
+  smf.Event(0, {0xB0, 32, 7}).Event(0, {0xC0, 5});                        // both banks
+  smf.Event(0, {0xC0, 120}).Event(0, {0x90, 60, 1}).Event(0, {0xC0, 5});  // not adjacent
+  smf.End();
+  PieceModel piece;
+  ASSERT_EQ(LoadBytes(piece, smf.Bytes()), kLoadOk);
+  const TrackRec& t = piece.tracks[0];
+  const auto& e = t.events;
+  ASSERT_EQ(e.size(), 9u);
+  EXPECT_EQ(e[0].data1, e[1].data1);
+  EXPECT_EQ(FileComboAt(t, e[1].data1), (ProgramCombo{kComboProgramPair, {120, 5, 0}}));
+  EXPECT_EQ(FileComboAt(t, e[3].data1), (ProgramCombo{kComboBank0, {2, 5, 0}}));
+  EXPECT_EQ(FileComboAt(t, e[5].data1), (ProgramCombo{kComboBank0And32, {2, 7, 5}}));
+  EXPECT_EQ(FileComboAt(t, e[6].data1), (ProgramCombo{kComboBank0And32, {2, 7, 120}}));
+  EXPECT_EQ(e[0].data2, 0);
+}
+
+TEST(OpenPiece, ThirtyThirdCombinationStillSounds) {
+  SmfBuilder smf = OneTrackPiece();
+  for (uint8_t p = 0; p < 40; ++p) smf.Event(10, {0xC0, p}).Event(0, {0x90, 60, 1});
+  smf.End();
+  PieceModel piece;
+  ASSERT_EQ(LoadBytes(piece, smf.Bytes()), kLoadOk);
+  const TrackRec& t = piece.tracks[0];
+  EXPECT_EQ(t.comboCount, kMaxProgramCombos);
+  EXPECT_EQ(t.overflowCombos.size(), 8u);
+  for (uint8_t p = 0; p < 40; ++p) {
+    const PieceEvent& change = t.events[2u * p];
+    ASSERT_EQ(change.status, 0xC0);
+    EXPECT_EQ(change.data1, p);
+    EXPECT_EQ(FileComboAt(t, change.data1), (ProgramCombo{kComboProgram, {p, 0, 0}}));
+  }
+}
+
+TEST(OpenPiece, FirstAndLastEventTimes) {
+  SmfBuilder smf = OneTrackPiece(100);
+  smf.Event(1000, {0x90, 60, 90}).End();  // 5000 ms
+  PieceModel piece;
+  ASSERT_EQ(LoadBytes(piece, smf.Bytes()), kLoadOk);
+  EXPECT_EQ(piece.firstEventTime, 5000);
+  EXPECT_EQ(piece.lastEventTime, 0);  // the first event only lowers firstEventTime
+}
+
+TEST(OpenPiece, BeatMapAndLength) {
+  SmfBuilder smf(1, 480);
+  smf.Track().Tempo(0, 500000).TimeSig(0, 3, 2).End();
+  smf.Track().Event(0, {0x90, 60, 90}).Event(480 * 24, {0x80, 60, 0}).End();
+  PieceModel piece;
+  ASSERT_EQ(LoadBytes(piece, smf.Bytes()), kLoadOk);
+  EXPECT_EQ(PieceLengthBars(piece), 8);
+  ASSERT_EQ(piece.beatMap.size(), 25u);
+  EXPECT_EQ(piece.beatMap[3].measure, 2);
+  EXPECT_EQ(piece.beatMap[3].beat, 1);
+  EXPECT_EQ(piece.beatMap[3].time, 1500u);
+  EXPECT_EQ(piece.beatMap[3].sixteenths, 12u);
+  EXPECT_EQ(piece.beatMap.back().measure, 9);
+  EXPECT_EQ(piece.endPosition, 12001);
+  PieceInfo info = GetPieceInfo(piece);
+  EXPECT_EQ(info.timeSigNumerator, 3u);
+  EXPECT_EQ(info.timeSigDenominator, 4u);
+  EXPECT_EQ(info.keyName, "none");
+
+  // 6/8 counts eighth-note beats.
+  SmfBuilder eighths(1, 480);
+  eighths.Track().Tempo(0, 500000).TimeSig(0, 6, 3).End();
+  eighths.Track().Event(0, {0x90, 60, 90}).Event(240 * 12, {0x80, 60, 0}).End();
+  ASSERT_EQ(LoadBytes(piece, eighths.Bytes()), kLoadOk);
+  EXPECT_EQ(PieceLengthBars(piece), 2);
+  EXPECT_EQ(piece.beatMap[1].time, 250u);
+}
+
+TEST(OpenPiece, KeyAndTimeSignatureOfEachOpen) {
+  SmfBuilder smf(1, 480);
+  smf.Track().TimeSig(0, 3, 2).Meta(0, 0x59, {0xFD, 0x00}).Meta(0, 0x59, {0x02, 0x01}).End();
+  smf.Track().Event(0, {0x90, 60, 90}).End();
+  PieceModel piece;
+  ASSERT_EQ(LoadBytes(piece, smf.Bytes()), kLoadOk);
+  EXPECT_EQ(piece.initialKey, 4);  // E-flat major: only the first key signature counts
+  EXPECT_EQ(piece.keyUsesFlats, 1);
+  EXPECT_EQ(GetPieceInfo(piece).keyName, "E-flat major (three flats)");
+  EXPECT_EQ(piece.otherMetaEvents.size(), 2u);
+
+  // The next piece has no key or time signature: nothing of the last one remains.
+  SmfBuilder plain = OneTrackPiece();
+  plain.Event(0, {0x90, 60, 90}).End();
+  SmfBuilder noMeter(1, 480);
+  noMeter.Track().End().Track().Event(0, {0x90, 60, 90}).End();
+  ASSERT_EQ(LoadBytes(piece, noMeter.Bytes()), kLoadOk);
+  EXPECT_EQ(piece.initialKey, -1);
+  EXPECT_EQ(piece.keyUsesFlats, 0);
+  EXPECT_EQ(piece.initialTimeSigNumerator, 4u);
+  EXPECT_EQ(piece.initialTimeSigDenominator, 4u);
+
+  SmfBuilder minor(1, 480);
+  minor.Track().Meta(0, 0x59, {0x07, 0x01}).End().Track().Event(0, {0x90, 60, 90}).End();
+  ASSERT_EQ(LoadBytes(piece, minor.Bytes()), kLoadOk);
+  EXPECT_EQ(GetPieceInfo(piece).keyName, "A-sharp minor (seven sharps)");
+  SmfBuilder wild(1, 480);
+  wild.Track().Meta(0, 0x59, {0x40}).End().Track().Event(0, {0x90, 60, 90}).End();
+  ASSERT_EQ(LoadBytes(piece, wild.Bytes()), kLoadOk);
+  EXPECT_EQ(GetPieceInfo(piece).keyName, "");  // a key outside -7..7 names nothing
+}
+
+TEST(OpenPiece, SettingsEventIsPassedOver) {
+  SmfBuilder smf(1, 480);
+  smf.Track().Meta(0, 0x7F, {0x00, 0x01, 0x21, 0x04, 0x00, 9, 9, 9}).Meta(0, 0x7F, {0x00, 0x01});
+  smf.End().Track().Event(0, {0x90, 60, 90}).End();
+  PieceModel piece;
+  ASSERT_EQ(LoadBytes(piece, smf.Bytes()), kLoadOk);
+  ASSERT_EQ(piece.otherMetaEvents.size(), 1u);
+  EXPECT_EQ(piece.otherMetaEvents[0].data.size(), 2u);
+}
+
+TEST(OpenPiece, SysexMessagesAndTheirOrder) {
+  SmfBuilder smf(1, 96);
+  smf.Track().Tempo(0, 500000);
+  smf.Event(96, {0xF0, 3, 0x41, 0x10, 0xF7}).Event(0, {0xF0, 2, 0x42, 0xF7});
+  smf.Event(0, {0xF7, 2, 0x11, 0xF7}).End();  // continues the second message
+  smf.Track().Event(0, {0xF0, 2, 0x43, 0xF7}).Event(96, {0xF0, 2, 0x44, 0xF7});
+  smf.Event(0, {0x90, 60, 90}).End();
+  PieceModel piece;
+  ASSERT_EQ(LoadBytes(piece, smf.Bytes()), kLoadOk);
+  ASSERT_EQ(piece.sysexEvents.size(), 4u);
+  std::vector<uint8_t> order;
+  for (const SysexEvent& e : piece.sysexEvents)
+    order.push_back(piece.sysexMessages[e.messageIndex][1]);
+  EXPECT_EQ(order, (std::vector<uint8_t>{0x43, 0x41, 0x42, 0x44}));  // stable by time
+  EXPECT_EQ(piece.sysexEvents[1].time, 500u);
+  EXPECT_EQ(piece.sysexEvents[3].time, 500u);
+  EXPECT_EQ(piece.sysexMessages[1], (std::vector<uint8_t>{0xF0, 0x42, 0xF7, 0x11, 0xF7, 0xF7}));
+}
+
+TEST(OpenPiece, LongMetaAndSysexDataAreReadWhole) {
+  std::vector<uint8_t> big(40000, 0x11);
+  SmfBuilder smf(1, 480);
+  smf.Track().Meta(0, 0x01, big).VarLen(0).Raw({0xF0}).VarLen(40001).Raw(big).Raw({0xF7}).End();
+  smf.Track().Event(0, {0x90, 60, 90}).End();
+  PieceModel piece;
+  ASSERT_EQ(LoadBytes(piece, smf.Bytes()), kLoadOk);
+  ASSERT_EQ(piece.otherMetaEvents.size(), 1u);
+  EXPECT_EQ(piece.otherMetaEvents[0].data.size(), 40000u);
+  ASSERT_EQ(piece.sysexMessages.size(), 1u);
+  EXPECT_EQ(piece.sysexMessages[0].size(), 40003u);
+}
+
+TEST(OpenPiece, RunningStatusInBothPasses) {
+  PieceModel piece;
+  SmfBuilder repeats = OneTrackPiece();
+  repeats.Event(0, {0x90, 60, 90}).Event(10, {62, 90}).Event(0, {0xF0, 1, 0xF7});
+  repeats.Event(0, {64, 90}).End();  // after SysEx the last channel status still runs
+  ASSERT_EQ(LoadBytes(piece, repeats.Bytes()), kLoadOk);
+  ASSERT_EQ(piece.tracks[0].eventCount(), 3);
+  EXPECT_EQ(piece.tracks[0].events[2].data1, 64);
+
+  SmfBuilder opens = OneTrackPiece();
+  opens.Event(0, {60, 90}).End();
+  EXPECT_EQ(LoadBytes(piece, opens.Bytes()), kLoadWrongFormat);
+
+  SmfBuilder conductor(1, 480);
+  conductor.Track().Event(0, {0x90, 60, 90}).Event(0, {0xF0, 1, 0xF7}).Event(0, {60, 90}).End();
+  conductor.Track().Event(0, {0x90, 60, 90}).End();
+  EXPECT_EQ(LoadBytes(piece, conductor.Bytes()), kLoadWrongFormat);
+
+  SmfBuilder continuation = OneTrackPiece();
+  continuation.Event(0, {0xF7, 1, 0xF7}).End();
+  EXPECT_EQ(LoadBytes(piece, continuation.Bytes()), kLoadWrongFormat);
+}
+
+TEST(OpenPiece, PortNamesBecomeFilePorts) {
+  SmfBuilder smf(1, 480);
+  smf.Track().End();
+  for (const char* port : {"Synth A", "Synth B", "Synth A"}) {
+    smf.Track().Text(0, 0x21, port).Event(0, {0x90, 60, 90}).End();
+  }
+  PieceModel piece;
+  ASSERT_EQ(LoadBytes(piece, smf.Bytes()), kLoadOk);
+  EXPECT_EQ(piece.tracks[0].filePort, 0);
+  EXPECT_EQ(piece.tracks[1].filePort, 1);
+  EXPECT_EQ(piece.tracks[2].filePort, 0);
+}
+
+TEST(OpenPiece, HeaderAndChunkDefects) {
+  PieceModel piece;
+  SmfBuilder longHeader = OneTrackPiece();
+  longHeader.Event(0, {0x90, 60, 90}).End();
+  longHeader.HeaderLength(10);
+  EXPECT_EQ(LoadBytes(piece, longHeader.Bytes()), kLoadOk);
+
+  for (int16_t division : {0, -25 * 256 + 40}) {
+    SmfBuilder smpte = OneTrackPiece(division);
+    smpte.Event(0, {0x90, 60, 90}).End();
+    EXPECT_EQ(LoadBytes(piece, smpte.Bytes()), kLoadWrongFormat) << division;
+  }
+  std::vector<uint8_t> notMidi{'R', 'I', 'F', 'F', 0, 0, 0, 6, 0, 1, 0, 1, 1, 0xE0};
+  EXPECT_EQ(LoadBytes(piece, notMidi), kLoadWrongFormat);
+
+  SmfBuilder single(1, 480);
+  single.Track().Event(0, {0x90, 60, 90}).End();
+  EXPECT_EQ(LoadBytes(piece, single.Bytes()), kLoadNoChannelMessages);
+
+  SmfBuilder onlyMeta(1, 480);
+  onlyMeta.Track().End().Track().Text(0, 3, "empty").End();
+  EXPECT_EQ(LoadBytes(piece, onlyMeta.Bytes()), kLoadNoChannelMessages);
+
+  SmfBuilder missingChunk = OneTrackPiece();
+  missingChunk.Event(0, {0x90, 60, 90}).End();
+  missingChunk.HeaderTracks(3);
+  EXPECT_EQ(LoadBytes(piece, missingChunk.Bytes()), kLoadDataEnded);
+
+  // Without an end-of-track event the next chunk is read as events.
+  SmfBuilder noEnd(1, 480);
+  noEnd.Track().End().Track().Event(0, {0x90, 60, 90});
+  noEnd.Track().Event(0, {0x90, 60, 90}).End();
+  int r = LoadBytes(piece, noEnd.Bytes());
+  EXPECT_TRUE(r == kLoadDataEnded || r == kLoadWrongFormat) << r;
+  EXPECT_FALSE(piece.pieceLoaded);
+  EXPECT_TRUE(piece.tracks.empty());
+}
+
+TEST(OpenPiece, HostileValuesStayBounded) {
+  PieceModel piece;
+  // A tempo of zero and a far-away end: the beat map is limited, not endless.
+  SmfBuilder zeroTempo(1, 1);
+  zeroTempo.Track().Tempo(0, 0).End();
+  zeroTempo.Track().Event(0, {0x90, 60, 90}).Event(0x0FFFFFFF, {0x80, 60, 0}).End();
+  int r = LoadBytes(piece, zeroTempo.Bytes());
+  EXPECT_TRUE(r == kLoadOk || r == kLoadWrongFormat) << r;
+
+  // A far-away end at a normal tempo gives a bounded answer too.
+  SmfBuilder farEnd(1, 1);
+  farEnd.Track().Tempo(0, 1).End();
+  farEnd.Track().Event(0, {0x90, 60, 90}).Event(0x0FFFFFFF, {0x80, 60, 0}).End();
+  r = LoadBytes(piece, farEnd.Bytes());
+  EXPECT_TRUE(r == kLoadOk || r == kLoadWrongFormat) << r;
+
+  // A meter with a 2^200 denominator and a time signature two bytes short.
+  SmfBuilder meter(1, 480);
+  meter.Track().Meta(0, 0x58, {4, 200, 24, 8}).Meta(480, 0x58, {3}).End();
+  meter.Track().Event(0, {0x90, 60, 90}).Event(4800, {0x80, 60, 0}).End();
+  ASSERT_EQ(LoadBytes(piece, meter.Bytes()), kLoadOk);
+  EXPECT_GT(piece.beatMap.size(), 1u);
+
+  // Lengths far beyond the data end the load; nothing is allocated for them.
+  SmfBuilder hugeMeta(1, 480);
+  hugeMeta.Track().Raw({0x00, 0xFF, 0x01, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 1, 2, 3});
+  EXPECT_EQ(LoadBytes(piece, hugeMeta.Bytes()), kLoadDataEnded);
+
+  SmfBuilder manyTracks(1, 480);
+  manyTracks.Track().End().Track().Event(0, {0x90, 60, 90}).End();
+  manyTracks.HeaderTracks(0xFFFF);
+  EXPECT_EQ(LoadBytes(piece, manyTracks.Bytes()), kLoadWrongFormat);
+  manyTracks.HeaderTracks(30000);
+  EXPECT_EQ(LoadBytes(piece, manyTracks.Bytes()), kLoadDataEnded);
+
+  // Controller numbers with the top bit set are events, not indexes out of range.
+  SmfBuilder wideData = OneTrackPiece();
+  wideData.Event(0, {0xB0, 0xC8, 0xFF}).End();
+  ASSERT_EQ(LoadBytes(piece, wideData.Bytes()), kLoadOk);
+  EXPECT_EQ(piece.tracks[0].events[0].data1, 0xC8);
+}
+
+TEST(OpenPiece, EveryTruncationFailsCleanly) {
+  SmfBuilder smf(1, 96);
+  smf.Track()
+      .Tempo(0, 600000)
+      .TimeSig(0, 3, 2)
+      .Meta(0, 0x59, {0xFF, 0})
+      .Event(0, {0xF0, 2, 1, 0xF7});
+  smf.End();
+  smf.Track().Text(0, 3, "Melody").Event(0, {0xB0, 0, 1}).Event(0, {0xC0, 5});
+  for (uint8_t n = 0; n < 20; ++n)
+    smf.Event(48, {0x90, static_cast<uint8_t>(60 + n), 80})
+        .Event(48, {static_cast<uint8_t>(60 + n), 0});
+  smf.End();
+  std::vector<uint8_t> bytes = smf.Bytes();
+  PieceModel piece;
+  ASSERT_EQ(LoadBytes(piece, bytes), kLoadOk);
+  for (size_t n = 0; n < bytes.size(); ++n) {
+    std::vector<uint8_t> prefix(bytes.begin(), bytes.begin() + static_cast<long>(n));
+    int r = LoadBytes(piece, prefix);
+    EXPECT_TRUE(r == kLoadDataEnded || r == kLoadWrongFormat) << "prefix " << n << ": " << r;
+    EXPECT_FALSE(piece.pieceLoaded);
+  }
+}
+
+TEST(OpenPiece, NamesAndHooks) {
+  SmfBuilder smf = OneTrackPiece();
+  smf.Event(0, {0x90, 60, 90}).End();
+  PieceSourceState sources;
+  sources.memoryImages["songs/My.Song.mid"] = smf.Bytes();
+  sources.memoryImages["noext"] = smf.Bytes();
+  PieceModel piece;
+  std::vector<std::string> calls;
+  PieceHooks hooks;
+  hooks.sendClosingSysex = [&] { calls.push_back("closing"); };
+  hooks.layoutViews = [&] { calls.push_back("layout"); };
+  hooks.applySettingsSlot0 = [&] {
+    calls.push_back("settings");
+    return false;
+  };
+  hooks.defaultPieceSettings = [&] { calls.push_back("defaults"); };
+  hooks.firstOpenRepaint = [&] { calls.push_back("first"); };
+  hooks.resetPlaybackState = [&] { calls.push_back("reset"); };
+  ASSERT_EQ(OpenPiece(piece, sources, "songs/My.Song.mid", hooks), kLoadOk);
+  EXPECT_EQ(piece.pieceFileName, "songs/My.Song");
+  EXPECT_EQ(calls, (std::vector<std::string>{"layout", "settings", "defaults", "first", "reset"}));
+  calls.clear();
+  piece.pieceDisplayName = "Mine";
+  ASSERT_EQ(OpenPiece(piece, sources, "noext", hooks), kLoadOk);
+  EXPECT_EQ(piece.pieceFileName, "noext");
+  EXPECT_FALSE(piece.pieceDisplayName.has_value());
+  EXPECT_EQ(calls,
+            (std::vector<std::string>{"closing", "layout", "settings", "defaults", "reset"}));
+  EXPECT_EQ(OpenPiece(piece, sources, "/no/such/file.mid", hooks), kLoadNotOpened);
+  EXPECT_FALSE(piece.pieceLoaded);
+  EXPECT_FALSE(piece.loading);
+}
+
+}  // namespace
+}  // namespace tuttiro

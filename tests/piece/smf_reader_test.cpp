@@ -1,0 +1,151 @@
+// The byte level: buffer refills, integer forms and the piece sources.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "piece/smf_reader.h"
+
+namespace tuttiro {
+namespace {
+
+struct OpenReader {
+  PieceSourceState sources;
+  SmfReader reader;
+  explicit OpenReader(std::vector<uint8_t> bytes) {
+    sources.memoryImages["bytes"] = std::move(bytes);
+    reader.source = &sources;
+    reader.handle = OpenPieceSource(sources, "bytes", kGenericRead, kOpenExisting);
+  }
+};
+
+uint32_t VarLenOf(std::vector<uint8_t> bytes) {
+  OpenReader r(std::move(bytes));
+  uint32_t value = 0xDEAD;
+  EXPECT_EQ(SmfReadVarLen(r.reader, value), kSmfDone);
+  return value;
+}
+
+TEST(SmfReader, VariableLengthQuantities) {
+  EXPECT_EQ(VarLenOf({0x81, 0x80, 0x00}), 16384u);
+  EXPECT_EQ(VarLenOf({0x7F}), 127u);
+  EXPECT_EQ(VarLenOf({0xFF, 0x7F}), 16383u);
+  EXPECT_EQ(VarLenOf({0x00}), 0u);
+  // No byte limit: the value wraps in 32 bits rather than failing.
+  EXPECT_EQ(VarLenOf({0x8F, 0xFF, 0xFF, 0xFF, 0x7F}), 0xFFFFFFFFu);
+  OpenReader unterminated({0x81, 0x80});
+  uint32_t v;
+  EXPECT_EQ(SmfReadVarLen(unterminated.reader, v), kSmfDataEnded);
+}
+
+TEST(SmfReader, BigEndianConversionOnlyForTwoAndFourBytes) {
+  OpenReader r({0x01, 0xE0, 0x00, 0x07, 0xA1, 0x20, 0x07, 0xA1, 0x20});
+  uint16_t division;
+  uint32_t tempo4;
+  uint32_t tempo3;
+  ASSERT_EQ(SmfReadU16(r.reader, division), kSmfDone);
+  ASSERT_EQ(SmfReadU32(r.reader, tempo4), kSmfDone);
+  EXPECT_EQ(division, 480);
+  EXPECT_EQ(tempo4, 0x0007A120u);
+  uint8_t raw3[3];
+  ASSERT_EQ(SmfRead(r.reader, raw3, 3, false), kSmfDone);  // 3-byte reads are left as they are
+  EXPECT_EQ(raw3[0], 0x07);
+  EXPECT_EQ(raw3[2], 0x20);
+  OpenReader tempo({0x07, 0xA1, 0x20});
+  ASSERT_EQ(SmfReadBigEndian(tempo.reader, 3, tempo3), kSmfDone);
+  EXPECT_EQ(tempo3, 500000u);
+}
+
+TEST(SmfReader, NonPositiveCountReadsNothing) {
+  OpenReader r({0x42});
+  uint8_t b = 0;
+  EXPECT_EQ(SmfRead(r.reader, &b, 0, true), kSmfDone);
+  EXPECT_EQ(SmfRead(r.reader, &b, -5, true), kSmfDone);
+  EXPECT_EQ(SmfReadByte(r.reader, b), kSmfDone);
+  EXPECT_EQ(b, 0x42);
+  EXPECT_EQ(SmfReadByte(r.reader, b), kSmfDataEnded);
+}
+
+TEST(SmfReader, ExactBlockSizedImageEndsOnTheSecondRefill) {
+  std::vector<uint8_t> bytes(kSmfBlockSize);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7);
+  OpenReader r(bytes);
+  std::vector<uint8_t> all(kSmfBlockSize);
+  ASSERT_EQ(SmfRead(r.reader, all.data(), 16000, true), kSmfDone);
+  ASSERT_EQ(SmfRead(r.reader, all.data() + 16000, 384, true), kSmfDone);
+  EXPECT_EQ(all, bytes);
+  uint8_t b;
+  EXPECT_EQ(SmfReadByte(r.reader, b), kSmfDataEnded);
+}
+
+TEST(SmfReader, LongBlocksAndSkipsCrossRefills) {
+  std::vector<uint8_t> bytes(100000);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i % 251);
+  OpenReader r(bytes);
+  ASSERT_EQ(SmfSkip(r.reader, 10), kSmfDone);
+  std::vector<uint8_t> block;
+  ASSERT_EQ(SmfReadBlock(r.reader, 70000, block), kSmfDone);
+  EXPECT_EQ(block, std::vector<uint8_t>(bytes.begin() + 10, bytes.begin() + 70010));
+  // A length beyond the data ends the read without holding more than the data.
+  std::vector<uint8_t> rest;
+  EXPECT_EQ(SmfReadBlock(r.reader, 0xFFFFFFF0u, rest), kSmfDataEnded);
+  EXPECT_EQ(rest.size(), 100000u - 70010u);
+}
+
+TEST(PieceSource, ReadSeekCloseAndStaleHandles) {
+  PieceSourceState sources;
+  sources.memoryImages["img"] = {1, 2, 3, 4, 5};
+  uint32_t h = OpenPieceSource(sources, "img", kGenericRead, kOpenExisting);
+  ASSERT_NE(h, kInvalidPieceSource);
+  uint8_t buf[8];
+  uint32_t got;
+  ASSERT_TRUE(ReadPieceSource(sources, h, buf, 3, got));
+  EXPECT_EQ(got, 3u);
+  EXPECT_EQ(SeekPieceSource(sources, h, 1, 1), 4u);
+  ASSERT_TRUE(ReadPieceSource(sources, h, buf, 8, got));
+  EXPECT_EQ(got, 1u);
+  EXPECT_EQ(buf[0], 5);
+  EXPECT_EQ(SeekPieceSource(sources, h, 0, 0), 0u);
+  EXPECT_EQ(SeekPieceSource(sources, h, -1, 0), kInvalidPieceSource);
+  EXPECT_EQ(SeekPieceSource(sources, h, 0, 2), kInvalidPieceSource);
+  EXPECT_TRUE(ClosePieceSource(sources, h));
+  EXPECT_FALSE(ReadPieceSource(sources, h, buf, 1, got));
+  EXPECT_FALSE(ClosePieceSource(sources, h));
+}
+
+TEST(PieceSource, FilesOnDisk) {
+  PieceSourceState sources;
+  EXPECT_EQ(OpenPieceSource(sources, "/nonexistent/piece.mid", kGenericRead, kOpenExisting),
+            kInvalidPieceSource);
+  auto path = std::filesystem::temp_directory_path() / "tuttiro_source_test.bin";
+  std::ofstream(path, std::ios::binary) << "MThd-and-more";
+  uint32_t h = OpenPieceSource(sources, path.string(), kGenericRead, kOpenExisting);
+  ASSERT_NE(h, kInvalidPieceSource);
+  EXPECT_EQ(sources.checkedOpenItem, -1);
+  EXPECT_EQ(SeekPieceSource(sources, h, 4, 0), 4u);
+  uint8_t buf[32];
+  uint32_t got;
+  ASSERT_TRUE(ReadPieceSource(sources, h, buf, sizeof buf, got));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), got), "-and-more");
+  EXPECT_TRUE(ClosePieceSource(sources, h));
+  std::filesystem::remove(path);
+}
+
+TEST(PieceSource, BuiltinPiecesAreUnscrambledCheckedAndMarked) {
+  PieceSourceState sources;
+  for (int i = 0; i < kBuiltinPieceCount; ++i) {
+    std::vector<uint8_t> image = BuiltinPieceImage(i);
+    ASSERT_GE(image.size(), 14u) << BuiltinPieceName(i);
+    EXPECT_EQ(std::string(image.begin(), image.begin() + 4), "MThd");
+    uint32_t h = OpenPieceSource(sources, BuiltinPieceName(i), kGenericRead, kOpenExisting);
+    ASSERT_NE(h, kInvalidPieceSource);
+    EXPECT_EQ(sources.checkedOpenItem, kFirstOpenMenuItem + i);
+    EXPECT_TRUE(ClosePieceSource(sources, h));
+  }
+  EXPECT_EQ(FindBuiltinPiece("ecossaise"), -1);  // names compare case-sensitively
+  EXPECT_TRUE(BuiltinPieceImage(kBuiltinPieceCount).empty());
+}
+
+}  // namespace
+}  // namespace tuttiro
