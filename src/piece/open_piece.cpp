@@ -23,7 +23,7 @@ constexpr uint32_t kMicrosPerTickWithoutTempo = 1042;
 constexpr uint32_t kRoundingHalf = 500;  // microseconds: rounds to the nearest millisecond
 constexpr uint64_t kMaxTick = 0x7FFFFFFE;
 constexpr uint64_t kMaxScoreTime = 0x7FFFFFFE;
-constexpr size_t kMaxBeats = size_t{1} << 21;
+constexpr size_t kMaxBeats = size_t{1} << 18;
 constexpr int kMaxPortTexts = 8;
 constexpr size_t kMaxSysexMessages = 0xFFFF;
 constexpr uint8_t kMetaTrackName = 0x03;
@@ -122,7 +122,7 @@ struct Loader {
   SmfReader& reader;
   uint16_t ntrks = 0;
   uint32_t firstTrackOffset = 0;  // where the first track chunk starts
-  uint64_t longestEnd = 0;        // microseconds, the latest end of a note-pass chunk
+  uint64_t longestEndTick = 0;    // the latest end of a note-pass chunk
   std::vector<std::string> portTexts{};
   int distinctPortTexts = 0;
   std::vector<uint32_t> sysexTicks{};  // conductor-pass SysEx, converted after the pass
@@ -457,7 +457,7 @@ void NoteChunk(Loader& loader, TrackRec* chunkTrack) {
       SkipSystemCommon(reader, event.status);
     }
   }
-  loader.longestEnd = std::max(loader.longestEnd, walk.accumulator);
+  loader.longestEndTick = std::max(loader.longestEndTick, walk.anchor);
 }
 
 void NotePass(Loader& loader) {
@@ -500,8 +500,11 @@ void FinishTracks(PieceModel& piece) {
 }
 
 // One entry per beat from the start to the first beat at or after the end of
-// the longest track. A hostile file cannot make it endless: a beat is at least
-// one tick and the map is limited in length.
+// the longest track. The end is compared in ticks: rounded microseconds summed
+// over many small deltas run a little ahead of the same span walked beat by
+// beat, which would add a beat after a piece that ends on a bar line. A hostile
+// file cannot make the map endless: a beat is at least one tick and the map is
+// limited in length.
 void BuildBeatMap(Loader& loader) {
   PieceModel& piece = loader.piece;
   piece.beatMap.push_back(BeatMapEntry{0, 1, 1, 0});
@@ -511,8 +514,8 @@ void BuildBeatMap(Loader& loader) {
   unsigned power = 2;
   int measure = 1;
   unsigned beat = 1;
-  if (loader.longestEnd > kRoundingHalf) {
-    while (walk.accumulator < loader.longestEnd) {
+  if (loader.longestEndTick > 0) {
+    while (walk.anchor < loader.longestEndTick) {
       while (piece.timeSigList[sigCursor].tick != kSentinelTick &&
              piece.timeSigList[sigCursor].tick <= walk.anchor) {
         numerator = piece.timeSigList[sigCursor].numerator;

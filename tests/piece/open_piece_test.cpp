@@ -146,6 +146,15 @@ TEST(OpenPiece, BeatMapAndLength) {
   EXPECT_EQ(info.timeSigDenominator, 4u);
   EXPECT_EQ(info.keyName, "none");
 
+  // Many short notes at a tempo whose ticks round: the piece still ends on its bar line.
+  SmfBuilder rounding(1, 480);
+  rounding.Track().Tempo(0, 476190).TimeSig(0, 2, 2).End();
+  rounding.Track();
+  for (int n = 0; n < 64; ++n) rounding.Event(0, {0x90, 60, 90}).Event(60, {0x80, 60, 0});
+  rounding.End();
+  ASSERT_EQ(LoadBytes(piece, rounding.Bytes()), kLoadOk);
+  EXPECT_EQ(PieceLengthBars(piece), 4);
+
   // 6/8 counts eighth-note beats.
   SmfBuilder eighths(1, 480);
   eighths.Track().Tempo(0, 500000).TimeSig(0, 6, 3).End();
