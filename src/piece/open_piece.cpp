@@ -25,6 +25,7 @@ constexpr uint64_t kMaxTick = 0x7FFFFFFE;
 constexpr uint64_t kMaxScoreTime = 0x7FFFFFFE;
 constexpr size_t kMaxBeats = size_t{1} << 18;
 constexpr int kMaxPortTexts = 8;
+constexpr uint32_t kMaxEventHint = uint32_t{1} << 20;
 constexpr size_t kMaxSysexMessages = 0xFFFF;
 constexpr uint8_t kMetaTrackName = 0x03;
 constexpr uint8_t kMetaPortName = 0x21;
@@ -151,12 +152,15 @@ void SkipSystemCommon(SmfReader& reader, uint8_t status) {
   if (status == 0xF2) Check(SmfSkip(reader, 2));
 }
 
-void ReadChunkHeader(SmfReader& reader) {
+// Returns the chunk's stated length. A track ends at its end-of-track event,
+// never by this length; it serves only as a hint for the first allocation.
+uint32_t ReadChunkHeader(SmfReader& reader) {
   uint32_t id;
   uint32_t length;
   Check(SmfReadU32(reader, id));
   if (id != kMTrk) throw LoadFailure{kLoadWrongFormat};
-  Check(SmfRead(reader, &length, 4, true));
+  Check(SmfReadU32(reader, length));
+  return length;
 }
 
 // F0 starts a new stored message: F0, its data, F7. The message index must fit
@@ -464,9 +468,13 @@ void NotePass(Loader& loader) {
   PieceModel& piece = loader.piece;
   if (piece.format == 1) {
     for (int chunk = 0; chunk < piece.trackCount; ++chunk) {
-      ReadChunkHeader(loader.reader);
-      piece.tracks.emplace_back();
-      NoteChunk(loader, &piece.tracks.back());
+      uint32_t stated = ReadChunkHeader(loader.reader);
+      TrackRec& track = piece.tracks.emplace_back();
+      // An event takes three bytes or more; the untrusted length is bounded and
+      // the array trimmed as soon as the chunk ends.
+      track.events.reserve(std::min<uint32_t>(stated / 3, kMaxEventHint));
+      NoteChunk(loader, &track);
+      track.events.shrink_to_fit();
     }
   } else {
     ReadChunkHeader(loader.reader);
