@@ -5,5 +5,6 @@ namespace tuttiro::cli {
 
 // Each takes the arguments after the sub-command's name and returns the exit status.
 int RunInfo(int argc, char** argv);
+int RunTraceFollow(int argc, char** argv);
 
 }  // namespace tuttiro::cli

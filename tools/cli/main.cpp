@@ -16,6 +16,8 @@ struct Command {
 constexpr Command kCommands[] = {
     {"info", tuttiro::cli::RunInfo,
      "show what a piece holds (tracks, tempo, meter, beats, events)"},
+    {"trace-follow", tuttiro::cli::RunTraceFollow,
+     "follow a recorded performance in simulated time and print the follower's course"},
 };
 
 void PrintUsage(std::FILE* out) {
