@@ -5,6 +5,7 @@ namespace tuttiro::cli {
 
 // Each takes the arguments after the sub-command's name and returns the exit status.
 int RunInfo(int argc, char** argv);
+int RunDevices(int argc, char** argv);
 int RunTraceFollow(int argc, char** argv);
 
 }  // namespace tuttiro::cli

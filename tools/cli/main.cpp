@@ -18,6 +18,8 @@ constexpr Command kCommands[] = {
      "show what a piece holds (tracks, tempo, meter, beats, events)"},
     {"trace-follow", tuttiro::cli::RunTraceFollow,
      "follow a recorded performance in simulated time and print the follower's course"},
+    {"devices", tuttiro::cli::RunDevices,
+     "list the MIDI devices and the back ends that are missing"},
 };
 
 void PrintUsage(std::FILE* out) {

@@ -1,0 +1,354 @@
+// Opening and closing the devices behind the ports, and MidiSend.
+//
+// Threads: the window thread opens and closes devices and owns the device
+// tables; the timer thread (scheduler, delayed sends) and the input thread
+// (MIDI thru) send. Senders only read the per-port routes, which are atomics,
+// and the platform serialises the sends to each device.
+#include "midi/midi_ports.h"
+
+#include <algorithm>
+
+#include "platform/midi_message.h"
+
+namespace tuttiro {
+
+namespace {
+
+constexpr int kRetryDelayMs = 10;
+// A device that keeps reporting pending output is closed again this many
+// times, 10 ms apart, before it is given up (its handle is cleared anyway).
+constexpr int kCloseAttempts = 100;
+
+constexpr const char* kInputInUse = "The MIDI input device '";
+constexpr const char* kOutputInUse = "The MIDI output device '";
+constexpr const char* kInUseAdvice =
+    "' is apparently already in use.  Please select another device from the MIDI Ports & "
+    "Devices dialog box.  Or, if you quit the application that is using this device, you "
+    "should then be able to access it.";
+
+std::string PortPrefix(int port) {
+  return std::string("&") + static_cast<char>('A' + port) + "--";
+}
+
+std::string DeviceName(const Platform& platform, bool input, int device) {
+  const auto info = input ? platform.MidiInDevice(device) : platform.MidiOutDevice(device);
+  if (info) return info->name;
+  // A saved assignment can name a device that is no longer there.
+  return "(missing device " + std::to_string(device) + ")";
+}
+
+uint64_t PackRoute(int device, MidiHandle handle) {
+  return static_cast<uint64_t>(static_cast<uint32_t>(device)) << 32 | static_cast<uint32_t>(handle);
+}
+int RouteDevice(uint64_t route) {
+  return static_cast<int32_t>(route >> 32);
+}
+MidiHandle RouteHandle(uint64_t route) {
+  return static_cast<int32_t>(route & 0xFFFFFFFFu);
+}
+
+bool ValidDevice(const std::vector<MidiDeviceEntry>& table, int device) {
+  return device >= 0 && device < static_cast<int>(table.size());
+}
+
+void PublishOutputRoutes(MidiPortsRec& ports) {
+  for (int p = 0; p < kMidiPortCount; ++p) {
+    const int device = ports.outputDevice[p];
+    MidiHandle handle = kNoMidiHandle;
+    if (ValidDevice(ports.outputTable, device) &&
+        ports.outputTable[device].owner < kMidiPortCount) {
+      handle = ports.outputTable[device].handle;
+    }
+    ports.outputRoute[p].store(PackRoute(device, handle), std::memory_order_release);
+  }
+}
+
+// Sends once, and once more after 10 ms when the device refused the message
+// and the previous send did not fail too. A closed device or a malformed
+// message is final: waiting cannot change the answer.
+template <typename SendOnce>
+MidiResult SendWithRetry(MidiPortsRec& ports, MidiHandle handle, SendOnce send) {
+  if (handle == kNoMidiHandle) return kMidiInvalidHandle;
+  const MidiResult first = send(handle);
+  if (first == kMidiOk || first == kMidiInvalidHandle || first == kMidiInvalidParam) {
+    if (first == kMidiOk) ports.lastSendFailed.store(false, std::memory_order_relaxed);
+    return first;
+  }
+  if (ports.lastSendFailed.load(std::memory_order_relaxed)) {
+    ports.lastSendFailed.store(false, std::memory_order_relaxed);
+    return first;
+  }
+  ports.platform.Sleep(kRetryDelayMs);
+  const MidiResult second = send(handle);
+  ports.lastSendFailed.store(second != kMidiOk, std::memory_order_relaxed);
+  return second;
+}
+
+// Runs send on the port's device, or with kMidiAllPorts on each distinct
+// device in port order. Returns the last result.
+template <typename SendOnce>
+MidiResult SendToPorts(MidiPortsRec& ports, int port, SendOnce send) {
+  if (port != kMidiAllPorts) {
+    const uint64_t route = ports.outputRoute[port].load(std::memory_order_acquire);
+    return SendWithRetry(ports, RouteHandle(route), send);
+  }
+  std::array<uint64_t, kMidiPortCount> routes;
+  for (int p = 0; p < kMidiPortCount; ++p) {
+    routes[p] = ports.outputRoute[p].load(std::memory_order_acquire);
+  }
+  MidiResult result = kMidiOk;
+  for (int p = 0; p < kMidiPortCount; ++p) {
+    const bool earlier = std::any_of(routes.begin(), routes.begin() + p, [&](uint64_t r) {
+      return RouteDevice(r) == RouteDevice(routes[p]);
+    });
+    if (!earlier) result = SendWithRetry(ports, RouteHandle(routes[p]), send);
+  }
+  return result;
+}
+
+bool ValidPort(int port) {
+  return port == kMidiAllPorts || (port >= 0 && port < kMidiPortCount);
+}
+
+void DelayedSendFired(void* context, uint32_t token) {
+  auto& ports = *static_cast<MidiPortsRec*>(context);
+  const auto find = [&] {
+    return std::find_if(ports.delayed.begin(), ports.delayed.end(),
+                        [token](const MidiDelayedSend& d) { return d.token == token; });
+  };
+  uint32_t message = 0;
+  int port = 0;
+  {
+    std::lock_guard guard(ports.delayedLock);
+    const auto it = find();
+    if (it == ports.delayed.end()) return;
+    it->taken = true;
+    message = it->message;
+    port = it->port;
+  }
+  MidiSend(ports, message, port, 0);
+  // The entry stays queued while it is being sent, so that TakeDelayedSends
+  // knows to wait for this callback before the ports may go away.
+  std::lock_guard guard(ports.delayedLock);
+  const auto it = find();
+  if (it != ports.delayed.end()) ports.delayed.erase(it);
+}
+
+// Takes every delayed send out of the queue and cancels its timer, waiting
+// for a callback that is sending its message right now. Returns the messages
+// not yet sent, in the order they fall due.
+std::vector<MidiDelayedSend> TakeDelayedSends(MidiPortsRec& ports) {
+  std::vector<MidiDelayedSend> pending;
+  {
+    std::lock_guard guard(ports.delayedLock);
+    pending.swap(ports.delayed);
+  }
+  for (const MidiDelayedSend& d : pending) ports.platform.TimerKill(d.timer);
+  std::erase_if(pending, [](const MidiDelayedSend& d) { return d.taken; });
+  std::stable_sort(
+      pending.begin(), pending.end(),
+      [](const MidiDelayedSend& a, const MidiDelayedSend& b) { return a.due < b.due; });
+  return pending;
+}
+
+bool OpenDevices(MidiPortsRec& ports, MidiPortHost* host, bool input) {
+  Platform& platform = ports.platform;
+  std::vector<MidiDeviceEntry>& table = input ? ports.inputTable : ports.outputTable;
+  const auto& assigned = input ? ports.inputDevice : ports.outputDevice;
+
+  // A device open for a port that now uses another device is closed; a port
+  // still assigned to it opens it again below.
+  for (int d = 0; d < static_cast<int>(table.size()); ++d) {
+    const uint16_t owner = table[d].owner;
+    if (owner < kMidiPortCount && assigned[owner] != d) {
+      input ? MidiCloseInput(ports, d) : MidiCloseOutput(ports, d);
+    }
+  }
+
+  std::vector<int> missingReported;
+  for (int p = 0; p < kMidiPortCount; ++p) {
+    const int device = assigned[p];
+    MidiResult result = kMidiBadDevice;
+    MidiHandle handle = kNoMidiHandle;
+    if (ValidDevice(table, device)) {
+      if (table[device].owner != kMidiDeviceClosed) continue;  // opened or failed this pass
+      if (input) {
+        result = platform.MidiInOpen(device, ports.inputCallback, ports.inputContext,
+                                     static_cast<uint32_t>(p), &handle);
+        if (result == kMidiOk) {
+          result = platform.MidiInStart(handle);
+          if (result != kMidiOk) platform.MidiInClose(handle);
+        }
+      } else {
+        result = platform.MidiOutOpen(device, &handle);
+      }
+      table[device] = result == kMidiOk ? MidiDeviceEntry{static_cast<uint16_t>(p), handle}
+                                        : MidiDeviceEntry{kMidiDeviceFailed, kNoMidiHandle};
+    } else if (std::find(missingReported.begin(), missingReported.end(), device) !=
+               missingReported.end()) {
+      continue;
+    } else {
+      missingReported.push_back(device);
+    }
+    if (result != kMidiOk && host != nullptr) {
+      host->ShowMessage((input ? kInputInUse : kOutputInUse) + DeviceName(platform, input, device) +
+                        kInUseAdvice);
+    }
+  }
+  if (!input) PublishOutputRoutes(ports);
+
+  for (int p = 0; p < kMidiPortCount && host != nullptr; ++p) {
+    if (input) {
+      host->SetInputPortMenuLabel(p, PortPrefix(p) + DeviceName(platform, true, assigned[p]));
+    } else {
+      host->SetMenuLabel(kCmdChangeAllTracksToPort + p, MidiPortName(ports, p));
+    }
+  }
+
+  for (MidiDeviceEntry& entry : table) {
+    if (entry.owner == kMidiDeviceFailed) entry.owner = kMidiDeviceClosed;
+  }
+  bool allOpen = true;
+  for (int p = 0; p < kMidiPortCount; ++p) {
+    allOpen =
+        allOpen && ValidDevice(table, assigned[p]) && table[assigned[p]].owner < kMidiPortCount;
+  }
+  return allOpen;
+}
+
+}  // namespace
+
+MidiPortsRec::MidiPortsRec(Platform& platform_)
+    : platform(platform_),
+      inputTable(std::max(0, platform_.MidiInDeviceCount())),
+      outputTable(std::max(0, platform_.MidiOutDeviceCount())) {
+  outputDevice.fill(static_cast<int16_t>(MidiDefaultOutputDevice(platform_)));
+  for (auto& enable : channelEnable) enable.store(1, std::memory_order_relaxed);
+  PublishOutputRoutes(*this);
+}
+
+MidiPortsRec::~MidiPortsRec() {
+  MidiCloseAll(*this);
+}
+
+bool MidiOpenInputs(MidiPortsRec& ports, MidiPortHost* host) {
+  const bool allOpen = OpenDevices(ports, host, true);
+
+  // Messages of a shared device arrive tagged with one port only, so the
+  // ports sharing it must agree on which channels they let through.
+  for (int p = 0; p < kMidiPortCount; ++p) {
+    for (int q = p + 1; q < kMidiPortCount; ++q) {
+      if (ports.inputDevice[p] != ports.inputDevice[q]) continue;
+      for (int c = 0; c < 16; ++c) {
+        auto& a = ports.channelEnable[p * 16 + c];
+        auto& b = ports.channelEnable[q * 16 + c];
+        const uint8_t merged = (a.load() || b.load()) ? 1 : 0;
+        a.store(merged);
+        b.store(merged);
+      }
+    }
+  }
+  for (int p = 0; p < kMidiPortCount && host != nullptr; ++p) {
+    for (int c = 0; c < 16; ++c) {
+      host->CheckMenuItem(kCmdIncomingChannel + 20 * p + c,
+                          ports.channelEnable[p * 16 + c].load() != 0);
+    }
+  }
+  return allOpen;
+}
+
+bool MidiOpenOutputs(MidiPortsRec& ports, MidiPortHost* host) {
+  return OpenDevices(ports, host, false);
+}
+
+void MidiCloseInput(MidiPortsRec& ports, int device) {
+  if (!ValidDevice(ports.inputTable, device)) return;
+  MidiDeviceEntry& entry = ports.inputTable[device];
+  if (entry.handle != kNoMidiHandle) {
+    ports.platform.MidiInStop(entry.handle);
+    for (int attempt = 1;
+         ports.platform.MidiInClose(entry.handle) == kMidiStillPlaying && attempt < kCloseAttempts;
+         ++attempt) {
+      ports.platform.Sleep(kRetryDelayMs);
+    }
+  }
+  entry = MidiDeviceEntry{};
+}
+
+void MidiCloseOutput(MidiPortsRec& ports, int device) {
+  if (!ValidDevice(ports.outputTable, device)) return;
+  MidiDeviceEntry& entry = ports.outputTable[device];
+  const MidiHandle handle = entry.handle;
+  // Senders stop using the handle before it goes.
+  entry = MidiDeviceEntry{};
+  PublishOutputRoutes(ports);
+  if (handle == kNoMidiHandle) return;
+  for (int attempt = 1;
+       ports.platform.MidiOutClose(handle) == kMidiStillPlaying && attempt < kCloseAttempts;
+       ++attempt) {
+    ports.platform.Sleep(kRetryDelayMs);
+  }
+}
+
+void MidiCloseAll(MidiPortsRec& ports) {
+  // Every delayed message still goes out (a note-off must not be lost).
+  for (const MidiDelayedSend& d : TakeDelayedSends(ports)) MidiSend(ports, d.message, d.port, 0);
+  for (int p = 0; p < kMidiPortCount; ++p) {
+    MidiCloseInput(ports, ports.inputDevice[p]);
+    MidiCloseOutput(ports, ports.outputDevice[p]);
+  }
+  for (int d = 0; d < static_cast<int>(ports.inputTable.size()); ++d) MidiCloseInput(ports, d);
+  for (int d = 0; d < static_cast<int>(ports.outputTable.size()); ++d) MidiCloseOutput(ports, d);
+}
+
+std::string MidiPortName(const MidiPortsRec& ports, int port) {
+  if (port < 0 || port >= kMidiPortCount) return {};
+  return PortPrefix(port) + DeviceName(ports.platform, false, ports.outputDevice[port]);
+}
+
+int MidiDefaultOutputDevice(const Platform& platform) {
+  const int count = platform.MidiOutDeviceCount();
+  for (int d = 0; d < count; ++d) {
+    const auto info = platform.MidiOutDevice(d);
+    if (info && info->backend == MidiBackend::kSynth) return d;
+  }
+  return 0;
+}
+
+MidiResult MidiSend(MidiPortsRec& ports, uint32_t message, int port, int delayMs) {
+  if ((message & 0xFF) == 0xF0) {
+    const uint8_t bytes[4] = {0xF0, static_cast<uint8_t>(message >> 8),
+                              static_cast<uint8_t>(message >> 16),
+                              static_cast<uint8_t>(message >> 24)};
+    return MidiSend(ports, std::span<const uint8_t>(bytes), port, 0);
+  }
+  if (!ValidPort(port)) return kMidiInvalidParam;
+  message &= 0x00FFFFFF;
+  if (delayMs > 0) {
+    // Each delayed message has its own timer and its own queue entry, so any
+    // number of them can be pending at once.
+    std::lock_guard guard(ports.delayedLock);
+    const uint32_t token = ports.nextDelayedToken++;
+    const SystemTime due = ports.platform.ClockNow() + delayMs;
+    const TimerId timer = ports.platform.TimerSet(due, DelayedSendFired, &ports, token);
+    ports.delayed.push_back(MidiDelayedSend{token, timer, due, message, port, false});
+    return kMidiOk;
+  }
+  return SendToPorts(ports, port, [&](MidiHandle handle) {
+    return ports.platform.MidiOutShortMsg(handle, message);
+  });
+}
+
+MidiResult MidiSend(MidiPortsRec& ports, std::span<const uint8_t> message, int port, int delayMs) {
+  if (message.empty()) return kMidiInvalidParam;
+  if (message[0] != 0xF0) {
+    return MidiSend(ports, PackShortMessage(message.data(), message.size()), port, delayMs);
+  }
+  const size_t length = SysexLength(message);
+  if (length == 0 || !ValidPort(port)) return kMidiInvalidParam;
+  return SendToPorts(ports, port, [&](MidiHandle handle) {
+    return ports.platform.MidiOutLongMsg(handle, message.data(), length);
+  });
+}
+
+}  // namespace tuttiro

@@ -1,0 +1,230 @@
+// RtMidi-backed devices. RtMidi reports problems through an error callback
+// (set on every object, so it never writes to the console); a send that
+// RtMidi refuses (a full JACK buffer, say) becomes kMidiError for the retry rule.
+#include "platform/real/rtmidi_devices.h"
+
+#include <jack/jack.h>
+#include <rtmidi/RtMidi.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <mutex>
+
+namespace tuttiro {
+
+namespace {
+
+void DiscardJackMessage(const char*) {}
+
+// libjack prints to stderr unless told otherwise; this is process-wide and
+// also covers the JACK clients RtMidi makes.
+void SilenceJack() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    jack_set_error_function(DiscardJackMessage);
+    jack_set_info_function(DiscardJackMessage);
+  });
+}
+
+RtMidi::Api ApiOf(bool alsa) {
+  return alsa ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK;
+}
+
+// Collects what RtMidi reports; an error during a call makes that call fail.
+struct ErrorFlag {
+  std::atomic<bool> raised{false};
+
+  static void Raise(RtMidiError::Type, const std::string&, void* self) {
+    static_cast<ErrorFlag*>(self)->raised.store(true, std::memory_order_relaxed);
+  }
+  bool Take() { return raised.exchange(false, std::memory_order_relaxed); }
+};
+
+// The index of the port listed under name, or -1.
+template <typename Midi>
+int FindPort(Midi& midi, const std::string& name) {
+  const unsigned count = midi.getPortCount();
+  for (unsigned i = 0; i < count; ++i) {
+    if (midi.getPortName(i) == name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+class RtMidiOutputDevice : public OutputDevice {
+ public:
+  RtMidiOutputDevice(bool alsa, std::string clientName, std::string target, std::string ownPort)
+      : alsa_(alsa),
+        clientName_(std::move(clientName)),
+        target_(std::move(target)),
+        ownPort_(std::move(ownPort)) {}
+  ~RtMidiOutputDevice() override { Close(); }
+
+  MidiResult Open() override {
+    try {
+      SilenceJack();
+      out_ = std::make_unique<RtMidiOut>(ApiOf(alsa_), clientName_);
+      out_->setErrorCallback(ErrorFlag::Raise, &errors_);
+      errors_.Take();
+      if (target_.empty()) {
+        out_->openVirtualPort(ownPort_);
+      } else {
+        const int index = FindPort(*out_, target_);
+        if (index < 0) {
+          out_.reset();
+          return kMidiBadDevice;
+        }
+        out_->openPort(static_cast<unsigned>(index), ownPort_);
+      }
+      // RtMidi counts only connections as open ports, not our own ports.
+      if (errors_.Take() || (!target_.empty() && !out_->isPortOpen())) {
+        out_.reset();
+        return kMidiAllocated;
+      }
+    } catch (const RtMidiError&) {
+      out_.reset();
+      return kMidiAllocated;
+    }
+    return kMidiOk;
+  }
+
+  void Close() override { out_.reset(); }
+
+  MidiResult Send(const uint8_t* bytes, size_t length) override {
+    if (!out_) return kMidiInvalidHandle;
+    out_->sendMessage(bytes, length);
+    return errors_.Take() ? kMidiError : kMidiOk;
+  }
+
+ private:
+  const bool alsa_;
+  const std::string clientName_;
+  const std::string target_;
+  const std::string ownPort_;
+  ErrorFlag errors_;
+  std::unique_ptr<RtMidiOut> out_;
+};
+
+class RtMidiInputDevice : public InputDevice {
+ public:
+  RtMidiInputDevice(bool alsa, std::string clientName, std::string target, std::string ownPort)
+      : alsa_(alsa),
+        clientName_(std::move(clientName)),
+        target_(std::move(target)),
+        ownPort_(std::move(ownPort)) {}
+  ~RtMidiInputDevice() override { Close(); }
+
+  MidiResult Open(Deliver deliver, void* sink) override {
+    deliver_ = deliver;
+    sink_ = sink;
+    try {
+      SilenceJack();
+      in_ = std::make_unique<RtMidiIn>(ApiOf(alsa_), clientName_);
+      in_->setErrorCallback(ErrorFlag::Raise, &errors_);
+      errors_.Take();
+      // System exclusive comes through; MIDI clock and active sensing, which
+      // nothing here uses and which arrive many times a second, do not.
+      in_->ignoreTypes(false, true, true);
+      in_->setCallback(OnMessage, this);
+      if (target_.empty()) {
+        in_->openVirtualPort(ownPort_);
+      } else {
+        const int index = FindPort(*in_, target_);
+        if (index < 0) {
+          in_.reset();
+          return kMidiBadDevice;
+        }
+        in_->openPort(static_cast<unsigned>(index), ownPort_);
+      }
+      // RtMidi counts only connections as open ports, not our own ports.
+      if (errors_.Take() || (!target_.empty() && !in_->isPortOpen())) {
+        in_.reset();
+        return kMidiAllocated;
+      }
+    } catch (const RtMidiError&) {
+      in_.reset();
+      return kMidiAllocated;
+    }
+    return kMidiOk;
+  }
+
+  // Destroying the RtMidi object closes the port and waits for its thread
+  // (ALSA) or deactivates its client (JACK), so no callback follows.
+  void Close() override { in_.reset(); }
+
+ private:
+  static void OnMessage(double, std::vector<unsigned char>* message, void* self) {
+    auto* device = static_cast<RtMidiInputDevice*>(self);
+    if (message != nullptr && !message->empty()) {
+      device->deliver_(device->sink_, message->data(), message->size());
+    }
+  }
+
+  const bool alsa_;
+  const std::string clientName_;
+  const std::string target_;
+  const std::string ownPort_;
+  Deliver deliver_ = nullptr;
+  void* sink_ = nullptr;
+  ErrorFlag errors_;
+  std::unique_ptr<RtMidiIn> in_;
+};
+
+}  // namespace
+
+bool AlsaSequencerAvailable(std::string* reason) {
+  if (access("/dev/snd/seq", R_OK | W_OK) == 0) return true;
+  *reason = "no ALSA sequencer (/dev/snd/seq is missing or not accessible)";
+  return false;
+}
+
+bool JackServerAvailable(std::string* reason) {
+  SilenceJack();
+  jack_status_t status{};
+  jack_client_t* client = jack_client_open("tuttiro-probe", JackNoStartServer, &status);
+  if (client == nullptr) {
+    *reason = "no JACK server running";
+    return false;
+  }
+  jack_client_close(client);
+  return true;
+}
+
+bool ListRtMidiPorts(bool alsa, const std::string& clientName, RtMidiPortLists* lists,
+                     std::string* reason) {
+  try {
+    SilenceJack();
+    ErrorFlag errors;
+    RtMidiIn in(ApiOf(alsa), clientName);
+    in.setErrorCallback(ErrorFlag::Raise, &errors);
+    RtMidiOut out(ApiOf(alsa), clientName);
+    out.setErrorCallback(ErrorFlag::Raise, &errors);
+    for (unsigned i = 0, n = in.getPortCount(); i < n; ++i) {
+      lists->inputs.push_back(in.getPortName(i));
+    }
+    for (unsigned i = 0, n = out.getPortCount(); i < n; ++i) {
+      lists->outputs.push_back(out.getPortName(i));
+    }
+    if (errors.Take()) {
+      *reason = alsa ? "the ALSA sequencer did not answer" : "the JACK server did not answer";
+      return false;
+    }
+  } catch (const RtMidiError& e) {
+    *reason = e.getMessage();
+    return false;
+  }
+  return true;
+}
+
+std::unique_ptr<OutputDevice> MakeRtMidiOutput(bool alsa, std::string clientName,
+                                               std::string target, std::string ownPort) {
+  return std::make_unique<RtMidiOutputDevice>(alsa, std::move(clientName), std::move(target),
+                                              std::move(ownPort));
+}
+
+std::unique_ptr<InputDevice> MakeRtMidiInput(bool alsa, std::string clientName, std::string target,
+                                             std::string ownPort) {
+  return std::make_unique<RtMidiInputDevice>(alsa, std::move(clientName), std::move(target),
+                                             std::move(ownPort));
+}
+
+}  // namespace tuttiro

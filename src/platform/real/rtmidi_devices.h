@@ -1,0 +1,36 @@
+// ALSA sequencer and JACK MIDI devices through RtMidi. A back end that is
+// missing (no /dev/snd/seq, no JACK server running) is detected before RtMidi
+// is asked, so that nothing is printed and nothing is started.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/real/midi_devices.h"
+
+namespace tuttiro {
+
+struct RtMidiPortLists {
+  std::vector<std::string> inputs;   // ports that send to us
+  std::vector<std::string> outputs;  // ports we can send to
+};
+
+// Whether the back end can be used now; when not, reason says why.
+bool AlsaSequencerAvailable(std::string* reason);
+bool JackServerAvailable(std::string* reason);
+
+// The ports the back end offers (ALSA when alsa is true, else JACK). False
+// with a reason when the back end cannot be asked.
+bool ListRtMidiPorts(bool alsa, const std::string& clientName, RtMidiPortLists* lists,
+                     std::string* reason);
+
+// A device that is either a port of someone else (target = its name as
+// listed), which we connect to, or our own port that others connect to
+// (target empty). Our port is named ownPort in a client named clientName.
+std::unique_ptr<OutputDevice> MakeRtMidiOutput(bool alsa, std::string clientName,
+                                               std::string target, std::string ownPort);
+std::unique_ptr<InputDevice> MakeRtMidiInput(bool alsa, std::string clientName, std::string target,
+                                             std::string ownPort);
+
+}  // namespace tuttiro

@@ -1,0 +1,150 @@
+// FluidSynth behind the synthesizer device: MIDI messages become FluidSynth
+// calls; audio goes to the first desktop output that opens.
+#include "platform/real/synth_device.h"
+
+#include <fluidsynth.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <mutex>
+
+namespace tuttiro {
+
+namespace {
+
+// FluidSynth logs to stderr by default; the program reports through its own
+// messages instead. This is process-wide, as FluidSynth's logging is.
+void SilenceFluidSynth() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level) {
+      fluid_set_log_function(level, nullptr, nullptr);
+    }
+  });
+}
+
+}  // namespace
+
+struct SynthDevice::Fluid {
+  fluid_settings_t* settings = nullptr;
+  fluid_synth_t* synth = nullptr;
+  fluid_audio_driver_t* audio = nullptr;
+
+  ~Fluid() {
+    if (audio != nullptr) delete_fluid_audio_driver(audio);
+    if (synth != nullptr) delete_fluid_synth(synth);
+    if (settings != nullptr) delete_fluid_settings(settings);
+  }
+};
+
+std::string FindSoundfont() {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  for (const char* known :
+       {"/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf2/FluidR3_GM.sf2",
+        "/usr/share/sounds/sf2/TimGM6mb.sf2"}) {
+    if (fs::is_regular_file(known, error)) return known;
+  }
+  for (const char* folder : {"/usr/share/sounds/sf2", "/usr/share/soundfonts"}) {
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+      if (it->path().extension() == ".sf2" && it->is_regular_file(error)) return it->path();
+    }
+    error.clear();
+  }
+  return {};
+}
+
+SynthDevice::SynthDevice(SynthOptions options) : options_(std::move(options)) {}
+
+SynthDevice::~SynthDevice() = default;
+
+MidiResult SynthDevice::Open() {
+  if (fluid_) return kMidiAllocated;
+  SilenceFluidSynth();
+  const std::string soundfont = options_.soundfont.empty() ? FindSoundfont() : options_.soundfont;
+  if (soundfont.empty()) return kMidiBadDevice;
+
+  auto fluid = std::make_unique<Fluid>();
+  fluid->settings = new_fluid_settings();
+  if (fluid->settings == nullptr) return kMidiAllocated;
+  fluid_settings_setnum(fluid->settings, "synth.gain", 0.4);
+  fluid->synth = new_fluid_synth(fluid->settings);
+  if (fluid->synth == nullptr ||
+      fluid_synth_sfload(fluid->synth, soundfont.c_str(), 1) == FLUID_FAILED) {
+    return kMidiAllocated;
+  }
+
+  if (options_.audio) {
+    // The desktop's usual outputs in order of preference; ALSA only where
+    // there is a sound card, JACK only where a server already runs (FluidSynth
+    // must not start one).
+    std::vector<const char*> drivers = {"pipewire", "pulseaudio"};
+    if (access("/dev/snd", F_OK) == 0) drivers.push_back("alsa");
+    if (options_.jackRunning) drivers.push_back("jack");
+    for (const char* driver : drivers) {
+      if (fluid_settings_setstr(fluid->settings, "audio.driver", driver) == FLUID_FAILED) continue;
+      fluid->audio = new_fluid_audio_driver(fluid->settings, fluid->synth);
+      if (fluid->audio != nullptr) break;
+    }
+  }
+  fluid_ = std::move(fluid);
+  return kMidiOk;
+}
+
+void SynthDevice::Close() {
+  fluid_.reset();
+}
+
+MidiResult SynthDevice::Send(const uint8_t* bytes, size_t length) {
+  if (!fluid_) return kMidiInvalidHandle;
+  fluid_synth_t* synth = fluid_->synth;
+  const uint8_t status = bytes[0];
+  if (status == 0xF0) {
+    // FluidSynth takes the body without F0 and F7; messages it does not
+    // understand are ignored, as a hardware synthesizer would.
+    if (length > 2) {
+      fluid_synth_sysex(synth, reinterpret_cast<const char*>(bytes + 1),
+                        static_cast<int>(length - 2), nullptr, nullptr, nullptr, 0);
+    }
+    return kMidiOk;
+  }
+  const int channel = status & 0x0F;
+  const int data1 = length > 1 ? bytes[1] : 0;
+  const int data2 = length > 2 ? bytes[2] : 0;
+  // Results are not checked: a note on a channel without an instrument is
+  // not a failure to deliver the message.
+  switch (status & 0xF0) {
+    case 0x80:
+      fluid_synth_noteoff(synth, channel, data1);
+      break;
+    case 0x90:
+      fluid_synth_noteon(synth, channel, data1, data2);
+      break;
+    case 0xA0:
+      fluid_synth_key_pressure(synth, channel, data1, data2);
+      break;
+    case 0xB0:
+      fluid_synth_cc(synth, channel, data1, data2);
+      break;
+    case 0xC0:
+      fluid_synth_program_change(synth, channel, data1);
+      break;
+    case 0xD0:
+      fluid_synth_channel_pressure(synth, channel, data1);
+      break;
+    case 0xE0:
+      fluid_synth_pitch_bend(synth, channel, data1 | data2 << 7);
+      break;
+    default:
+      if (status == 0xFF) fluid_synth_system_reset(synth);  // MIDI Reset
+      break;
+  }
+  return kMidiOk;
+}
+
+bool SynthDevice::RenderOffline(float* left, float* right, int frames) {
+  if (!fluid_ || fluid_->audio != nullptr) return false;
+  return fluid_synth_write_float(fluid_->synth, frames, left, 0, 1, right, 0, 1) == FLUID_OK;
+}
+
+}  // namespace tuttiro

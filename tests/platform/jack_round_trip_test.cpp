@@ -1,0 +1,134 @@
+// End to end through a real JACK server (started by the jack_server test
+// fixture): Tuttiro's own JACK output port is connected to its own JACK input
+// port with jack_connect, and what MidiSend sends must come back through the
+// input callback complete and in order.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "midi/midi_ports.h"
+#include "platform/real/real_platform.h"
+
+namespace tuttiro {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct Inbox {
+  std::mutex lock;
+  std::condition_variable arrived;
+  std::vector<std::pair<uint32_t, Bytes>> messages;  // (port, bytes)
+
+  static void Collect(void* context, uint32_t port, const MidiInputMessage& m) {
+    auto* inbox = static_cast<Inbox*>(context);
+    Bytes bytes;
+    if (m.sysex != nullptr) {
+      bytes.assign(m.sysex, m.sysex + m.sysexLength);
+    } else {
+      for (int i = 0; i < 3; ++i) bytes.push_back(static_cast<uint8_t>(m.shortMessage >> (8 * i)));
+    }
+    std::lock_guard guard(inbox->lock);
+    inbox->messages.emplace_back(port, std::move(bytes));
+    inbox->arrived.notify_all();
+  }
+
+  // Waits (bounded, so a lost message fails instead of hanging) for count messages.
+  std::vector<std::pair<uint32_t, Bytes>> WaitFor(size_t count) {
+    std::unique_lock guard(lock);
+    arrived.wait_for(guard, std::chrono::seconds(10), [&] { return messages.size() >= count; });
+    return messages;
+  }
+};
+
+int FindDevice(const Platform& platform, bool input, const std::string& name) {
+  const int count = input ? platform.MidiInDeviceCount() : platform.MidiOutDeviceCount();
+  for (int d = 0; d < count; ++d) {
+    const auto info = input ? platform.MidiInDevice(d) : platform.MidiOutDevice(d);
+    if (info && info->name == name) return d;
+  }
+  return -1;
+}
+
+TEST(JackRoundTrip, ShortMessagesSysexAndADelayedSendArriveCompleteAndInOrder) {
+  RealPlatformOptions options;
+  options.synth = false;
+  options.alsa = false;
+  options.clientName = "tuttiro-e2e";
+  RealPlatform platform(options);
+  bool jackAvailable = false;
+  for (const MidiBackendStatus& status : platform.MidiBackends()) {
+    if (status.backend == MidiBackend::kJack) jackAvailable = status.available;
+  }
+  ASSERT_TRUE(jackAvailable) << "the jack_server fixture should have started a server";
+
+  const int out = FindDevice(platform, false, "Own JACK port tuttiro-e2e-out:out");
+  const int in = FindDevice(platform, true, "Own JACK port tuttiro-e2e-in:in");
+  ASSERT_GE(out, 0);
+  ASSERT_GE(in, 0);
+
+  Inbox inbox;
+  MidiPortsRec ports(platform);
+  ports.inputCallback = Inbox::Collect;
+  ports.inputContext = &inbox;
+  ports.outputDevice.fill(static_cast<int16_t>(out));
+  ports.inputDevice.fill(static_cast<int16_t>(in));
+  ASSERT_TRUE(MidiOpenOutputs(ports, nullptr));
+  ASSERT_TRUE(MidiOpenInputs(ports, nullptr));
+  ASSERT_EQ(std::system("jack_connect tuttiro-e2e-out:out tuttiro-e2e-in:in"), 0);
+
+  const Bytes identity = {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7, 0x00};
+  EXPECT_EQ(MidiSend(ports, 0x643C90u, 0, 0), kMidiOk);
+  EXPECT_EQ(MidiSend(ports, 0x5007B3u, kMidiAllPorts, 0), kMidiOk);  // one device: sent once
+  EXPECT_EQ(MidiSend(ports, identity, 0, 0), kMidiOk);
+  EXPECT_EQ(MidiSend(ports, 0x4000E0u, 0, 0), kMidiOk);
+  EXPECT_EQ(MidiSend(ports, 0x003C80u, 0, 30), kMidiOk);  // through the timer thread
+
+  const auto received = inbox.WaitFor(5);
+  const std::vector<std::pair<uint32_t, Bytes>> expected = {
+      {0, {0x90, 0x3C, 0x64}}, {0, {0xB3, 0x07, 0x50}}, {0, {0xF0, 0x7E, 0x7F, 0x09, 0x01, 0xF7}},
+      {0, {0xE0, 0x00, 0x40}}, {0, {0x80, 0x3C, 0x00}},
+  };
+  EXPECT_EQ(received, expected);
+
+  MidiCloseAll(ports);
+}
+
+// A port of another program (here a second Tuttiro) is listed as a device;
+// opening it connects to it without any patchbay.
+TEST(JackRoundTrip, AnotherProgramsPortIsListedAndOpeningItConnects) {
+  RealPlatformOptions listenerOptions;
+  listenerOptions.synth = false;
+  listenerOptions.alsa = false;
+  listenerOptions.clientName = "tuttiro-listener";
+  RealPlatform listener(listenerOptions);
+  Inbox inbox;
+  MidiPortsRec listenerPorts(listener);
+  listenerPorts.inputCallback = Inbox::Collect;
+  listenerPorts.inputContext = &inbox;
+  const int ownIn = FindDevice(listener, true, "Own JACK port tuttiro-listener-in:in");
+  ASSERT_GE(ownIn, 0);
+  listenerPorts.inputDevice.fill(static_cast<int16_t>(ownIn));
+  listenerPorts.inputDevice[5] = -1;  // port F: no device, which must not stop the others
+  EXPECT_FALSE(MidiOpenInputs(listenerPorts, nullptr));
+
+  RealPlatformOptions senderOptions = listenerOptions;
+  senderOptions.clientName = "tuttiro-sender";
+  RealPlatform sender(senderOptions);
+  const int target = FindDevice(sender, false, "tuttiro-listener-in:in");
+  ASSERT_GE(target, 0);
+  MidiPortsRec senderPorts(sender);
+  senderPorts.outputDevice.fill(static_cast<int16_t>(target));
+  ASSERT_TRUE(MidiOpenOutputs(senderPorts, nullptr));
+  EXPECT_EQ(MidiSend(senderPorts, 0x7F4591u, 3, 0), kMidiOk);
+
+  const auto received = inbox.WaitFor(1);
+  EXPECT_EQ(received, (std::vector<std::pair<uint32_t, Bytes>>{{0, {0x91, 0x45, 0x7F}}}));
+}
+
+}  // namespace
+}  // namespace tuttiro
