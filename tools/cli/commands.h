@@ -7,5 +7,6 @@ namespace tuttiro::cli {
 int RunInfo(int argc, char** argv);
 int RunDevices(int argc, char** argv);
 int RunTraceFollow(int argc, char** argv);
+int RunSettings(int argc, char** argv);
 
 }  // namespace tuttiro::cli

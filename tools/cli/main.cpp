@@ -16,6 +16,8 @@ struct Command {
 constexpr Command kCommands[] = {
     {"info", tuttiro::cli::RunInfo,
      "show what a piece holds (tracks, tempo, meter, beats, events)"},
+    {"settings", tuttiro::cli::RunSettings,
+     "show the settings a piece carries, or write a copy with default settings"},
     {"trace-follow", tuttiro::cli::RunTraceFollow,
      "follow a recorded performance in simulated time and print the follower's course"},
     {"devices", tuttiro::cli::RunDevices,

@@ -1,0 +1,60 @@
+// `tuttiro-cli settings` end to end: it shows a built-in piece's settings,
+// writes a copy with default settings and markers, and refuses what does not fit.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+struct CliRun {
+  int status;
+  std::string out;
+};
+
+CliRun RunCli(const std::string& args) {
+  std::string command = std::string(TUTTIRO_CLI) + " " + args + " 2>&1";
+  CliRun run{-1, {}};
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return run;
+  std::array<char, 4096> buf;
+  while (size_t n = fread(buf.data(), 1, buf.size(), pipe)) run.out.append(buf.data(), n);
+  int raw = pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return run;
+}
+
+TEST(CliSettings, ShowsAndWritesSettings) {
+  CliRun shown = RunCli("settings 'Longing'");
+  EXPECT_EQ(shown.status, 0);
+  EXPECT_NE(shown.out.find("slot 0 \"Longing\""), std::string::npos) << shown.out;
+  EXPECT_NE(shown.out.find("loop: 3:1 - 11:1"), std::string::npos);
+  EXPECT_NE(shown.out.find("wait for soloist: 11:1, 27:1"), std::string::npos);
+  EXPECT_NE(shown.out.find("tempo factor: 100.0 %"), std::string::npos);
+  EXPECT_NE(shown.out.find("following: track 0 (Solo Oboe)"), std::string::npos);
+
+  std::string folder = ::testing::TempDir() + "cli-settings";
+  std::filesystem::create_directories(folder);
+  std::string out = folder + "/copy.mid";
+  CliRun written = RunCli("settings Ecossaise --write-defaults " + out +
+                          " --name Practice --loop 3:1-end --ignore 5:1-6:2 --follow 0,1");
+  EXPECT_EQ(written.status, 0) << written.out;
+  CliRun reread = RunCli("settings " + out);
+  EXPECT_NE(reread.out.find("slot 0 \"Practice\""), std::string::npos) << reread.out;
+  EXPECT_NE(reread.out.find("loop: 3:1 - 43:1"), std::string::npos) << reread.out;
+  EXPECT_NE(reread.out.find("ignore soloist: 5:1 - 6:2"), std::string::npos);
+  EXPECT_NE(reread.out.find("and track 1 (Piano Chords)"), std::string::npos);
+  CliRun info = RunCli("info " + out);
+  EXPECT_EQ(info.status, 0);
+
+  EXPECT_EQ(RunCli("settings Ecossaise --write-defaults " + out + " --loop 99:1-100:1").status, 2);
+  EXPECT_EQ(RunCli("settings Ecossaise --write-defaults " + out + " --follow 7").status, 2);
+  EXPECT_EQ(RunCli("settings Ecossaise --rehearsal 1:1").status, 2);
+  EXPECT_EQ(RunCli("settings /no/such.mid").status, 2);
+  EXPECT_EQ(RunCli("settings Ecossaise --write-defaults /no/such/dir/x.mid").status, 2);
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
