@@ -1,28 +1,15 @@
 // `tuttiro-cli info` end to end: its exit status and the stable parts of its output.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <string>
 
+#include "cli_runner.h"
+
+namespace tuttiro {
 namespace {
 
-struct CliRun {
-  int status;
-  std::string out;
-};
-
-CliRun RunCli(const std::string& args) {
-  std::string command = std::string(TUTTIRO_CLI) + " " + args + " 2>&1";
-  CliRun run{-1, {}};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  std::array<char, 4096> buf;
-  while (size_t n = fread(buf.data(), 1, buf.size(), pipe)) run.out.append(buf.data(), n);
-  int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
-}
+using test::CliRun;
+using test::RunCli;
 
 TEST(CliInfo, PrintsAPieceAndItsEventsAndBeats) {
   CliRun summary = RunCli("info 'Ecossaise'");
@@ -53,3 +40,4 @@ TEST(CliInfo, FailuresExitWithStatusTwoAndTheReason) {
 }
 
 }  // namespace
+}  // namespace tuttiro
