@@ -8,5 +8,6 @@ int RunInfo(int argc, char** argv);
 int RunDevices(int argc, char** argv);
 int RunTraceFollow(int argc, char** argv);
 int RunSettings(int argc, char** argv);
+int RunPlay(int argc, char** argv);
 
 }  // namespace tuttiro::cli

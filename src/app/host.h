@@ -1,0 +1,60 @@
+// The Host: what the engine and the transport ask of the user interface. The Qt
+// layer implements it, tests use a recording fake, and the headless player a
+// quiet one, so the core never touches a toolkit.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace tuttiro {
+
+class Host {
+ public:
+  virtual ~Host() = default;
+  // A message box with the program title: string `stringId` followed by up to
+  // four pieces of text, joined end to end.
+  virtual void ShowMessage(int stringId, std::span<const std::string> pieces = {}) = 0;
+  // A question with OK and Cancel; true for OK.
+  virtual bool AskOkCancel(const std::string& question) = 0;
+  virtual void EnableMenuItem(int commandId, bool enabled) = 0;
+  virtual void CheckMenuItem(int commandId, bool checked) = 0;
+  virtual void SetMenuLabel(int commandId, const std::string& text) = 0;
+  // Layout box `box` must be drawn again (its image state or value changed).
+  virtual void InvalidateBox(int box) = 0;
+  // The strip of track `track` in the Tracks view must be drawn again.
+  virtual void InvalidateTrackStrip(int track) = 0;
+  // Repaint what is invalid at once rather than at the next paint.
+  virtual void UpdateNow() = 0;
+  // Shows box `box` of view `view` pressed for `holdMs` milliseconds (0: one
+  // frame), then as it was; the host does not block while it waits.
+  virtual void FlashButton(int view, int box, int holdMs) = 0;
+  // The Location dialog opened at measure:beat; the chosen position, or none
+  // when it was cancelled.
+  virtual std::optional<int32_t> RunLocationDialog(int measure, int beat) = 0;
+  virtual void RunPortsDialog() = 0;
+  virtual void Beep() = 0;
+  virtual void SetWaitCursor(bool on) = 0;
+};
+
+// A host that shows nothing and answers every question with OK; used by
+// headless runs.
+class QuietHost : public Host {
+ public:
+  void ShowMessage(int, std::span<const std::string>) override {}
+  bool AskOkCancel(const std::string&) override { return true; }
+  void EnableMenuItem(int, bool) override {}
+  void CheckMenuItem(int, bool) override {}
+  void SetMenuLabel(int, const std::string&) override {}
+  void InvalidateBox(int) override {}
+  void InvalidateTrackStrip(int) override {}
+  void UpdateNow() override {}
+  void FlashButton(int, int, int) override {}
+  std::optional<int32_t> RunLocationDialog(int, int) override { return std::nullopt; }
+  void RunPortsDialog() override {}
+  void Beep() override {}
+  void SetWaitCursor(bool) override {}
+};
+
+}  // namespace tuttiro

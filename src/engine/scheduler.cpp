@@ -1,0 +1,537 @@
+// The playback scheduler. One pass runs at a time (the busy flag); a pass sends
+// everything at the first stream's position and computes the next wake-up from
+// the time base, arming a one-shot timer at that absolute time so that timing
+// never drifts. Passes that fall due at once run in a loop, not by recursion.
+#include "engine/scheduler.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "app/app.h"
+#include "transport/midi_state.h"
+
+namespace tuttiro {
+namespace {
+
+struct TimeCodeRate {
+  int64_t numerator;
+  int64_t denominator;
+  int framesPerSecond;
+};
+constexpr TimeCodeRate kRates[4] = {{125, 3, 24}, {40, 1, 25}, {100000, 2997, 30}, {100, 3, 30}};
+
+const TimeCodeRate& RateOf(int format) {
+  return kRates[std::clamp(format, 0, 3)];
+}
+
+bool IsNoteOff(uint8_t status, uint8_t velocity) {
+  return status == 0x80 || (status == 0x90 && velocity == 0);
+}
+
+int PortOf(uint16_t setting) {
+  return setting == kAllOutputPorts ? kMidiAllPorts : static_cast<int>(setting);
+}
+
+uint32_t Pack(uint8_t status, uint8_t data1, uint8_t data2) {
+  return status | static_cast<uint32_t>(data1) << 8 | static_cast<uint32_t>(data2) << 16;
+}
+
+void OnTimer(void* context, uint32_t user) {
+  AppRec& app = *static_cast<AppRec*>(context);
+  if (user != app.scheduler.generation.load(std::memory_order_acquire)) return;
+  SchedulerRun(app);
+}
+
+// Arms the timer for absolute time t; true when t has already come.
+bool ArmAt(AppRec& app, SystemTime t) {
+  if (t - app.platform.ClockNow() <= 0) return true;
+  const uint32_t generation = app.scheduler.generation.fetch_add(1) + 1;
+  app.scheduler.timer.store(app.platform.TimerSet(t, OnTimer, &app, generation));
+  return false;
+}
+
+// Holding busy: arms for the earlier of the first stream and the next sync
+// message. True when that is due now.
+bool ScheduleNextHolding(AppRec& app) {
+  SchedulerRec& s = app.scheduler;
+  if (s.streams.empty() || s.ended) return false;
+  int32_t target = s.streams.front().position;
+  if (s.settings.syncOn.load() && !app.transport.previewing.load() &&
+      s.sync.nextSyncPosition < target) {
+    target = s.sync.nextSyncPosition;
+  }
+  SchedulerInvalidate(app);
+  const TransportClock clock = TransportClockRead(app.clock);
+  if (clock.following) {
+    const int64_t d = FollowerTimeUntil(app.follower, target);
+    if (d == 0) return true;
+    if (d < 0) return false;  // the follower waits at a wait point: its next report re-arms
+    return ArmAt(app, app.platform.ClockNow() + d);
+  }
+  const int64_t distance = static_cast<int64_t>(target) - clock.basePosition;
+  if (distance < 1) return true;
+  const int32_t factor = clock.tempoFactor > 0 ? clock.tempoFactor : 4096;
+  int64_t d = FixDiv(static_cast<int32_t>(std::min<int64_t>(distance, INT32_MAX)), factor * 16);
+  if (clock.fastForward) d = (d + 2) >> 2;
+  if (clock.baseTime + d <= app.platform.ClockNow()) return true;
+  return ArmAt(app, clock.baseTime + d);
+}
+
+void SendSync(AppRec& app) {
+  SchedulerRec& s = app.scheduler;
+  SyncState& sync = s.sync;
+  const int port = PortOf(s.settings.syncPort.load());
+  if (s.settings.syncType.load() == 0) {
+    MidiSend(app.ports, 0xF8, port, 0);
+    ++sync.clocksSent;
+    // The beat itself sends its last clock, so a beat of n clocks gets n - 1 here.
+    if (sync.clocksSent < sync.clocksDue - 1) {
+      sync.nextSyncPosition += sync.clockInterval;
+    } else {
+      sync.nextSyncPosition = kNoSyncPosition;
+    }
+    return;
+  }
+  const int format = s.settings.frameRate.load();
+  TimeCode code = MsToTimeCode(static_cast<int64_t>(sync.nextSyncPosition) + 2, format);
+  MidiSend(app.ports, Pack(0xF1, QuarterFrameData(code, format), 0), port, 0);
+  TimeCodeAdvanceQuarter(code, format);
+  sync.timeCode = code;
+  sync.nextSyncPosition = static_cast<int32_t>(TimeCodeToMs(code, format));
+}
+
+// The loop end: true when the first stream has reached it in a play mode.
+bool LoopEndReached(AppRec& app, int32_t position) {
+  const PlaybackSettings& settings = app.scheduler.settings;
+  if (!settings.loopMode.load() || position < settings.loopEnd.load()) return false;
+  const bool following = app.clock.following.load();
+  const bool file = app.transport.playingFile.load();
+  const bool performance = app.transport.playingPerformance.load();
+  if (!following && !file && !performance) return false;
+  QueueCommand(app.commands, kCmdStop);
+  if (settings.restartLoop.load()) {
+    LoopRestartArm(app,
+                   following ? kCmdPlayAndFollow
+                   : file    ? kCmdPlayFile
+                             : kCmdPlayPerformance,
+                   settings.restartDelay.load());
+  }
+  return true;
+}
+
+// The measure stream's beat: displays, MIDI clock, metronome. True when the
+// beats are exhausted.
+bool MeasureEvent(AppRec& app, StreamEntry& head, int32_t p) {
+  SchedulerRec& s = app.scheduler;
+  PieceModel& piece = app.piece;
+  const size_t index = static_cast<size_t>(piece.beatCursor);
+  const BeatMapEntry beat = piece.beatMap[index];
+  const bool hasNext = index + 1 < piece.beatMap.size();
+  const BeatMapEntry next = hasNext ? piece.beatMap[index + 1] : beat;
+  if (!app.transport.previewing.load()) {
+    s.shownMeasure.store(beat.measure);
+    s.shownBeat.store(beat.beat);
+    if (hasNext && next.time > beat.time) {
+      const int64_t d = static_cast<int64_t>(next.time - beat.time) * 4096;
+      s.shownBpm.store(static_cast<int32_t>(
+          (static_cast<int64_t>(app.clock.tempoFactor.load()) * 60000 + d / 2) / d));
+    }
+    SyncState& sync = s.sync;
+    if (s.settings.syncOn.load() && s.settings.syncType.load() == 0) {
+      const int port = PortOf(s.settings.syncPort.load());
+      while (sync.clocksSent < sync.clocksDue) {
+        MidiSend(app.ports, 0xF8, port, 0);
+        ++sync.clocksSent;
+      }
+      sync.clocksSent = 0;
+      if (hasNext && next.sixteenths > beat.sixteenths) {
+        sync.clocksDue = static_cast<int32_t>(6 * (next.sixteenths - beat.sixteenths));
+        sync.clockInterval = std::max<int32_t>(
+            1, (static_cast<int32_t>(next.time) - head.position + sync.clocksDue / 2) /
+                   sync.clocksDue);
+        sync.nextSyncPosition = head.position + sync.clockInterval;
+      } else {
+        sync.nextSyncPosition = kNoSyncPosition;
+      }
+    }
+    const PlaybackSettings& settings = s.settings;
+    const bool playing = app.clock.following.load() || app.transport.playingFile.load() ||
+                         app.transport.playingPerformance.load();
+    if (settings.metronomeOn.load() && playing &&
+        (!hasNext || p < static_cast<int32_t>(next.time))) {
+      const bool accent = beat.beat == 1;
+      const uint8_t channel = settings.metronomeChannel.load();
+      const uint8_t note = accent ? settings.downbeatNote.load() : settings.beatNote.load();
+      const uint8_t velocity =
+          accent ? settings.downbeatVelocity.load() : settings.beatVelocity.load();
+      if (channel != kNone && note != kNone && velocity != 0) {
+        const int v = std::clamp((settings.masterVolume.load() * velocity + 128) >> 8, 1, 127);
+        const int port = PortOf(settings.metronomePort.load());
+        const uint8_t status = static_cast<uint8_t>(0x90 | (channel & 0x0F));
+        MidiSend(app.ports, Pack(status, note, static_cast<uint8_t>(v)), port, 0);
+        MidiSend(app.ports, Pack(status, note, 0), port, 50);
+      }
+    }
+  }
+  if (!hasNext) return true;
+  piece.beatCursor = static_cast<int32_t>(index + 1);
+  head.position = static_cast<int32_t>(next.time);
+  head.data = static_cast<uint16_t>(next.measure) | static_cast<uint32_t>(next.beat) << 16;
+  return false;
+}
+
+bool SysexEvent(AppRec& app, StreamEntry& head) {
+  PieceModel& piece = app.piece;
+  const PlaybackSettings& settings = app.scheduler.settings;
+  const size_t index = head.data >> 16;
+  if (settings.sysexOn.load() && index < piece.sysexMessages.size()) {
+    const uint16_t mode = settings.sysexMode.load();
+    const bool inRange =
+        head.position > piece.firstEventTime && head.position <= piece.lastEventTime;
+    if (mode == 1 || mode == 2 || (mode == 0 && inRange)) {
+      MidiSend(app.ports, piece.sysexMessages[index], PortOf(settings.sysexPort.load()), 0);
+    }
+  }
+  const size_t next = static_cast<size_t>(++piece.sysexCursor);
+  if (next >= piece.sysexEvents.size()) return true;
+  head.position = static_cast<int32_t>(piece.sysexEvents[next].time);
+  head.data = 0xF0 | static_cast<uint32_t>(piece.sysexEvents[next].messageIndex) << 16;
+  return false;
+}
+
+// While following: the track ends this note before the current position, so the
+// note would already be over when it sounded.
+bool NoteAlreadyOver(const TrackRec& track, uint8_t note, int32_t p) {
+  for (size_t i = static_cast<size_t>(track.playCursor) + 1; i < track.events.size(); ++i) {
+    const PieceEvent& ev = track.events[i];
+    if (static_cast<int32_t>(ev.time) >= p) return false;
+    if (ev.data1 == note && IsNoteOff(ev.status, ev.data2)) return true;
+  }
+  return false;
+}
+
+bool TrackEvent(AppRec& app, StreamEntry& head, int32_t p) {
+  const int index = head.source;
+  TrackRec& track = app.piece.tracks[static_cast<size_t>(index)];
+  const PieceEvent ev = track.events[static_cast<size_t>(track.playCursor)];
+  const PlaybackSettings& settings = app.scheduler.settings;
+  const int masterVolume = settings.masterVolume.load();
+  const int transpose = track.transposition + settings.masterTranspose.load();
+  bool play = TrackPlayable(app, index);
+  uint8_t data1 = ev.data1;
+  uint8_t data2 = ev.data2;
+  const uint8_t status = ev.status & 0xF0;
+  const int transposed = ev.data1 + transpose;
+  if (status == 0x90 && ev.data2 > 0) {
+    if (track.volume == 0 || masterVolume == 0) play = false;
+    if (play && app.clock.following.load() && NoteAlreadyOver(track, ev.data1, p)) play = false;
+    int v = (((track.volume * ev.data2 * masterVolume + 0x8000) >> 16) *
+                 app.transport.volumeFollowFactor.load() +
+             128) >>
+            8;
+    if (app.clock.fastForward.load()) v = (v + 1) >> 1;
+    data2 = static_cast<uint8_t>(std::clamp(v, 1, 127));
+    if (transposed < 0 || transposed > 127) play = false;
+    data1 = static_cast<uint8_t>(transposed & 0x7F);
+    uint16_t& count = track.noteState[ev.data1];
+    if (!track.play) {
+      count = data2;
+    } else if (count < UINT16_MAX) {
+      ++count;
+    }
+  } else if (IsNoteOff(status, ev.data2)) {
+    uint16_t& count = track.noteState[ev.data1];
+    if (count < 1) {
+      play = false;
+    } else if (!track.play) {
+      count = 0;
+    } else {
+      --count;
+    }
+    if (transposed < 0 || transposed > 127) play = false;
+    data1 = static_cast<uint8_t>(transposed & 0x7F);
+  } else if (status == 0xA0) {
+    if (transposed < 0 || transposed > 127) play = false;
+    data1 = static_cast<uint8_t>(transposed & 0x7F);
+  } else if (status == 0xB0) {
+    track.controllerValues[ev.data1 & 0x7F] = ev.data2;
+  } else if (status == 0xC0) {
+    track.programState[0] = ev.data1;
+  } else if (status == 0xE0) {
+    track.programState[1] = ev.data1;
+    track.programState[2] = ev.data2;
+  }
+  if (play) {
+    const int port = PortOf(track.outputPort);
+    if (status == 0xC0 && index != app.piece.trackCount) {
+      SendProgramCombo(app, TrackComboAt(track, ev.data1), track.outputChannel, port);
+    } else {
+      const uint8_t channelStatus = static_cast<uint8_t>(status | (track.outputChannel & 0x0F));
+      MidiSend(app.ports, Pack(channelStatus, data1, data2), port, 0);
+    }
+  }
+  const size_t next = static_cast<size_t>(++track.playCursor);
+  if (next >= track.events.size()) return true;
+  const PieceEvent& following = track.events[next];
+  head.position = static_cast<int32_t>(following.time);
+  head.data = Pack(following.status, following.data1, following.data2);
+  return false;
+}
+
+// Moves the first stream down to its place after it changed.
+void Resort(std::vector<StreamEntry>& streams) {
+  const StreamEntry moved = streams.front();
+  auto place = std::upper_bound(streams.begin() + 1, streams.end(), moved, StreamPrecedes);
+  std::move(streams.begin() + 1, place, streams.begin());
+  *(place - 1) = moved;
+}
+
+// One pass, holding busy. True when the next pass is due at once.
+bool SchedulerStep(AppRec& app) {
+  SchedulerRec& s = app.scheduler;
+  if (s.streams.empty() || s.ended) return false;
+  const int32_t p = TransportPosition(app.clock, app.follower.clock, app.platform);
+  const int32_t e = s.streams.front().position;
+  // Play Performance's recorded tempo is applied here once recording exists.
+  if (s.settings.syncOn.load() && !app.transport.previewing.load() &&
+      s.sync.nextSyncPosition <= e) {
+    const bool before = s.sync.nextSyncPosition < e;
+    SendSync(app);
+    if (before) return ScheduleNextHolding(app);
+  }
+  while (!s.streams.empty() && s.streams.front().position == e) {
+    StreamEntry& head = s.streams.front();
+    if (LoopEndReached(app, e)) {
+      s.ended = true;
+      return false;
+    }
+    bool exhausted;
+    if (head.source == kMeasureStream) {
+      exhausted = MeasureEvent(app, head, p);
+    } else if (head.source == kSysexStream) {
+      exhausted = SysexEvent(app, head);
+    } else {
+      exhausted = TrackEvent(app, head, p);
+    }
+    if (exhausted) {
+      s.streams.erase(s.streams.begin());
+      if (s.streams.empty()) {
+        if (!app.transport.previewing.load()) QueueCommand(app.commands, kCmdStop);
+        s.ended = true;
+        return false;
+      }
+    } else {
+      Resort(s.streams);
+    }
+  }
+  return ScheduleNextHolding(app);
+}
+
+// Holding busy: runs passes (or re-arms) until nothing is due, then lets go,
+// taking over once more if a re-arm was asked for meanwhile.
+void RunHolding(AppRec& app, bool due) {
+  SchedulerRec& s = app.scheduler;
+  for (;;) {
+    s.rescheduleWanted.store(false);
+    due = due ? SchedulerStep(app) : ScheduleNextHolding(app);
+    if (due) continue;
+    s.busy.store(false, std::memory_order_release);
+    if (!s.rescheduleWanted.load()) return;
+    if (s.busy.exchange(true, std::memory_order_acquire)) return;
+  }
+}
+
+void AcquireBusy(SchedulerRec& s) {
+  while (s.busy.exchange(true, std::memory_order_acquire)) std::this_thread::yield();
+}
+
+}  // namespace
+
+int StreamClass(const StreamEntry& entry) {
+  if (entry.source == kMeasureStream) return 0;
+  if (entry.source == kSysexStream) return 2;
+  const uint8_t status = entry.data & 0xF0;
+  const uint8_t velocity = (entry.data >> 16) & 0xFF;
+  if (IsNoteOff(status, velocity)) return 1;
+  return status >= 0xA0 ? 2 : 3;
+}
+
+bool StreamPrecedes(const StreamEntry& a, const StreamEntry& b) {
+  if (a.position != b.position) return a.position < b.position;
+  const int ca = StreamClass(a);
+  const int cb = StreamClass(b);
+  if (ca != cb) return ca < cb;
+  return a.source < b.source;
+}
+
+int TimeCodeFramesPerSecond(int format) {
+  return RateOf(format).framesPerSecond;
+}
+
+TimeCode MsToTimeCode(int64_t ms, int format) {
+  const TimeCodeRate& rate = RateOf(format);
+  const int64_t r = rate.framesPerSecond;
+  ms = std::max<int64_t>(ms, 0);
+  int64_t q;
+  int64_t frames;
+  if (format == kTimeCode30Drop) {
+    q = (ms % 600000) * 2997 / 25000;
+    int64_t g = q / 4;
+    if (g >= 1800) g += (g - 1800) / 1798 * 2 + 2;
+    // A ten-minute block holds 17982 frames but 18000 frame numbers.
+    frames = g + (ms / 600000) * 18000;
+  } else {
+    q = ((ms % 1000) * 4 * rate.denominator) / rate.numerator;
+    frames = (ms / 1000) * r + q / 4;
+  }
+  TimeCode code;
+  code.quarter = static_cast<int>(q % 4) * 25;
+  code.frames = static_cast<int>(frames % r);
+  code.seconds = static_cast<int>((frames / r) % 60);
+  code.minutes = static_cast<int>((frames / r / 60) % 60);
+  code.hours = static_cast<int>(frames / r / 3600);
+  code.oddFrame = (frames & 1) != 0;
+  return code;
+}
+
+int64_t TimeCodeToMs(const TimeCode& code, int format) {
+  const TimeCodeRate& rate = RateOf(format);
+  const int64_t hours = code.hours & 0x1F;
+  int64_t frames;
+  if (format == kTimeCode30Drop) {
+    frames = (code.minutes % 10) * 1798 + (code.minutes / 10) * 17982 + hours * 107892 +
+             code.seconds * 30 + code.frames;
+  } else {
+    frames = ((hours * 60 + code.minutes) * 60 + code.seconds) * rate.framesPerSecond + code.frames;
+  }
+  return (frames * rate.numerator + rate.denominator / 2) / rate.denominator +
+         (rate.framesPerSecond / 2 + code.quarter * 10) / rate.framesPerSecond;
+}
+
+void TimeCodeAdvanceFrame(TimeCode& code, int format) {
+  code.quarter = 0;
+  code.oddFrame = !code.oddFrame;
+  if (++code.frames < TimeCodeFramesPerSecond(format)) return;
+  code.frames = 0;
+  if (++code.seconds < 60) return;
+  code.seconds = 0;
+  ++code.minutes;
+  if (code.minutes == 60) {
+    code.minutes = 0;
+    ++code.hours;
+  }
+  if (format == kTimeCode30Drop && code.minutes % 10 != 0) code.frames = 2;
+}
+
+void TimeCodeAdvanceQuarter(TimeCode& code, int format) {
+  code.quarter += 25;
+  if (code.quarter == 100) TimeCodeAdvanceFrame(code, format);
+}
+
+uint8_t QuarterFrameData(const TimeCode& code, int format) {
+  const int piece = code.quarter / 25 + (code.oddFrame ? 4 : 0);
+  int value = 0;
+  switch (piece) {
+    case 0:
+      value = code.frames & 0x0F;
+      break;
+    case 1:
+      value = code.frames >> 4;
+      break;
+    case 2:
+      value = code.seconds & 0x0F;
+      break;
+    case 3:
+      value = code.seconds >> 4;
+      break;
+    case 4:
+      value = code.minutes & 0x0F;
+      break;
+    case 5:
+      value = code.minutes >> 4;
+      break;
+    case 6:
+      value = code.hours & 0x0F;
+      break;
+    default:
+      value = ((code.hours + format * 32) >> 4) & 0x0F;
+      break;
+  }
+  return static_cast<uint8_t>(piece << 4 | (value & 0x0F));
+}
+
+std::array<uint8_t, 10> FullFrameMessage(const TimeCode& code, int format) {
+  return {0xF0,
+          0x7F,
+          0x7F,
+          0x01,
+          0x01,
+          static_cast<uint8_t>(format * 32 + (code.hours & 0x1F)),
+          static_cast<uint8_t>(code.minutes),
+          static_cast<uint8_t>(code.seconds),
+          static_cast<uint8_t>(code.frames),
+          0xF7};
+}
+
+void SchedulerRun(AppRec& app) {
+  if (app.scheduler.busy.exchange(true, std::memory_order_acquire)) return;
+  RunHolding(app, true);
+}
+
+void ScheduleNext(AppRec& app) {
+  app.scheduler.rescheduleWanted.store(true);
+  if (app.scheduler.busy.exchange(true, std::memory_order_acquire)) return;
+  RunHolding(app, false);
+}
+
+void SchedulerInvalidate(AppRec& app) {
+  app.scheduler.generation.fetch_add(100);
+}
+
+void SchedulerHalt(AppRec& app) {
+  SchedulerRec& s = app.scheduler;
+  SchedulerInvalidate(app);
+  const TimerId timer = s.timer.exchange(kNoTimer);
+  if (timer != kNoTimer) app.platform.TimerKill(timer);
+  AcquireBusy(s);
+  s.streams.clear();
+  s.ended = false;
+  s.rescheduleWanted.store(false);
+  s.busy.store(false, std::memory_order_release);
+}
+
+void SchedulerHold(AppRec& app) {
+  AcquireBusy(app.scheduler);
+}
+
+void SchedulerRelease(AppRec& app) {
+  app.scheduler.busy.store(false, std::memory_order_release);
+  ScheduleNext(app);
+}
+
+void SchedulerPublishSettings(AppRec& app) {
+  const SystemSettings& system = app.system;
+  PlaybackSettings& out = app.scheduler.settings;
+  out.metronomeOn.store(system.metronomeOn != 0);
+  out.metronomeChannel.store(system.metronomeChannel);
+  out.metronomePort.store(system.metronomePort);
+  out.downbeatNote.store(system.downbeatNote);
+  out.downbeatVelocity.store(system.downbeatVelocity);
+  out.beatNote.store(system.beatNote);
+  out.beatVelocity.store(system.beatVelocity);
+  out.syncOn.store(system.transmitSync != 0);
+  out.syncType.store(system.syncType);
+  out.frameRate.store(system.frameRate);
+  out.syncPort.store(system.syncPort);
+  out.sysexOn.store(system.transmitSysex != 0);
+  out.sysexMode.store(system.sysexMode);
+  out.sysexPort.store(system.sysexPort);
+  out.loopMode.store(system.loopMode != 0);
+  out.loopEnd.store(app.live.loopEnd);
+  out.restartLoop.store(system.restartLoopAutomatically != 0);
+  out.restartDelay.store(system.restartDelay);
+  out.masterVolume.store(app.live.masterVolume);
+  out.masterTranspose.store(app.live.masterTranspose);
+}
+
+}  // namespace tuttiro

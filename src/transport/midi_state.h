@@ -1,0 +1,34 @@
+// The MIDI state at start and stop: the synthesizers are brought into the
+// state the piece has at the start position (controllers, programs, bends, held
+// notes), silenced at stop with every sounding note released, and reset on
+// request.
+#pragma once
+
+#include <cstdint>
+
+#include "piece/piece_model.h"
+
+namespace tuttiro {
+
+struct AppRec;
+
+inline constexpr int kAllTracks = -1;
+
+// The start state for every stream (kAllTracks) or one track.
+void SoundStartState(AppRec& app, int track);
+// Releases every sounding note and resets the touched controllers.
+void SilenceTracks(AppRec& app, int track);
+// A note-off for every note the track sounds (as transposed now); counts cleared.
+void ReleaseSoundingNotes(AppRec& app, int track);
+void SendProgramCombo(AppRec& app, const ProgramCombo& combo, int channel, int port);
+// The combination a chased or played program index names on a track.
+ProgramCombo TrackComboAt(const TrackRec& track, uint8_t index);
+void AllNotesOff(AppRec& app);
+void MidiReset(AppRec& app);
+void SendClosingSysEx(AppRec& app);
+// The SysEx messages up to the first channel event, sent when a piece is opened.
+void SendOpeningSysEx(AppRec& app);
+// Whether the scheduler and the start state play this track now.
+bool TrackPlayable(AppRec& app, int track);
+
+}  // namespace tuttiro

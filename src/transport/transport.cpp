@@ -1,0 +1,801 @@
+// The transport's modes and transitions, the Stop handler, the menus and the
+// transport buttons, and the host side of the follower's reports. Preview runs
+// on the idle pass's clock instead of blocking the window thread: the same steps
+// in the same order with the same durations.
+#include "transport/transport.h"
+
+#include <algorithm>
+
+#include "app/app.h"
+#include "transport/midi_state.h"
+
+namespace tuttiro {
+namespace {
+
+constexpr int kRunningGreyed[] = {11,  15,  16,  17,  18,  19,  22,  23,  30,  31,
+                                  32,  33,  62,  63,  70,  71,  72,  73,  132, 133,
+                                  140, 141, 142, 143, 144, 145, 146, 147, 150, 151,
+                                  152, 153, 154, 155, 157, 158, 159, 160, 161, 162};
+constexpr int kStoppedEnabled[] = {15,  16,  17,  18,  19,  22,  23,  62,  63,  140, 141,
+                                   142, 143, 144, 145, 146, 147, 150, 151, 152, 153, 154,
+                                   155, 157, 158, 159, 160, 161, 162, 132, 133};
+
+template <typename Change>
+void UpdateClock(AppRec& app, Change change) {
+  std::lock_guard guard(app.transport.clockUpdate);
+  TransportClock clock = TransportClockRead(app.clock);
+  change(clock);
+  TransportClockWrite(app.clock, clock);
+}
+
+bool SoloistFollowed(const AppRec& app) {
+  return app.system.followSource == 0;
+}
+
+bool IsFollowingTrack(const AppRec& app, int index) {
+  return index == app.live.followTrack1 ||
+         (app.live.followTwoTracks && index == app.live.followTrack2);
+}
+
+void SetEnabled(AppRec& app, int item, bool enabled) {
+  app.host.EnableMenuItem(item, enabled);
+}
+
+void SetCommandFlag(AppRec& app, int code, bool enabled) {
+  app.commands.enabled[static_cast<size_t>(code)].store(enabled);
+}
+
+// The box of the mode that runs, or 0.
+int RunningModeBox(AppRec& app) {
+  if (app.clock.following.load()) return kBoxPlayAndFollow;
+  if (app.transport.playingFile.load()) return kBoxPlayFile;
+  if (app.transport.playingPerformance.load()) return kBoxPlayPerformance;
+  if (app.clock.rewinding.load()) return kBoxRewind;
+  if (app.transport.previewing.load()) return kBoxPreview;
+  if (app.clock.fastForward.load()) return kBoxFastForward;
+  return 0;
+}
+
+// Builds the scheduler's stream list from the current cursors; false when
+// nothing is left to play.
+bool BuildStreams(AppRec& app, bool includeFollowingTracks) {
+  PieceModel& piece = app.piece;
+  SchedulerRec& s = app.scheduler;
+  s.streams.clear();
+  s.listedTracks.clear();
+  s.streams.reserve(static_cast<size_t>(piece.trackCount) + 3);
+  s.listedTracks.reserve(static_cast<size_t>(piece.trackCount) + 1);
+  const bool performance = app.transport.playingPerformance.load();
+  auto addTrack = [&](int index) {
+    const TrackRec& track = piece.tracks[static_cast<size_t>(index)];
+    if (track.playCursor >= track.eventCount()) return;
+    const PieceEvent& ev = track.events[static_cast<size_t>(track.playCursor)];
+    s.streams.push_back(
+        {static_cast<int32_t>(ev.time),
+         ev.status | static_cast<uint32_t>(ev.data1) << 8 | static_cast<uint32_t>(ev.data2) << 16,
+         index});
+    s.listedTracks.push_back(index);
+  };
+  for (int i = 0; i < piece.trackCount; ++i) {
+    if (SoloistFollowed(app) && IsFollowingTrack(app, i)) {
+      const bool overwritten =
+          i == app.live.followTrack1 && performance && app.system.performancePlayback == 2;
+      if (!includeFollowingTracks || overwritten) continue;
+    }
+    addTrack(i);
+  }
+  if (performance && piece.performanceTrack().eventCount() > 0 &&
+      ((SoloistFollowed(app) && app.system.performancePlayback != 3) ||
+       (!SoloistFollowed(app) && app.system.playTappedNotes))) {
+    addTrack(piece.trackCount);
+  }
+  if (piece.sysexCursor < static_cast<int32_t>(piece.sysexEvents.size())) {
+    const SysexEvent& ev = piece.sysexEvents[static_cast<size_t>(piece.sysexCursor)];
+    s.streams.push_back({static_cast<int32_t>(ev.time),
+                         0xF0u | static_cast<uint32_t>(ev.messageIndex) << 16, kSysexStream});
+  }
+  if (piece.beatCursor < static_cast<int32_t>(piece.beatMap.size())) {
+    const BeatMapEntry& beat = piece.beatMap[static_cast<size_t>(piece.beatCursor)];
+    s.streams.push_back(
+        {static_cast<int32_t>(beat.time),
+         static_cast<uint16_t>(beat.measure) | static_cast<uint32_t>(beat.beat) << 16,
+         kMeasureStream});
+  }
+  std::sort(s.streams.begin(), s.streams.end(), StreamPrecedes);
+  s.ended = false;
+  return !s.streams.empty();
+}
+
+// Restores a following track's play flag saved when the soloist took it over.
+void RestoreFollowingTrack(AppRec& app, int index, uint8_t saved) {
+  if (index < 0 || index >= app.piece.trackCount) return;
+  TrackRec& track = app.piece.tracks[static_cast<size_t>(index)];
+  if (track.play != saved) app.host.InvalidateTrackStrip(index);
+  track.play = saved;
+}
+
+void TakeFollowingTrack(AppRec& app, int index, uint8_t& saved) {
+  if (index < 0 || index >= app.piece.trackCount) return;
+  TrackRec& track = app.piece.tracks[static_cast<size_t>(index)];
+  saved = track.play;
+  if (track.play) app.host.InvalidateTrackStrip(index);
+  track.play = 0;
+}
+
+bool SecondFollowingTrack(const AppRec& app) {
+  return app.live.followTwoTracks && app.live.followTrack2 != app.live.followTrack1;
+}
+
+// Play File plays the following tracks that following keeps silent.
+void RedrawFollowingStrips(AppRec& app) {
+  app.host.InvalidateTrackStrip(app.live.followTrack1);
+  if (SecondFollowingTrack(app)) app.host.InvalidateTrackStrip(app.live.followTrack2);
+}
+
+// The rest of Play and Follow, after any preview and pause.
+void PlayAndFollowContinue(AppRec& app) {
+  TransportRec& t = app.transport;
+  t.acceptFollowerTempo.store(false);
+  const int32_t position = CurrentPosition(app);
+  // A follower that no longer holds the jump (it was reset meanwhile) starts
+  // afresh at the place the jump asked for.
+  if (!t.resumingAfterJump || !FollowerResumeAfterJump(app.follower, t.savedTempoFactor * 16)) {
+    FollowerStart(app.follower, position, app.clock.tempoFactor.load() * 16);
+  }
+  UpdateClock(app, [](TransportClock& c) { c.following = true; });
+  const bool started = StartTransport(app, !SoloistFollowed(app));
+  t.acceptFollowerTempo.store(true);
+  if (!started) {
+    UpdateClock(app, [](TransportClock& c) { c.following = false; });
+    return;
+  }
+  // Recording of the performance starts here once the live-following path exists.
+  if (SoloistFollowed(app)) {
+    t.followerInputMode.store(kInputSoloistNotes);
+    TakeFollowingTrack(app, app.live.followTrack1, t.savedPlay1);
+    if (SecondFollowingTrack(app)) TakeFollowingTrack(app, app.live.followTrack2, t.savedPlay2);
+  } else if (app.system.tapSource >= 2) {
+    t.followerInputMode.store(kInputMidiTaps);
+  } else {
+    t.followerInputMode.store(kInputKeyTaps);
+  }
+}
+
+// Play and Follow, Play File and Play Performance start from the loop start when
+// loop mode is on, the transport is stopped and that mode was not just stopped.
+bool StartsFromLoop(AppRec& app, bool resumeFlag) {
+  return app.system.loopMode && !TransportRunning(app) && !resumeFlag;
+}
+
+void GoToLoopStart(AppRec& app) {
+  SetPosition(app, app.live.loopStart);
+  Locate(app);
+  RefreshPositionDisplays(app);
+}
+
+// The end of a preview: back to where it started.
+void PreviewFinish(AppRec& app) {
+  app.transport.previewing.store(false);
+  SetPosition(app, app.transport.previewReturnPosition);
+  Locate(app);
+  SetStoppedMenus(app);
+}
+
+bool InIgnoreRange(const std::vector<MarkerRange>& ranges, int32_t p) {
+  auto after =
+      std::upper_bound(ranges.begin(), ranges.end(), p,
+                       [](int32_t value, const MarkerRange& r) { return value < r.begin; });
+  return after != ranges.begin() && std::prev(after)->end > p;
+}
+
+}  // namespace
+
+int32_t CurrentPosition(AppRec& app) {
+  return TransportPosition(app.clock, app.follower.clock, app.platform);
+}
+
+void SetPosition(AppRec& app, int32_t position) {
+  UpdateClock(app, [&](TransportClock& c) { c.basePosition = position; });
+}
+
+bool TransportRunning(AppRec& app) {
+  return app.clock.running.load();
+}
+bool TransportFollowing(AppRec& app) {
+  return app.clock.following.load();
+}
+bool TransportFastForward(AppRec& app) {
+  return app.clock.fastForward.load();
+}
+bool TransportRewinding(AppRec& app) {
+  return app.clock.rewinding.load();
+}
+
+void SetBoxImage(AppRec& app, int box, uint16_t state) {
+  uint16_t& image = app.transport.boxImage[static_cast<size_t>(box)];
+  if (image == state) return;
+  image = state;
+  app.host.InvalidateBox(box);
+}
+
+void FlashButton(AppRec& app, int view, int box) {
+  app.host.FlashButton(view, box, CommandQueueEmpty(app.commands) ? kFlashMs : 0);
+}
+
+bool StartTransport(AppRec& app, bool includeFollowingTracks) {
+  LoopRestartCancel(app);
+  app.transport.volumeFollowFactor.store(256);
+  if (!BuildStreams(app, includeFollowingTracks)) return false;
+  SchedulerPublishSettings(app);
+  const int32_t position = CurrentPosition(app);
+  if (app.system.setLoopPointsAutomatically && !app.system.loopMode &&
+      !app.transport.previewing.load()) {
+    app.live.loopStart = position;
+    SchedulerPublishSettings(app);
+    RefreshPositionDisplays(app);
+  }
+  PrepareSync(app, position);
+  SoundStartState(app, kAllTracks);
+  const SystemTime now = app.platform.ClockNow();
+  UpdateClock(app, [&](TransportClock& c) {
+    c.baseTime = now;
+    c.running = true;
+  });
+  ScheduleNext(app);
+  SetRunningMenus(app);
+  RecordStart(app, position);
+  return true;
+}
+
+void StopTransport(AppRec& app) {
+  TransportRec& t = app.transport;
+  if (!TransportRunning(app)) {
+    LoopRestartCancel(app);
+    SetEnabled(app, kItemStop, false);
+    SetCommandFlag(app, kCmdStop, false);
+    return;
+  }
+  const bool following = TransportFollowing(app);
+  if (const int box = RunningModeBox(app)) app.host.InvalidateBox(box);
+  if (following) FollowerStop(app.follower);
+  if (t.playingFile.load() && SoloistFollowed(app)) RedrawFollowingStrips(app);
+  if (TransportRewinding(app)) {
+    const int64_t ticks = TickNow(app) - t.lastRewindTick;
+    const int32_t position =
+        static_cast<int32_t>(std::max<int64_t>(0, app.clock.basePosition.load() - ticks * 66));
+    UpdateClock(app, [&](TransportClock& c) {
+      c.basePosition = position;
+      c.rewinding = false;
+      c.running = false;
+    });
+    Locate(app);
+    RefreshPositionDisplays(app);
+    SetStoppedMenus(app);
+    return;
+  }
+  SchedulerHalt(app);
+  SilenceTracks(app, kAllTracks);
+  int32_t position = CurrentPosition(app);
+  if (following) position = std::max(position, t.startHistory[0]);
+  const SystemTime now = app.platform.ClockNow();
+  UpdateClock(app, [&](TransportClock& c) {
+    c.basePosition = position;
+    c.baseTime = now;
+    c.running = false;
+  });
+  const bool previewing = t.previewing.load();
+  if (!app.system.loopMode && app.system.setLoopPointsAutomatically && !previewing) {
+    app.live.loopEnd = position >= app.piece.endPosition ? app.piece.endPosition - 1 : position;
+    SchedulerPublishSettings(app);
+  }
+  if (following) {
+    t.followerInputMode.store(IdleFollowerInputMode(app.system));
+    t.performanceEnd = position;
+    // Finishing the recorded performance comes with the live-following path.
+    UpdateClock(app, [&](TransportClock& c) { c.tempoFactor = t.savedTempoFactor; });
+  }
+  const bool overwrite = t.playingPerformance.load() && app.system.performancePlayback == 2;
+  if (SoloistFollowed(app) && (following || overwrite)) {
+    RestoreFollowingTrack(app, app.live.followTrack1, t.savedPlay1);
+    if (following && SecondFollowingTrack(app)) {
+      RestoreFollowingTrack(app, app.live.followTrack2, t.savedPlay2);
+    }
+  }
+  if (t.playingPerformance.load()) {
+    UpdateClock(app, [&](TransportClock& c) { c.tempoFactor = t.savedTempoFactor; });
+  }
+  if (!previewing) {
+    Locate(app);
+    RefreshPositionDisplays(app);
+  }
+  UpdateClock(app, [](TransportClock& c) {
+    c.following = false;
+    c.fastForward = false;
+  });
+  t.playingFile.store(false);
+  t.playingPerformance.store(false);
+  t.performanceReplacesTrack.store(false);
+  t.previewing.store(false);
+  t.resumingAfterJump = false;
+  SetStoppedMenus(app);
+}
+
+bool StopIfRunning(AppRec& app) {
+  TransportRec& t = app.transport;
+  // A preview in progress ends first, back at its start; a pending start after
+  // Preview before Starting is dropped.
+  if (t.previewStage != PreviewStage::kNone) {
+    const bool previewRunning = t.previewStage != PreviewStage::kPauseBeforeStarting;
+    t.previewStage = PreviewStage::kNone;
+    if (previewRunning) {
+      StopTransport(app);
+      PreviewFinish(app);
+    }
+  }
+  if (!t.keepResumeFlags) {
+    t.resumeFollowing = TransportFollowing(app);
+    t.resumePlayingFile = t.playingFile.load();
+    t.resumePlayingPerformance = t.playingPerformance.load();
+    t.resumeFastForward = TransportFastForward(app);
+    t.resumeRewinding = TransportRewinding(app);
+  }
+  const bool running = TransportRunning(app);
+  if (running) StopTransport(app);
+  return running;
+}
+
+void ResumeSaved(AppRec& app) {
+  TransportRec& t = app.transport;
+  if (t.resumeFollowing) {
+    PlayAndFollow(app);
+    t.resumeFollowing = false;
+    app.host.InvalidateBox(kBoxPlayAndFollow);
+  } else if (t.resumePlayingFile) {
+    PlayFile(app);
+    t.resumePlayingFile = false;
+    app.host.InvalidateBox(kBoxPlayFile);
+  } else if (t.resumePlayingPerformance) {
+    PlayPerformance(app);
+    t.resumePlayingPerformance = false;
+    app.host.InvalidateBox(kBoxPlayPerformance);
+  } else if (t.resumeFastForward) {
+    FastForward(app);
+    t.resumeFastForward = false;
+    app.host.InvalidateBox(kBoxFastForward);
+  } else if (t.resumeRewinding) {
+    Rewind(app);
+    t.resumeRewinding = false;
+    app.host.InvalidateBox(kBoxRewind);
+  }
+}
+
+void PlayAndFollow(AppRec& app) {
+  TransportRec& t = app.transport;
+  if (TransportFollowing(app)) return;
+  const bool fromLoop = StartsFromLoop(app, t.resumeFollowing || t.resumingAfterJump);
+  if (!fromLoop && CurrentPosition(app) == app.piece.endPosition) return;
+  StopIfRunning(app);
+  if (fromLoop) GoToLoopStart(app);
+  t.furthestMatched.store(CurrentPosition(app));
+  t.savedTempoFactor = app.clock.tempoFactor.load();
+  if (t.resumingAfterJump && app.system.timingSensitivity >= 3) {
+    const int32_t rate = t.jumpRate.load();
+    UpdateClock(app, [&](TransportClock& c) { c.tempoFactor = rate; });
+  }
+  if (app.system.previewBeforeStarting && !t.resumingAfterJump) {
+    FlashButton(app, kViewMainTransport, kBoxPreview);
+    Preview(app);
+    if (t.previewStage == PreviewStage::kPreview) {
+      t.previewStage = PreviewStage::kPreviewBeforeStarting;
+      return;
+    }
+    FlashButton(app, kViewMainTransport, kBoxPlayAndFollow);
+    if (!app.system.waitForSolo) {
+      t.previewStage = PreviewStage::kPauseBeforeStarting;
+      t.previewDue = app.platform.ClockNow() + kPauseAfterPreviewMs;
+      return;
+    }
+  }
+  PlayAndFollowContinue(app);
+}
+
+void PlayFile(AppRec& app) {
+  TransportRec& t = app.transport;
+  if (t.playingFile.load()) return;
+  const bool fromLoop = StartsFromLoop(app, t.resumePlayingFile);
+  if (!fromLoop && CurrentPosition(app) == app.piece.endPosition) return;
+  StopIfRunning(app);
+  if (fromLoop) GoToLoopStart(app);
+  t.playingFile.store(true);
+  if (!StartTransport(app, true)) {
+    t.playingFile.store(false);
+    return;
+  }
+  if (SoloistFollowed(app)) {
+    RedrawFollowingStrips(app);
+  }
+}
+
+void PlayPerformance(AppRec& app) {
+  TransportRec& t = app.transport;
+  if (t.playingPerformance.load() || !t.performanceAvailable) return;
+  const bool fromLoop = StartsFromLoop(app, t.resumePlayingPerformance);
+  if (!fromLoop && CurrentPosition(app) == app.piece.endPosition) return;
+  StopIfRunning(app);
+  if (fromLoop) GoToLoopStart(app);
+  const int32_t position = CurrentPosition(app);
+  t.playingPerformance.store(true);
+  t.performanceReplacesTrack.store(SoloistFollowed(app) && app.system.performancePlayback == 0 &&
+                                   t.performanceStart <= position && position < t.performanceEnd);
+  t.savedTempoFactor = app.clock.tempoFactor.load();
+  // The recorded tempo and the performance track's port and programs are applied
+  // here once recording provides them.
+  if (!StartTransport(app, true)) {
+    t.playingPerformance.store(false);
+    t.performanceReplacesTrack.store(false);
+    UpdateClock(app, [&](TransportClock& c) { c.tempoFactor = t.savedTempoFactor; });
+    return;
+  }
+  if (SoloistFollowed(app) && app.system.performancePlayback == 2) {
+    TakeFollowingTrack(app, app.live.followTrack1, t.savedPlay1);
+  }
+}
+
+void FastForward(AppRec& app) {
+  if (TransportFastForward(app) || CurrentPosition(app) == app.piece.endPosition) return;
+  StopIfRunning(app);
+  UpdateClock(app, [](TransportClock& c) { c.fastForward = true; });
+  if (!StartTransport(app, true))
+    UpdateClock(app, [](TransportClock& c) { c.fastForward = false; });
+}
+
+void Rewind(AppRec& app) {
+  if (TransportRewinding(app) || CurrentPosition(app) == 0) return;
+  StopIfRunning(app);
+  app.transport.lastRewindTick = TickNow(app);
+  UpdateClock(app, [](TransportClock& c) {
+    c.rewinding = true;
+    c.running = true;
+  });
+  SetRunningMenus(app);
+}
+
+void Preview(AppRec& app) {
+  TransportRec& t = app.transport;
+  if (CurrentPosition(app) >= app.piece.endPosition) return;
+  StopIfRunning(app);
+  t.previewReturnPosition = CurrentPosition(app);
+  t.previewing.store(true);
+  if (StartTransport(app, true)) {
+    app.host.UpdateNow();
+    t.previewStage = PreviewStage::kPreview;
+    t.previewDue = app.platform.ClockNow() + kPreviewMs;
+    return;
+  }
+  PreviewFinish(app);
+}
+
+void PreviewEnd(AppRec& app) {
+  TransportRec& t = app.transport;
+  if (t.previewStage != PreviewStage::kPreview &&
+      t.previewStage != PreviewStage::kPreviewBeforeStarting) {
+    return;
+  }
+  const bool beforeStarting = t.previewStage == PreviewStage::kPreviewBeforeStarting;
+  t.previewStage = PreviewStage::kNone;
+  StopTransport(app);
+  PreviewFinish(app);
+  if (!beforeStarting) return;
+  FlashButton(app, kViewMainTransport, kBoxPlayAndFollow);
+  if (app.system.waitForSolo) {
+    PlayAndFollowContinue(app);
+    return;
+  }
+  t.previewStage = PreviewStage::kPauseBeforeStarting;
+  t.previewDue = app.platform.ClockNow() + kPauseAfterPreviewMs;
+}
+
+void PreviewPoll(AppRec& app) {
+  TransportRec& t = app.transport;
+  if (t.previewStage == PreviewStage::kNone) return;
+  const bool due = app.platform.ClockNow() >= t.previewDue;
+  if (t.previewStage == PreviewStage::kPauseBeforeStarting) {
+    if (!due) return;
+    t.previewStage = PreviewStage::kNone;
+    PlayAndFollowContinue(app);
+    return;
+  }
+  // A preview stopped from outside ends at once.
+  if (due || !TransportRunning(app)) PreviewEnd(app);
+}
+
+void StopCommand(AppRec& app) {
+  TransportRec& t = app.transport;
+  if (t.previewing.load()) return;
+  if (t.previewStage == PreviewStage::kPauseBeforeStarting) t.previewStage = PreviewStage::kNone;
+  if (TransportRunning(app)) {
+    StopTransport(app);
+    FlashButton(app, kViewMainTransport, kBoxStop);
+  }
+  if (t.jumpPending.load()) {
+    const int64_t elapsed = app.platform.ClockNow() - t.jumpTime.load();
+    const int64_t position = t.jumpPosition.load() + ((elapsed * t.jumpRate.load() + 2048) >> 12);
+    SetPosition(app, static_cast<int32_t>(
+                         std::clamp<int64_t>(position, 0, std::max(0, app.piece.endPosition - 1))));
+    if (app.system.loopMode) {
+      const int32_t p = CurrentPosition(app);
+      if (p < app.live.loopStart || p >= app.live.loopEnd) {
+        app.system.loopMode = 0;
+        SchedulerPublishSettings(app);
+        SetBoxImage(app, kBoxLoopMode, kImageNormal);
+      }
+    }
+    SetCommandFlag(app, kCmdPlayAndFollow, true);
+    QueueCommand(app.commands, kCmdPlayAndFollow);
+    t.jumpPending.store(false);
+    t.resumingAfterJump = true;
+  } else {
+    SetStoppedMenus(app);
+  }
+  Locate(app);
+  RefreshPositionDisplays(app);
+}
+
+void ExecuteCommand(AppRec& app, uint16_t code) {
+  if (code >= kTransportCommandCount) return;
+  if (code != kCmdStop && !app.commands.enabled[code].load()) return;
+  switch (code) {
+    case kCmdPlayAndFollow:
+      PlayAndFollow(app);
+      FlashButton(app, kViewMainTransport, kBoxPlayAndFollow);
+      break;
+    case kCmdPlayFile:
+      PlayFile(app);
+      FlashButton(app, kViewMainTransport, kBoxPlayFile);
+      break;
+    case kCmdPlayPerformance:
+      PlayPerformance(app);
+      FlashButton(app, kViewMainTransport, kBoxPlayPerformance);
+      break;
+    case kCmdFastForward:
+      FastForward(app);
+      FlashButton(app, kViewMainTransport, kBoxFastForward);
+      break;
+    case kCmdRewind:
+      Rewind(app);
+      FlashButton(app, kViewMainTransport, kBoxRewind);
+      break;
+    case kCmdStop:
+      StopCommand(app);
+      break;
+    case kCmdPreview:
+      Preview(app);
+      FlashButton(app, kViewMainTransport, kBoxPreview);
+      break;
+    case kCmdJumpAhead:
+      JumpAhead(app);
+      ResumeSaved(app);
+      break;
+    case kCmdJumpBack:
+      JumpBack(app);
+      ResumeSaved(app);
+      break;
+    case kCmdJumpAgain:
+      JumpAgain(app);
+      break;
+    case kCmdMetronome:
+      ToggleMetronome(app);
+      break;
+    case kCmdLoopMode:
+      ToggleLoopMode(app);
+      break;
+    case kCmdAllNotesOff:
+      AllNotesOff(app);
+      break;
+    default:
+      break;
+  }
+}
+
+void SetRunningMenus(AppRec& app) {
+  TransportRec& t = app.transport;
+  for (int item : kRunningGreyed) SetEnabled(app, item, false);
+  const bool following = TransportFollowing(app);
+  const bool file = t.playingFile.load();
+  const bool performance = t.playingPerformance.load();
+  const bool fastForward = TransportFastForward(app);
+  const bool rewinding = TransportRewinding(app);
+  const bool items[9] = {!following,   !file,      t.performanceAvailable && !performance,
+                         !fastForward, !rewinding, true,
+                         true,         true,       true};
+  constexpr int kItems[9] = {kItemPlayAndFollow, kItemPlayFile,  kItemPlayPerformance,
+                             kItemFastForward,   kItemRewind,    kItemStop,
+                             kItemPreview,       kItemJumpAhead, kItemJumpBack};
+  for (int code = 0; code < 9; ++code) {
+    SetEnabled(app, kItems[code], items[code]);
+    SetCommandFlag(app, code, items[code]);
+  }
+  SetCommandFlag(app, kCmdLoopMode, false);
+  SetCommandFlag(app, kCmdAllNotesOff, false);
+  if (t.holdGestureActive) return;
+  const int running = RunningModeBox(app);
+  for (int box = kBoxRewind; box <= kBoxFastForward; ++box) {
+    SetBoxImage(app, box, box == running ? kImageOn : kImageNormal);
+  }
+}
+
+void SetStoppedMenus(AppRec& app) {
+  TransportRec& t = app.transport;
+  for (int item : kStoppedEnabled) SetEnabled(app, item, true);
+  SetEnabled(app, kItemSavePerformance, t.performanceAvailable);
+  for (int k = 0; k < 4; ++k) {
+    SetEnabled(app, 30 + k, t.savedSystemSettings > k);
+    SetEnabled(app, 70 + k, t.pieceSettingsSaved[static_cast<size_t>(k)]);
+  }
+  const bool armed = LoopRestartArmed(app);
+  SetEnabled(app, kItemStop, armed);
+  SetCommandFlag(app, kCmdStop, armed);
+  const int32_t p = CurrentPosition(app);
+  const bool atEnd = p >= app.piece.endPosition;
+  const bool playable = !atEnd || app.system.loopMode;
+  const bool play[3] = {playable, playable, playable && t.performanceAvailable};
+  constexpr int kPlayItems[3] = {kItemPlayAndFollow, kItemPlayFile, kItemPlayPerformance};
+  for (int code = 0; code < 3; ++code) {
+    SetEnabled(app, kPlayItems[code], play[code]);
+    SetCommandFlag(app, code, play[code]);
+  }
+  const std::pair<int, int> moving[3] = {{kCmdFastForward, kItemFastForward},
+                                         {kCmdPreview, kItemPreview},
+                                         {kCmdJumpAhead, kItemJumpAhead}};
+  for (const auto& [code, item] : moving) {
+    SetEnabled(app, item, !atEnd);
+    SetCommandFlag(app, code, !atEnd);
+  }
+  SetEnabled(app, kItemRewind, p > 0);
+  SetCommandFlag(app, kCmdRewind, p > 0);
+  SetEnabled(app, kItemJumpBack, p > 0);
+  SetCommandFlag(app, kCmdJumpBack, p > 0);
+  for (int code : {kCmdJumpAgain, kCmdMetronome, kCmdLoopMode, kCmdAllNotesOff}) {
+    SetCommandFlag(app, code, true);
+  }
+  if (t.holdGestureActive) return;
+  for (int box = kBoxRewind; box <= kBoxFastForward; ++box) SetBoxImage(app, box, kImageNormal);
+}
+
+void ToggleMetronome(AppRec& app) {
+  app.system.metronomeOn = app.system.metronomeOn ? 0 : 1;
+  SchedulerPublishSettings(app);
+  FlashButton(app, kViewCurrentTempo, kBoxMetronome);
+  SetBoxImage(app, kBoxMetronome, app.system.metronomeOn ? kImageOn : kImageNormal);
+  const bool playing = TransportFollowing(app) || app.transport.playingFile.load() ||
+                       app.transport.playingPerformance.load();
+  if (app.system.metronomeOn && playing && app.system.metronomeChannel != kNone &&
+      app.system.metronomePatch != kNone) {
+    const int port =
+        app.system.metronomePort == kAllOutputPorts ? kMidiAllPorts : app.system.metronomePort;
+    MidiSend(app.ports,
+             0xC0u | (app.system.metronomeChannel & 0x0Fu) |
+                 static_cast<uint32_t>(app.system.metronomePatch) << 8,
+             port, 0);
+  }
+}
+
+void ToggleLoopMode(AppRec& app) {
+  app.system.loopMode = app.system.loopMode ? 0 : 1;
+  SchedulerPublishSettings(app);
+  FlashButton(app, kViewSongPosition, kBoxLoopMode);
+  SetBoxImage(app, kBoxLoopMode, app.system.loopMode ? kImageOn : kImageNormal);
+  // The menus follow the new loop mode; while playing they stay the running ones.
+  if (TransportRunning(app)) {
+    SetRunningMenus(app);
+  } else {
+    SetStoppedMenus(app);
+  }
+}
+
+void AutoStopCheck(AppRec& app) {
+  if (!app.system.stopAutomatically || !TransportFollowing(app) ||
+      app.system.timingSensitivity < 2) {
+    return;
+  }
+  const int64_t s =
+      (static_cast<int64_t>(app.clock.tempoFactor.load()) * app.system.stopDelay + 2048) >> 12;
+  const int32_t p = CurrentPosition(app);
+  const int64_t b = p - s;
+  if (b < 0) return;
+  const auto& ranges = app.live.ignoreSoloistRanges;
+  if (InIgnoreRange(ranges, p) || InIgnoreRange(ranges, static_cast<int32_t>(b))) return;
+  const int32_t r1 = FollowerLastEventAtOrBefore(app.follower, static_cast<int32_t>(b));
+  if (r1 <= app.transport.furthestMatched.load() + 500 || r1 >= b) return;
+  const int32_t r2 = FollowerLastEventAtOrBefore(app.follower, p - 500);
+  if (r2 > r1) QueueCommand(app.commands, kCmdStop);
+}
+
+void SetTrackPlay(AppRec& app, int track, bool on) {
+  if (track < 0 || track >= static_cast<int>(app.piece.tracks.size())) return;
+  TrackRec& rec = app.piece.tracks[static_cast<size_t>(track)];
+  const bool running = TransportRunning(app) && !TransportRewinding(app);
+  if (!running) {
+    rec.play = on ? 1 : 0;
+    return;
+  }
+  SchedulerHold(app);
+  if (on) {
+    rec.play = 1;
+    SoundStartState(app, track);
+  } else {
+    SilenceTracks(app, track);
+    rec.play = 0;
+  }
+  SchedulerRelease(app);
+}
+
+void SetTrackTransposition(AppRec& app, int track, int16_t semitones) {
+  if (track < 0 || track >= static_cast<int>(app.piece.tracks.size())) return;
+  TrackRec& rec = app.piece.tracks[static_cast<size_t>(track)];
+  if (!TransportRunning(app) || TransportRewinding(app)) {
+    rec.transposition = semitones;
+    return;
+  }
+  SchedulerHold(app);
+  if (rec.play) ReleaseSoundingNotes(app, track);
+  rec.transposition = semitones;
+  SchedulerRelease(app);
+}
+
+void SetMasterTranspose(AppRec& app, int16_t semitones) {
+  const bool running = TransportRunning(app) && !TransportRewinding(app);
+  if (running) {
+    SchedulerHold(app);
+    for (int32_t track : app.scheduler.listedTracks) {
+      if (app.piece.tracks[static_cast<size_t>(track)].play) ReleaseSoundingNotes(app, track);
+    }
+  }
+  app.live.masterTranspose = semitones;
+  SchedulerPublishSettings(app);
+  if (running) SchedulerRelease(app);
+}
+
+int64_t TransportFollowerReport(AppRec& app, int code, int64_t a, int64_t b, int64_t c) {
+  TransportRec& t = app.transport;
+  switch (code) {
+    case kReportTime:
+      return app.platform.ClockNow();
+    case kReportJump:
+      t.jumpPosition.store(static_cast<int32_t>(a));
+      t.jumpTime.store(b);
+      t.jumpRate.store(static_cast<int32_t>(c >> 4));
+      t.jumpPending.store(true);
+      t.followerInputMode.store(kInputListening);
+      return 0;
+    case kReportLoudness: {
+      const int v = app.system.volumeSensitivity;
+      if (v > 0) {
+        const int64_t factor = ((((a >> 7) - 512) >> (3 - v)) + 256);
+        t.volumeFollowFactor.store(static_cast<uint16_t>(std::clamp<int64_t>(factor, 0, 512)));
+      }
+      return 0;
+    }
+    case kReportClock:
+      if (!t.acceptFollowerTempo.load()) return 0;
+      SchedulerInvalidate(app);
+      UpdateClock(app, [&](TransportClock& clock) {
+        clock.basePosition = static_cast<int32_t>(a);
+        clock.baseTime = b;
+        clock.tempoFactor = static_cast<int32_t>(c >> 4);
+      });
+      ScheduleNext(app);
+      return 0;
+    case kReportNote: {
+      int32_t current = t.furthestMatched.load();
+      while (b > current &&
+             !t.furthestMatched.compare_exchange_weak(current, static_cast<int32_t>(b))) {
+      }
+      return 0;
+    }
+    default:
+      return 0;
+  }
+}
+
+}  // namespace tuttiro

@@ -1,0 +1,175 @@
+// The transport: what the system is doing (stopped, or one of Play and Follow,
+// Play File, Play Performance, Preview, Fast Forward, Rewind), the transitions
+// between those modes, and the menus and buttons that show them. Every operation
+// here runs on the window thread; the callbacks only queue commands.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "platform/platform.h"
+
+namespace tuttiro {
+
+struct AppRec;
+
+// Layout boxes of the transport buttons and their image states.
+enum TransportBox : int {
+  kBoxRewind = 3,
+  kBoxStop = 4,
+  kBoxPlayAndFollow = 5,
+  kBoxPlayFile = 6,
+  kBoxPlayPerformance = 7,
+  kBoxPreview = 8,
+  kBoxFastForward = 9,
+  kBoxLoopMode = 13,
+  kBoxMetronome = 34,
+};
+enum ViewNumber : int { kViewMainTransport = 1, kViewSongPosition = 2, kViewCurrentTempo = 3 };
+inline constexpr int kLayoutBoxCount = 76;
+inline constexpr uint16_t kImageNormal = 0;
+inline constexpr uint16_t kImagePressed = 100;
+inline constexpr uint16_t kImageOn = 200;
+
+// Menu command ids the transport enables and greys.
+enum TransportMenuItem : int {
+  kItemPlayAndFollow = 120,
+  kItemPlayFile = 121,
+  kItemPlayPerformance = 122,
+  kItemFastForward = 123,
+  kItemRewind = 124,
+  kItemStop = 125,
+  kItemPreview = 126,
+  kItemJumpTo = 127,
+  kItemJumpAhead = 128,
+  kItemJumpBack = 129,
+  kItemAllNotesOff = 132,
+  kItemMidiReset = 133,
+  kItemSavePerformance = 11,
+};
+
+inline constexpr SystemTime kPreviewMs = 4000;
+inline constexpr SystemTime kPauseAfterPreviewMs = 2000;
+inline constexpr int kFlashMs = 50;
+
+// What a preview that runs on timers is doing: the steps of Preview and of
+// Preview before Starting, in their order, each with its duration.
+enum class PreviewStage : uint8_t {
+  kNone,
+  kPreview,                // Preview: 4 s of playback, then back to the start
+  kPreviewBeforeStarting,  // the same, then Play and Follow continues
+  kPauseBeforeStarting,    // 2 s of silence before following starts
+};
+
+struct TransportRec {
+  // Mode flags besides running, following, fast forward and rewinding, which
+  // the transport clock carries. Read by the scheduler on the timer thread.
+  std::atomic<bool> playingFile{false};
+  std::atomic<bool> playingPerformance{false};
+  std::atomic<bool> previewing{false};
+
+  // A jump the follower asked for (report 1, input thread).
+  std::atomic<bool> jumpPending{false};
+  std::atomic<int32_t> jumpPosition{0};
+  std::atomic<SystemTime> jumpTime{0};
+  std::atomic<int32_t> jumpRate{4096};  // 4.12
+  bool resumingAfterJump = false;
+
+  std::atomic<bool> acceptFollowerTempo{false};
+  std::atomic<uint16_t> followerInputMode{4};
+  std::atomic<uint16_t> volumeFollowFactor{256};
+  std::atomic<int32_t> furthestMatched{0};
+  int32_t savedTempoFactor = 4096;
+
+  // The mode that StopIfRunning last stopped, for ResumeSaved.
+  bool resumeFollowing = false;
+  bool resumePlayingFile = false;
+  bool resumePlayingPerformance = false;
+  bool resumeFastForward = false;
+  bool resumeRewinding = false;
+  bool keepResumeFlags = false;
+  bool holdGestureActive = false;
+
+  int64_t lastRewindTick = 0;
+  // Start positions of the last four distinct starts, newest first.
+  std::array<int32_t, 4> startHistory{};
+  // Image state of every layout box the transport draws.
+  std::array<uint16_t, kLayoutBoxCount> boxImage{};
+
+  // The play flags of the following tracks while the soloist plays them.
+  uint8_t savedPlay1 = 1;
+  uint8_t savedPlay2 = 1;
+
+  // Kept by the settings layer for the stopped menus: how many system settings
+  // are saved, and which piece settings entries (1-4) hold settings.
+  int savedSystemSettings = 0;
+  std::array<bool, 4> pieceSettingsSaved{};
+
+  // Performance data (filled by recording; Play Performance reads it).
+  bool performanceAvailable = false;
+  // Play Performance: the recorded part plays instead of the first following track.
+  std::atomic<bool> performanceReplacesTrack{false};
+  int32_t performanceStart = 0;
+  int32_t performanceEnd = 0;
+
+  // Preview on timers.
+  PreviewStage previewStage = PreviewStage::kNone;
+  SystemTime previewDue = 0;
+  int32_t previewReturnPosition = 0;
+
+  // Serialises read-modify-write of the transport clock between the window
+  // thread and follower report 3 on the input thread.
+  std::mutex clockUpdate;
+};
+
+// The playback position: the transport clock's (the base position while stopped).
+int32_t CurrentPosition(AppRec& app);
+// Sets the base position (while stopped).
+void SetPosition(AppRec& app, int32_t position);
+bool TransportRunning(AppRec& app);
+bool TransportFollowing(AppRec& app);
+bool TransportFastForward(AppRec& app);
+bool TransportRewinding(AppRec& app);
+
+void PlayAndFollow(AppRec& app);
+void PlayFile(AppRec& app);
+void PlayPerformance(AppRec& app);
+void FastForward(AppRec& app);
+void Rewind(AppRec& app);
+void Preview(AppRec& app);
+// Ends the preview: called by the idle pass when its time is up (and by the
+// press-and-hold gesture on release).
+void PreviewEnd(AppRec& app);
+// Runs the preview steps whose time has come; idle pass.
+void PreviewPoll(AppRec& app);
+
+bool StartTransport(AppRec& app, bool includeFollowingTracks);
+void StopTransport(AppRec& app);
+bool StopIfRunning(AppRec& app);
+void ResumeSaved(AppRec& app);
+// The Stop command from the queue.
+void StopCommand(AppRec& app);
+void ExecuteCommand(AppRec& app, uint16_t code);
+
+void SetRunningMenus(AppRec& app);
+void SetStoppedMenus(AppRec& app);
+void FlashButton(AppRec& app, int view, int box);
+void SetBoxImage(AppRec& app, int box, uint16_t state);
+void ToggleMetronome(AppRec& app);
+void ToggleLoopMode(AppRec& app);
+void AutoStopCheck(AppRec& app);
+
+// Switches a track on or off while playing: its notes are released (or its
+// start state sounded) with the scheduler held off the track.
+void SetTrackPlay(AppRec& app, int track, bool on);
+// Change a transposition while playing: the notes sounding under the old one are
+// released first, so that no note-off goes to the wrong pitch.
+void SetTrackTransposition(AppRec& app, int track, int16_t semitones);
+void SetMasterTranspose(AppRec& app, int16_t semitones);
+
+// The follower's report function, as the host answers it.
+int64_t TransportFollowerReport(AppRec& app, int code, int64_t a, int64_t b, int64_t c);
+
+}  // namespace tuttiro

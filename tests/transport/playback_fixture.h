@@ -1,0 +1,149 @@
+// A whole player on the simulated platform for the playback tests: one loopback
+// output device behind every port, a recording host, and helpers that drive the
+// idle pass in simulated time and read back what the device received.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/app.h"
+#include "platform/simulated_platform.h"
+
+namespace tuttiro::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// Records what the transport asked of the user interface.
+class RecordingHost : public Host {
+ public:
+  void ShowMessage(int stringId, std::span<const std::string>) override {
+    messages.push_back(stringId);
+  }
+  bool AskOkCancel(const std::string& question) override {
+    questions.push_back(question);
+    return answerOk;
+  }
+  void EnableMenuItem(int commandId, bool enabled) override { menuEnabled[commandId] = enabled; }
+  void CheckMenuItem(int commandId, bool checked) override { menuChecked[commandId] = checked; }
+  void SetMenuLabel(int, const std::string&) override {}
+  void InvalidateBox(int box) override { ++invalidated[box]; }
+  void InvalidateTrackStrip(int track) override { ++stripsRedrawn[track]; }
+  void UpdateNow() override { ++updates; }
+  void FlashButton(int view, int box, int holdMs) override {
+    flashes.push_back({view, box, holdMs});
+  }
+  std::optional<int32_t> RunLocationDialog(int measure, int beat) override {
+    locationAsked = {measure, beat};
+    return locationAnswer;
+  }
+  void RunPortsDialog() override {}
+  void Beep() override {}
+  void SetWaitCursor(bool on) override { waitCursor.push_back(on); }
+
+  struct Flash {
+    int view, box, holdMs;
+  };
+  std::vector<int> messages;
+  std::vector<std::string> questions;
+  bool answerOk = true;
+  std::map<int, bool> menuEnabled;
+  std::map<int, bool> menuChecked;
+  std::map<int, int> invalidated;
+  std::map<int, int> stripsRedrawn;
+  int updates = 0;
+  std::vector<Flash> flashes;
+  std::pair<int, int> locationAsked{0, 0};
+  std::optional<int32_t> locationAnswer;
+  std::vector<bool> waitCursor;
+};
+
+class PlaybackTest : public ::testing::Test {
+ protected:
+  PlaybackTest() {
+    platform.AddOutputDevice("Out");
+    platform.SetNow(1000);
+    app = std::make_unique<AppRec>(platform, host);
+    MidiOpenOutputs(app->ports, nullptr);
+    app->commands.enabled[kCmdAllNotesOff].store(true);
+  }
+
+  // Opens a built-in piece or an in-memory image registered under `name`.
+  void Open(const std::string& name) { ASSERT_EQ(AppOpenPiece(*app, name), kLoadOk); }
+  void OpenBytes(const Bytes& bytes) {
+    app->sources.memoryImages["test.mid"] = bytes;
+    Open("test.mid");
+  }
+
+  // Runs timers and the idle pass every 5 ms for `ms` milliseconds.
+  void Run(SystemTime ms) {
+    const SystemTime end = platform.ClockNow() + ms;
+    while (platform.ClockNow() < end) {
+      platform.RunUntil(std::min(end, platform.ClockNow() + 5));
+      IdlePass(*app);
+    }
+  }
+  // Runs until the transport stops (at most `limit` ms); returns the number of
+  // messages sent before the idle pass that stopped it.
+  size_t RunToStop(SystemTime limit = 600000) {
+    const SystemTime end = platform.ClockNow() + limit;
+    size_t before = Sent().size();
+    while (TransportRunning(*app) && platform.ClockNow() < end) {
+      platform.RunUntil(platform.ClockNow() + 5);
+      before = Sent().size();
+      IdlePass(*app);
+    }
+    return before;
+  }
+
+  std::vector<SimulatedPlatform::SentMessage> Sent() const { return platform.Sent(0); }
+  std::vector<Bytes> SentBytes(size_t from = 0) const {
+    std::vector<Bytes> out;
+    const auto sent = Sent();
+    for (size_t i = from; i < sent.size(); ++i) out.push_back(sent[i].bytes);
+    return out;
+  }
+
+  // Notes still sounding after everything sent: per channel and note, note-ons
+  // less note-offs (never below zero). Controllers 120 and 123 do not count:
+  // every note-on must get its own note-off.
+  static std::vector<std::pair<int, int>> HangingNotes(
+      const std::vector<SimulatedPlatform::SentMessage>& sent) {
+    std::map<std::pair<int, int>, int> sounding;
+    for (const auto& m : sent) {
+      if (m.bytes.size() < 3) continue;
+      const int status = m.bytes[0] & 0xF0;
+      const std::pair<int, int> key{m.bytes[0] & 0x0F, m.bytes[1]};
+      if (status == 0x90 && m.bytes[2] > 0) {
+        ++sounding[key];
+      } else if (status == 0x80 || status == 0x90) {
+        sounding[key] = std::max(0, sounding[key] - 1);
+      }
+    }
+    std::vector<std::pair<int, int>> hanging;
+    for (const auto& [key, count] : sounding) {
+      if (count > 0) hanging.push_back(key);
+    }
+    return hanging;
+  }
+  void ExpectNoHangingNotes() {
+    // Delayed note-offs (metronome clicks) go out 50 ms later.
+    platform.RunFor(100);
+    EXPECT_EQ(HangingNotes(Sent()), (std::vector<std::pair<int, int>>{}));
+  }
+
+  static int CountBytes(const std::vector<Bytes>& sent, const Bytes& bytes) {
+    return static_cast<int>(std::count(sent.begin(), sent.end(), bytes));
+  }
+
+  SimulatedPlatform platform;
+  RecordingHost host;
+  std::unique_ptr<AppRec> app;
+};
+
+}  // namespace tuttiro::test

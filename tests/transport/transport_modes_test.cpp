@@ -1,0 +1,304 @@
+// The transport's modes and their transitions: the command queue and enabled
+// flags, menus and buttons, Fast Forward and Rewind motion, the loop end and its
+// restart, the jumps and Jump Again's history, Preview on timers, and the host's
+// answers to the follower's reports.
+#include <gtest/gtest.h>
+
+#include "playback_fixture.h"
+
+namespace tuttiro::test {
+namespace {
+
+class TransportModes : public PlaybackTest {
+ protected:
+  void SetUp() override { Open("Ecossaise"); }
+};
+
+TEST_F(TransportModes, CommandQueueDropsTheOldestAndDisabledCommandsButStop) {
+  CommandQueueRec& queue = app->commands;
+  for (uint16_t i = 0; i < 33; ++i) QueueCommand(queue, static_cast<uint16_t>(i % 12));
+  EXPECT_EQ(TakeCommand(queue), 1);  // the first (0) was pushed out
+  for (int i = 2; i < 33; ++i) EXPECT_EQ(TakeCommand(queue), i % 12);
+  EXPECT_EQ(TakeCommand(queue), kNoCommand);
+
+  queue.enabled[kCmdAllNotesOff].store(false);
+  QueueCommand(queue, kCmdAllNotesOff);
+  EXPECT_TRUE(CommandQueueEmpty(queue));
+
+  // Play File disabled: dropped. Stop while stopped with a restart armed: runs.
+  queue.enabled[kCmdPlayFile].store(false);
+  QueueCommand(queue, kCmdPlayFile);
+  IdlePass(*app);
+  EXPECT_FALSE(TransportRunning(*app));
+  LoopRestartArm(*app, kCmdPlayFile, 3);
+  queue.enabled[kCmdStop].store(false);
+  StopTransport(*app);
+  EXPECT_FALSE(LoopRestartArmed(*app));
+  EXPECT_FALSE(host.menuEnabled[kItemStop]);
+  queue.enabled[kCmdPlayFile].store(true);
+  QueueCommand(queue, kCmdPlayFile);
+  QueueCommand(queue, kCmdStop);
+  IdlePass(*app);
+  EXPECT_FALSE(TransportRunning(*app));
+  EXPECT_EQ(host.flashes.back().box, kBoxStop);
+}
+
+TEST_F(TransportModes, MenusAndButtonsFollowTheMode) {
+  PlayFile(*app);
+  EXPECT_FALSE(host.menuEnabled[kItemPlayFile]);
+  EXPECT_TRUE(host.menuEnabled[kItemPlayAndFollow]);
+  EXPECT_FALSE(host.menuEnabled[15]);  // File > Open items while playing
+  EXPECT_FALSE(app->commands.enabled[kCmdLoopMode].load());
+  EXPECT_EQ(app->transport.boxImage[kBoxPlayFile], kImageOn);
+  EXPECT_EQ(app->transport.boxImage[kBoxStop], kImageNormal);
+  StopTransport(*app);
+  EXPECT_TRUE(host.menuEnabled[15]);
+  EXPECT_EQ(app->transport.boxImage[kBoxPlayFile], kImageNormal);
+  EXPECT_FALSE(host.menuEnabled[kItemStop]);
+
+  // At the end with loop mode off the play modes are greyed; on, they start at the loop start.
+  SetPosition(*app, app->piece.endPosition);
+  Locate(*app);
+  SetStoppedMenus(*app);
+  EXPECT_FALSE(host.menuEnabled[kItemPlayFile]);
+  PlayFile(*app);
+  EXPECT_FALSE(TransportRunning(*app));
+  app->system.loopMode = 1;
+  app->live.loopStart = 2000;
+  app->live.loopEnd = 8000;
+  SetStoppedMenus(*app);
+  EXPECT_TRUE(host.menuEnabled[kItemPlayFile]);
+  PlayFile(*app);
+  EXPECT_TRUE(TransportRunning(*app));
+  EXPECT_EQ(CurrentPosition(*app), 2000);
+  StopTransport(*app);
+}
+
+TEST_F(TransportModes, FastForwardMovesFourTimesAsFastAndRewindStepsBack) {
+  FastForward(*app);
+  Run(1000);
+  EXPECT_EQ(CurrentPosition(*app), 4000);
+  StopTransport(*app);
+
+  // Rewind from 100, one tick (1/60 s) between idle passes: 34, then 0 and stop.
+  SetPosition(*app, 100);
+  Locate(*app);
+  platform.SetNow(50 * 100);  // exactly tick 300
+  Rewind(*app);
+  EXPECT_TRUE(TransportRewinding(*app));
+  EXPECT_EQ(app->transport.boxImage[kBoxRewind], kImageOn);
+  platform.SetNow(50 * 100 + 17);
+  IdlePass(*app);
+  EXPECT_EQ(CurrentPosition(*app), 34);
+  platform.SetNow(50 * 100 + 34);
+  IdlePass(*app);
+  EXPECT_EQ(CurrentPosition(*app), 0);
+  EXPECT_FALSE(TransportRunning(*app));
+  EXPECT_FALSE(TransportRewinding(*app));
+}
+
+TEST_F(TransportModes, LoopEndStopsRestartsAfterTheDelayAndStopCancelsTheRestart) {
+  app->system.loopMode = 1;
+  app->live.loopStart = 1000;
+  app->live.loopEnd = 5000;
+  PlayFile(*app);
+  EXPECT_EQ(CurrentPosition(*app), 1000);
+  const SystemTime started = platform.ClockNow();
+  Run(4100);
+  EXPECT_FALSE(TransportRunning(*app));
+  EXPECT_TRUE(LoopRestartArmed(*app));
+  EXPECT_TRUE(host.menuEnabled[kItemStop]);  // Stop can cancel the restart
+  Run(2800);
+  EXPECT_FALSE(TransportRunning(*app));
+  Run(300);  // three seconds (180 ticks) after the loop end
+  EXPECT_TRUE(app->transport.playingFile.load());
+  EXPECT_LT(CurrentPosition(*app), 1300);
+  EXPECT_LT(platform.ClockNow() - started, 7300);
+
+  Run(4000);
+  ASSERT_TRUE(LoopRestartArmed(*app));
+  StopTransport(*app);
+  EXPECT_FALSE(LoopRestartArmed(*app));
+  Run(5000);
+  EXPECT_FALSE(TransportRunning(*app));
+
+  // A restart whose time comes after loop mode was switched off does nothing.
+  PlayFile(*app);
+  Run(4100);
+  ASSERT_TRUE(LoopRestartArmed(*app));
+  app->system.loopMode = 0;
+  Run(3200);
+  EXPECT_FALSE(TransportRunning(*app));
+  EXPECT_FALSE(LoopRestartArmed(*app));
+}
+
+TEST_F(TransportModes, JumpsOverRehearsalPointsAndTheLoopRule) {
+  app->live.rehearsalPoints = {4000, 9000};
+  JumpAhead(*app);
+  EXPECT_EQ(CurrentPosition(*app), 4000);
+  JumpAhead(*app);
+  EXPECT_EQ(CurrentPosition(*app), 9000);
+  JumpAhead(*app);
+  EXPECT_EQ(CurrentPosition(*app), app->piece.endPosition);
+  JumpBack(*app);
+  EXPECT_EQ(CurrentPosition(*app), 9000);
+  JumpBack(*app);
+  EXPECT_EQ(CurrentPosition(*app), 4000);
+  // Inside the loop it stays on; outside it goes off.
+  app->system.loopMode = 1;
+  app->live.loopStart = 0;
+  app->live.loopEnd = 5000;
+  JumpBack(*app);
+  EXPECT_TRUE(app->system.loopMode);
+  JumpAhead(*app);
+  JumpAhead(*app);
+  EXPECT_FALSE(app->system.loopMode);
+  EXPECT_EQ(app->transport.boxImage[kBoxLoopMode], kImageNormal);
+}
+
+TEST_F(TransportModes, JumpAgainStepsBackThroughTheStartsAndWraps) {
+  for (int32_t start : {2000, 6000, 9000}) {
+    SetPosition(*app, start);
+    Locate(*app);
+    PlayFile(*app);
+    StopTransport(*app);
+  }
+  ASSERT_EQ(CurrentPosition(*app), 9000);
+  std::vector<int32_t> visited;
+  for (int i = 0; i < 4; ++i) {
+    JumpAgain(*app);
+    visited.push_back(CurrentPosition(*app));
+  }
+  EXPECT_EQ(visited, (std::vector<int32_t>{6000, 2000, 0, 9000}));
+  EXPECT_FALSE(TransportRunning(*app));
+}
+
+TEST_F(TransportModes, JumpAheadResumesTheModeThatRan) {
+  app->system.followSource = 1;
+  app->live.rehearsalPoints = {10000};
+  PlayFile(*app);
+  Run(500);
+  PlayAndFollow(*app);  // stops Play File, follows from here
+  EXPECT_TRUE(TransportFollowing(*app));
+  EXPECT_FALSE(app->transport.playingFile.load());
+  Run(500);
+  ExecuteCommand(*app, kCmdJumpAhead);
+  EXPECT_TRUE(TransportFollowing(*app));
+  EXPECT_EQ(app->transport.startHistory[0], 10000);
+  StopTransport(*app);
+  ExpectNoHangingNotes();
+}
+
+TEST_F(TransportModes, JumpToAsksForAPlaceAndCancelChangesNothing) {
+  SetPosition(*app, 2100);
+  Locate(*app);
+  JumpTo(*app);
+  EXPECT_EQ(CurrentPosition(*app), 2100);
+  host.locationAnswer = 7000;
+  JumpTo(*app);
+  EXPECT_EQ(CurrentPosition(*app), 7000);
+  EXPECT_EQ(host.locationAsked.second, 1);
+}
+
+TEST_F(TransportModes, PreviewRunsOnTimersAndKeepsTheWindowResponsive) {
+  SetPosition(*app, 3000);
+  Locate(*app);
+  const SystemTime asked = platform.ClockNow();
+  Preview(*app);
+  // Preview returns once the start state is sent (16 ms of controller pause
+  // here); the idle pass keeps running while it plays.
+  EXPECT_EQ(platform.ClockNow(), asked + 16);
+  EXPECT_TRUE(app->transport.previewing.load());
+  Run(3990);
+  EXPECT_TRUE(TransportRunning(*app));
+  Run(20);
+  EXPECT_FALSE(TransportRunning(*app));
+  EXPECT_FALSE(app->transport.previewing.load());
+  EXPECT_EQ(CurrentPosition(*app), 3000);
+}
+
+TEST_F(TransportModes, PreviewBeforeStartingThenTwoSecondsThenFollowing) {
+  app->system.previewBeforeStarting = 1;
+  app->system.followSource = 1;
+  const SystemTime asked = platform.ClockNow();
+  PlayAndFollow(*app);
+  EXPECT_EQ(host.flashes.back().box, kBoxPreview);
+  EXPECT_TRUE(app->transport.previewing.load());
+  Run(4010);
+  EXPECT_FALSE(TransportRunning(*app));
+  EXPECT_EQ(host.flashes.back().box, kBoxPlayAndFollow);
+  EXPECT_EQ(CurrentPosition(*app), 0);
+  Run(1980);
+  EXPECT_FALSE(TransportFollowing(*app));
+  Run(30);
+  EXPECT_TRUE(TransportFollowing(*app));
+  EXPECT_GE(app->clock.baseTime.load() - asked, 6000);
+  // Stop during the pause cancels the start.
+  StopTransport(*app);
+  PlayAndFollow(*app);
+  Run(4010);
+  QueueCommand(app->commands, kCmdStop);
+  Run(3000);
+  EXPECT_FALSE(TransportRunning(*app));
+  ExpectNoHangingNotes();
+}
+
+TEST_F(TransportModes, FollowerReportsReachTheTransport) {
+  app->system.followSource = 1;
+  app->system.volumeSensitivity = 3;
+  TransportFollowerReport(*app, kReportLoudness, 0x18000, 0, 0);  // 1.5 times as loud
+  EXPECT_EQ(app->transport.volumeFollowFactor.load(), 256 + 256);
+  app->system.volumeSensitivity = 1;
+  TransportFollowerReport(*app, kReportLoudness, 0x8000, 0, 0);  // half as loud
+  EXPECT_EQ(app->transport.volumeFollowFactor.load(), 256 - 64);
+
+  PlayAndFollow(*app);
+  Run(1000);
+  // A new follower clock: the transport takes it and re-arms the scheduler.
+  const SystemTime now = platform.ClockNow();
+  TransportFollowerReport(*app, kReportClock, 5000, now, 2 * kFixOne);
+  EXPECT_EQ(app->clock.basePosition.load(), 5000);
+  EXPECT_EQ(app->clock.tempoFactor.load(), 8192);
+  TransportFollowerReport(*app, kReportNote, now, 4321, 0x643C90);
+  TransportFollowerReport(*app, kReportNote, now, 1234, 0x643C90);
+  EXPECT_EQ(app->transport.furthestMatched.load(), 4321);
+  EXPECT_EQ(TransportFollowerReport(*app, kReportTime, 0, 0, 0), now);
+  StopTransport(*app);
+  EXPECT_EQ(app->clock.tempoFactor.load(), 4096);  // the saved tempo is put back
+  EXPECT_EQ(app->transport.followerInputMode.load(), kInputNone);
+}
+
+TEST_F(TransportModes, PlayAndFollowHandsTheFollowingTrackToTheSoloist) {
+  app->system.followSource = 0;
+  app->live.followTrack1 = 0;
+  PlayAndFollow(*app);
+  ASSERT_TRUE(TransportFollowing(*app));
+  EXPECT_EQ(app->transport.followerInputMode.load(), kInputSoloistNotes);
+  EXPECT_EQ(app->piece.tracks[0].play, 0);
+  EXPECT_EQ(host.stripsRedrawn[0], 1);
+  for (int32_t track : app->scheduler.listedTracks) EXPECT_NE(track, 0);
+  Run(2000);
+  StopTransport(*app);
+  EXPECT_EQ(app->piece.tracks[0].play, 1);
+  // Start Automatically: the follower keeps listening for the soloist.
+  EXPECT_EQ(app->transport.followerInputMode.load(), kInputListening);
+  ExpectNoHangingNotes();
+}
+
+TEST_F(TransportModes, MetronomeAndLoopModeToggles) {
+  ExecuteCommand(*app, kCmdMetronome);
+  EXPECT_TRUE(app->system.metronomeOn);
+  EXPECT_EQ(app->transport.boxImage[kBoxMetronome], kImageOn);
+  EXPECT_EQ(host.flashes.back().box, kBoxMetronome);
+  EXPECT_EQ(host.flashes.back().holdMs, 50);
+  QueueCommand(app->commands, kCmdLoopMode);
+  QueueCommand(app->commands, kCmdLoopMode);
+  IdlePass(*app);
+  EXPECT_FALSE(app->system.loopMode);
+  // The first flash did not wait: another command was queued behind it.
+  EXPECT_EQ(host.flashes[host.flashes.size() - 2].holdMs, 0);
+  EXPECT_EQ(host.flashes.back().holdMs, 50);
+}
+
+}  // namespace
+}  // namespace tuttiro::test
