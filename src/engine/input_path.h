@@ -1,0 +1,116 @@
+// The MIDI input path: every message from an input port passes through
+// ProcessInput on the input thread. It is filtered by port and channel,
+// cleaned up (velocity-0 note-ons, key bounces), echoed through MIDI Thru,
+// checked against remote control, recorded, and given to tapped-beat following
+// or the score follower. Also the tap detectors and the performance recording.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "piece/system_settings.h"
+#include "platform/platform.h"
+
+namespace tuttiro {
+
+struct AppRec;
+
+inline constexpr int kInputPortCount = 8;
+inline constexpr SystemTime kBounceMs = 50;
+inline constexpr int kTapControllers = 122;
+inline constexpr int kKeyPollMs = 2;
+inline constexpr size_t kRecordingInitialEvents = 4096;
+inline constexpr size_t kRecordingGrowEvents = 8192;
+inline constexpr size_t kRecordingMinimumFree = 1024;
+
+// The settings the input thread reads, published by the window thread whenever
+// they change (InputTakeSettings), so that no thread reads a record another
+// thread is writing.
+struct InputSettingsRec {
+  std::atomic<bool> thruOn{false};
+  std::atomic<bool> thruProcessFirst{false};
+  std::atomic<uint16_t> thruPort{0};
+  std::atomic<uint16_t> thruChannel{kThruSameChannel};
+  std::array<std::atomic<uint16_t>, kRemoteControlEntries> remote{};
+  std::atomic<uint16_t> tapSource{0};
+  std::atomic<uint8_t> tapNote{kNoNoteOrController};
+  std::atomic<uint8_t> tapController{kNoNoteOrController};
+  std::atomic<bool> playTappedNotes{false};
+  std::atomic<int16_t> masterTranspose{0};
+};
+
+// The soloist's messages as they arrive during Play and Follow, and the tempo
+// they were played at once following stops. The window thread grows the buffer
+// while the input thread appends: both hold `lock`, and an append never grows
+// the buffer, so no message lands in storage that is being moved.
+struct RecordedMessage {
+  SystemTime time;   // when it arrived
+  uint32_t message;  // status without channel, data 1, data 2
+};
+
+struct PerformanceRecordingRec {
+  std::mutex lock;
+  std::vector<RecordedMessage> messages;
+  bool recording = false;
+  bool outOfMemory = false;
+  int32_t startPosition = 0;
+  // (performance time in ms from the first anchor, score position); at least
+  // three pairs or none.
+  std::vector<std::array<int32_t, 2>> tempoList;
+};
+
+struct InputPathRec {
+  InputSettingsRec settings;
+  std::atomic<bool> inputBlocked{true};
+  std::atomic<bool> learningDialogOpen{false};
+  std::atomic<bool> metronomeDialogLearning{false};
+  // Hands a message (status without channel) to the dialog that learns values
+  // from MIDI. Set once when the application is wired, before input starts.
+  std::function<void(uint32_t)> learn;
+  // Per (port, channel, note): the time of the last accepted note-off, or 0
+  // after an accepted note-on. Each port's entries belong to one input thread.
+  std::array<uint32_t, kInputPortCount * 16 * 128> noteRelease{};
+  std::array<std::atomic<uint8_t>, kTapControllers> controllerTap{};
+  std::atomic<uint8_t> keyTapHeld{1};
+  std::atomic<uint32_t> keyPollGeneration{0};
+  AppRec* pollApp = nullptr;  // set by KeyPollStart before the first poll is armed
+  PerformanceRecordingRec recording;
+};
+
+// Copies the input-related system and piece settings into the atomics the
+// input thread reads. Window thread.
+void InputTakeSettings(InputPathRec& input, const SystemSettings& system, int16_t masterTranspose);
+
+// Input thread: one short message (status in the low byte) from input port `port`.
+void ProcessInput(AppRec& app, InputPathRec& input, uint32_t message, SystemTime t, int port);
+void MidiThru(AppRec& app, InputPathRec& input, uint32_t message);
+// True when the message is a remote-control message (consumed).
+bool RemoteControl(AppRec& app, InputPathRec& input, uint32_t message);
+// Follower input mode 1: a note or controller that may be a tap.
+void MidiTapDetector(AppRec& app, InputPathRec& input, uint32_t message);
+// True when the message is the tap note or tap controller of the tap source.
+bool IsTapMessage(const InputPathRec& input, uint32_t message);
+
+// Tapped beats from the space bar or the right mouse button: a poll every 2 ms
+// on the timer thread, ended by advancing the generation.
+void KeyPollStart(AppRec& app, InputPathRec& input);
+void KeyPollStop(InputPathRec& input);
+// Clears the controller tap states (Play and Follow with MIDI taps).
+void ClearControllerTaps(InputPathRec& input);
+
+// Recording the performance.
+void RecordingStart(InputPathRec& input, int32_t startPosition);
+void RecordInput(AppRec& app, InputPathRec& input, uint32_t message, SystemTime t);
+// Window thread (idle pass): grows the buffer when fewer than 1024 entries
+// are free. False when growing failed; recording then stops for this run.
+bool RecordingGrow(InputPathRec& input);
+// After following stopped: builds the tempo list from the follower's tempo map
+// and turns every recorded arrival time into the score position it was played
+// at, in the piece's performance track. Returns the number of events.
+int RecordingFinish(AppRec& app, InputPathRec& input, int32_t startingRate);
+
+}  // namespace tuttiro

@@ -1,0 +1,182 @@
+// The MIDI input path on a whole simulated player: note clean-up and key
+// bounces, channel switches, MIDI Thru, remote control, tap detection and the
+// performance recording.
+#include <gtest/gtest.h>
+
+#include "engine/input_path.h"
+#include "playback_fixture.h"
+
+namespace tuttiro::test {
+namespace {
+
+uint32_t Msg(uint8_t status, uint8_t d1, uint8_t d2) {
+  return status | static_cast<uint32_t>(d1) << 8 | static_cast<uint32_t>(d2) << 16;
+}
+
+class InputPathTest : public PlaybackTest {
+ protected:
+  InputPathTest() {
+    Open("Ecossaise");
+    input.inputBlocked = false;
+    app->transport.followerInputMode = kInputSoloistNotes;
+    RecordingStart(input, 0);
+  }
+  void In(uint32_t message, SystemTime t, int port = 0) {
+    ProcessInput(*app, input, message, t, port);
+  }
+  std::vector<uint32_t> Recorded() {
+    std::vector<uint32_t> out;
+    for (const RecordedMessage& m : input.recording.messages) out.push_back(m.message);
+    return out;
+  }
+  void Take() { InputTakeSettings(input, app->system, 0); }
+
+  InputPathRec input;
+};
+
+TEST_F(InputPathTest, NotesAreCleanedUpAndKeyBouncesDropped) {
+  In(Msg(0x93, 60, 90), 1000);
+  In(Msg(0x93, 60, 0), 1100);   // velocity 0 is a note-off
+  In(Msg(0x93, 60, 90), 1149);  // 49 ms after its release: a bounce
+  In(Msg(0x83, 60, 0), 1160);   // ... and the bounce's own release goes with it
+  In(Msg(0x93, 60, 90), 1210);  // 50 ms after the last accepted release: a note
+  In(Msg(0x83, 60, 0), 1300);
+  In(Msg(0x83, 60, 0), 1400);  // a second note-off without a note-on between
+  EXPECT_EQ(Recorded(), (std::vector<uint32_t>{Msg(0x90, 60, 90), Msg(0x80, 60, 0),
+                                               Msg(0x90, 60, 90), Msg(0x80, 60, 0)}));
+}
+
+TEST_F(InputPathTest, SwitchedOffChannelsAndBlockedInputAreIgnored) {
+  app->ports.channelEnable[1 * 16 + 4] = 0;
+  In(Msg(0x94, 60, 90), 1000, 1);
+  In(Msg(0x94, 60, 90), 1000, 0);  // the same channel on another port is listened to
+  input.inputBlocked = true;
+  In(Msg(0x95, 62, 90), 1200);
+  In(Msg(0x95, 62, 90), 1200, 9);  // no such port
+  EXPECT_EQ(Recorded(), (std::vector<uint32_t>{Msg(0x90, 60, 90)}));
+}
+
+TEST_F(InputPathTest, ThruEchoesWhatWasReceivedBeforeOrAfterProcessing) {
+  app->system.midiThru = 1;
+  Take();
+  In(Msg(0x92, 64, 0), 1000);  // echoed as received, not as the note-off it becomes
+  app->ports.channelEnable[5] = 0;
+  In(Msg(0x95, 64, 80), 1010);  // a switched-off channel is still echoed
+  app->system.thruChannel = 9;
+  app->system.thruProcessFirst = 1;
+  Take();
+  In(Msg(0x92, 65, 70), 1020);
+  platform.RunFor(1);
+  const auto sent = SentBytes();
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(sent[0], (Bytes{0x92, 64, 0}));
+  EXPECT_EQ(sent[1], (Bytes{0x95, 64, 80}));
+  EXPECT_EQ(sent[2], (Bytes{0x99, 65, 70}));
+  input.inputBlocked = true;
+  In(Msg(0x92, 66, 70), 1030);  // blocked input is not echoed after processing
+  EXPECT_EQ(SentBytes().size(), 3u);
+}
+
+TEST_F(InputPathTest, RemoteControlActsOnReleaseAndNeverReachesTheRecording) {
+  app->system.remoteControl[kCmdPlayFile] = 36;
+  app->system.remoteControl[kCmdMetronome] = kRemoteControllerBase + 64;
+  Take();
+  In(Msg(0x90, 36, 100), 1000);
+  EXPECT_TRUE(CommandQueueEmpty(app->commands));  // the press does nothing
+  In(Msg(0x90, 36, 0), 1100);
+  In(Msg(0xB0, 64, 127), 1200);
+  In(Msg(0xB0, 64, 0), 1300);
+  EXPECT_EQ(TakeCommand(app->commands), kCmdPlayFile);
+  EXPECT_EQ(TakeCommand(app->commands), kCmdMetronome);
+  app->transport.playingFile = true;  // the same function while it runs stops it
+  In(Msg(0x90, 36, 100), 1400);
+  In(Msg(0x80, 36, 0), 1500);
+  EXPECT_EQ(TakeCommand(app->commands), kCmdStop);
+  EXPECT_TRUE(Recorded().empty());
+}
+
+TEST_F(InputPathTest, ControllerTapsNeedToFallBelow56BeforeTappingAgain) {
+  app->system.tapSource = 4;
+  app->system.tapController = 11;
+  Take();
+  app->transport.followerInputMode = kInputMidiTaps;
+  auto state = [&] { return input.controllerTap[11].load(); };
+  In(Msg(0xB0, 11, 60), 1000);
+  EXPECT_EQ(state(), 0);
+  In(Msg(0xB0, 11, 80), 1010);
+  EXPECT_EQ(state(), 1);
+  In(Msg(0xB0, 11, 60), 1020);  // between 56 and 72: no change
+  EXPECT_EQ(state(), 1);
+  In(Msg(0xB0, 11, 50), 1030);
+  EXPECT_EQ(state(), 0);
+  EXPECT_TRUE(IsTapMessage(input, Msg(0xB0, 11, 0)));
+  EXPECT_FALSE(IsTapMessage(input, Msg(0xB0, 12, 0)));
+  EXPECT_FALSE(IsTapMessage(input, Msg(0x90, 11, 90)));
+}
+
+TEST_F(InputPathTest, TheKeyPollSeesEachPressOnceAndEndsWithItsGeneration) {
+  platform.SetKeyDown(KeyId::kSpaceBar, true);
+  KeyPollStart(*app, input);
+  platform.RunFor(10);
+  EXPECT_EQ(input.keyTapHeld, 1);  // down since the start: not a tap
+  platform.SetKeyDown(KeyId::kSpaceBar, false);
+  platform.RunFor(3);
+  EXPECT_EQ(input.keyTapHeld, 0);
+  platform.SetKeyDown(KeyId::kSpaceBar, true);
+  platform.RunFor(3);
+  EXPECT_EQ(input.keyTapHeld, 1);
+  KeyPollStop(input);
+  platform.SetKeyDown(KeyId::kSpaceBar, false);
+  platform.RunFor(10);
+  EXPECT_EQ(input.keyTapHeld, 1);  // no poll runs any more
+}
+
+TEST_F(InputPathTest, WhatIsRecordedDependsOnHowTheSoloistIsFollowed) {
+  app->system.tapSource = 2;
+  app->system.tapNote = 40;
+  Take();
+  app->transport.followerInputMode = kInputMidiTaps;
+  In(Msg(0x90, 40, 90), 1000);  // a tap
+  In(Msg(0x90, 60, 90), 1100);  // a note played while tapping
+  EXPECT_TRUE(Recorded().empty());
+  app->system.playTappedNotes = 1;
+  Take();
+  In(Msg(0x90, 40, 90), 1200);
+  In(Msg(0x90, 62, 90), 1300);
+  EXPECT_EQ(Recorded(), (std::vector<uint32_t>{Msg(0x90, 62, 90)}));
+  app->transport.followerInputMode = kInputListening;
+  In(Msg(0x90, 64, 90), 1400);
+  EXPECT_EQ(Recorded().size(), 1u);
+}
+
+TEST_F(InputPathTest, AFloodLosesNothingWhileTheBufferIsGrownInTime) {
+  SystemTime t = 2000;
+  for (int i = 0; i < 10000; ++i) {
+    In(Msg(0xB0, 7, static_cast<uint8_t>(i % 128)), t++);
+    if (i % 500 == 0) {
+      ASSERT_TRUE(RecordingGrow(input));
+    }
+  }
+  EXPECT_EQ(Recorded().size(), 10000u);
+  // Without growing, appends stop at the capacity instead of moving the storage.
+  RecordingStart(input, 0);
+  for (int i = 0; i < 5000; ++i) In(Msg(0xB0, 7, 1), t++);
+  EXPECT_EQ(Recorded().size(), kRecordingInitialEvents);
+}
+
+TEST_F(InputPathTest, FinishingPlacesEveryRecordedMessageInThePerformanceTrack) {
+  In(Msg(0x90, 67, 90), 1000);
+  In(Msg(0x80, 67, 0), 1200);
+  EXPECT_EQ(RecordingFinish(*app, input, 0x10000), 2);
+  const TrackRec& track = app->piece.performanceTrack();
+  ASSERT_EQ(track.eventCount(), 2);
+  EXPECT_EQ(track.events[0].status, 0x90);
+  EXPECT_EQ(track.events[1].data1, 67);
+  EXPECT_EQ(track.events[1].mark, 1);
+  EXPECT_TRUE(input.recording.tempoList.empty());  // fewer than three anchors: no tempo list
+  In(Msg(0x90, 69, 90), 1300);                     // nothing is recorded once finished
+  EXPECT_EQ(input.recording.messages.size(), 2u);
+}
+
+}  // namespace
+}  // namespace tuttiro::test
