@@ -27,6 +27,9 @@ constexpr StringEntry kStrings[] = {
     {2006,
      "This file contains no MIDI data except for system messages.  Since Tuttiro can't do "
      "anything with such a file, please open a different file."},
+    {2012,
+     "Tuttiro has run out of memory for recording the performance.  Recording has "
+     "stopped; following goes on."},
     {7000, "none"},
     {7001, "C-flat major (seven flats)"},
     {7002, "G-flat major (six flats)"},

@@ -4,9 +4,23 @@
 
 #include <algorithm>
 
+#include "string_table.h"
 #include "transport/midi_state.h"
 
 namespace tuttiro {
+
+namespace {
+
+// The platform's input callback: every short message goes through the input
+// path, stamped with the system time at which it arrived.
+void OnMidiInput(void* context, uint32_t port, const MidiInputMessage& message) {
+  if (message.sysex) return;
+  auto& app = *static_cast<AppRec*>(context);
+  ProcessInput(app, app.input, message.shortMessage, app.platform.ClockNow(),
+               static_cast<int>(port));
+}
+
+}  // namespace
 
 AppRec::AppRec(Platform& platformRef, Host& hostRef)
     : platform(platformRef),
@@ -14,6 +28,8 @@ AppRec::AppRec(Platform& platformRef, Host& hostRef)
       ports(platformRef),
       settings{piece, sources, live, system, &follower} {
   SchedulerPublishSettings(*this);
+  ports.inputCallback = OnMidiInput;
+  ports.inputContext = this;
 }
 
 AppRec::~AppRec() {
@@ -73,7 +89,11 @@ int AppOpenPiece(AppRec& app, const std::string& pieceName) {
   }
   if (pieceName.empty()) return kLoadOk;
   if (TransportRunning(app)) StopTransport(app);
-  return OpenPiece(app.piece, app.sources, pieceName, AppPieceHooks(app));
+  app.input.inputBlocked = true;
+  const int result = OpenPiece(app.piece, app.sources, pieceName, AppPieceHooks(app));
+  InputTakeSettings(app.input, app.system, app.live.masterTranspose);
+  app.input.inputBlocked = !app.piece.pieceLoaded;
+  return result;
 }
 
 void IdlePass(AppRec& app) {
@@ -90,6 +110,9 @@ void IdlePass(AppRec& app) {
     Locate(app);
   }
   if (TransportRunning(app) && !app.transport.previewing.load()) RefreshPositionDisplays(app);
+  if (TransportFollowing(app) && !RecordingGrow(app.input)) {
+    app.host.ShowMessage(kStringRecordingOutOfMemory);
+  }
   if (app.transport.jumpPending.load()) {
     QueueCommand(app.commands, kCmdStop);
   } else {

@@ -9,6 +9,7 @@
 
 #include "app/host.h"
 #include "engine/follower.h"
+#include "engine/input_path.h"
 #include "engine/scheduler.h"
 #include "engine/time_base.h"
 #include "midi/midi_ports.h"
@@ -50,6 +51,7 @@ struct AppRec {
   CommandQueueRec commands;
   LoopRestartRec loopRestart;
   PositionDisplayRec displays;
+  InputPathRec input;
   SettingsContext settings;  // the settings operations' view of the records above
 };
 

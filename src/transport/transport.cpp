@@ -149,15 +149,19 @@ void PlayAndFollowContinue(AppRec& app) {
     UpdateClock(app, [](TransportClock& c) { c.following = false; });
     return;
   }
-  // Recording of the performance starts here once the live-following path exists.
+  InputTakeSettings(app.input, app.system, app.live.masterTranspose);
+  // After a follower jump the same performance goes on being recorded.
+  if (!t.resumingAfterJump) RecordingStart(app.input, position);
   if (SoloistFollowed(app)) {
     t.followerInputMode.store(kInputSoloistNotes);
     TakeFollowingTrack(app, app.live.followTrack1, t.savedPlay1);
     if (SecondFollowingTrack(app)) TakeFollowingTrack(app, app.live.followTrack2, t.savedPlay2);
   } else if (app.system.tapSource >= 2) {
+    ClearControllerTaps(app.input);
     t.followerInputMode.store(kInputMidiTaps);
   } else {
     t.followerInputMode.store(kInputKeyTaps);
+    KeyPollStart(app, app.input);
   }
 }
 
@@ -257,7 +261,10 @@ void StopTransport(AppRec& app) {
   }
   const bool following = TransportFollowing(app);
   if (const int box = RunningModeBox(app)) app.host.InvalidateBox(box);
-  if (following) FollowerStop(app.follower);
+  if (following) {
+    KeyPollStop(app.input);
+    FollowerStop(app.follower);
+  }
   if (t.playingFile.load() && SoloistFollowed(app)) RedrawFollowingStrips(app);
   if (TransportRewinding(app)) {
     const int64_t ticks = TickNow(app) - t.lastRewindTick;
@@ -291,7 +298,11 @@ void StopTransport(AppRec& app) {
   if (following) {
     t.followerInputMode.store(IdleFollowerInputMode(app.system));
     t.performanceEnd = position;
-    // Finishing the recorded performance comes with the live-following path.
+    // A stop for a follower jump goes on following; the recording goes on with it.
+    if (!t.jumpPending.load()) {
+      t.performanceStart = app.input.recording.startPosition;
+      t.performanceAvailable = RecordingFinish(app, app.input, app.follower.startingRate) > 0;
+    }
     UpdateClock(app, [&](TransportClock& c) { c.tempoFactor = t.savedTempoFactor; });
   }
   const bool overwrite = t.playingPerformance.load() && app.system.performancePlayback == 2;

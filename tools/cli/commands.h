@@ -9,5 +9,6 @@ int RunDevices(int argc, char** argv);
 int RunTraceFollow(int argc, char** argv);
 int RunSettings(int argc, char** argv);
 int RunPlay(int argc, char** argv);
+int RunFollow(int argc, char** argv);
 
 }  // namespace tuttiro::cli

@@ -20,6 +20,8 @@ constexpr Command kCommands[] = {
      "show the settings a piece carries, or write a copy with default settings"},
     {"trace-follow", tuttiro::cli::RunTraceFollow,
      "follow a recorded performance in simulated time and print the follower's course"},
+    {"follow", tuttiro::cli::RunFollow,
+     "play and follow a recorded soloist in simulated time and write the accompaniment"},
     {"play", tuttiro::cli::RunPlay,
      "play a piece as Play File does, in real time or rendered to a MIDI or WAV file"},
     {"devices", tuttiro::cli::RunDevices,

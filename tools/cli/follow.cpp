@@ -1,0 +1,220 @@
+// `tuttiro-cli follow`: Play and Follow end to end in simulated time. A
+// recorded performance is played into input port A at its own times; the
+// transport, follower and scheduler run as in the program, and what the
+// output ports receive is written out with the times it was sent.
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "commands.h"
+#include "platform/simulated_platform.h"
+#include "timed_midi_file.h"
+
+namespace tuttiro::cli {
+namespace {
+
+constexpr const char* kFollowHelp =
+    "usage: tuttiro-cli follow PIECE --solo PERF.mid [options]\n"
+    "\n"
+    "Plays and follows PIECE (a built-in piece's name or a Standard MIDI File) in\n"
+    "simulated time while the soloist's performance PERF.mid is played into input\n"
+    "port A, every message at its own time (from PERF.mid's tempo map). Jump\n"
+    "requests stop and restart following as in the program.\n"
+    "\n"
+    "  --track N          the following track (default: the piece's setting)\n"
+    "  --track2 M         a second following track\n"
+    "  --taps             follow tapped beats: every note-on of PERF.mid is a tap\n"
+    "  --level 0-4        timing sensitivity (default 4, Highest)\n"
+    "  --render OUT.mid   everything the output ports received, at the millisecond\n"
+    "                     they received it (format 0, one tick = 1 ms)\n"
+    "  --report OUT.csv   one row per soloist note-on 'time_ms,pitch,position' and\n"
+    "                     one every 10 ms 'time_ms,,position': the transport\n"
+    "                     position (score ms) at that time\n"
+    "\n"
+    "A summary goes to stderr. Exit status 0 on success, 1 when a file could not be\n"
+    "written, 2 on a usage or load error.\n";
+
+struct FollowOptions {
+  const char* piece = nullptr;
+  const char* solo = nullptr;
+  int track = -1;
+  int track2 = -1;
+  bool taps = false;
+  int level = 4;
+  std::string render;
+  std::string report;
+};
+
+bool ParseNumber(const char* text, int low, int high, int& value) {
+  char* end = nullptr;
+  errno = 0;
+  const long parsed = std::strtol(text, &end, 10);
+  if (errno || end == text || *end || parsed < low || parsed > high) return false;
+  value = static_cast<int>(parsed);
+  return true;
+}
+
+int ParseOptions(int argc, char** argv, FollowOptions& o) {
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kFollowHelp, stdout);
+      return 1;
+    } else if (arg == "--solo" && hasValue) {
+      o.solo = argv[++i];
+    } else if (arg == "--track" && hasValue) {
+      if (!ParseNumber(argv[++i], 0, 32767, o.track)) return 2;
+    } else if (arg == "--track2" && hasValue) {
+      if (!ParseNumber(argv[++i], 0, 32767, o.track2)) return 2;
+    } else if (arg == "--level" && hasValue) {
+      if (!ParseNumber(argv[++i], 0, 4, o.level)) return 2;
+    } else if (arg == "--taps") {
+      o.taps = true;
+    } else if (arg == "--render" && hasValue) {
+      o.render = argv[++i];
+    } else if (arg == "--report" && hasValue) {
+      o.report = argv[++i];
+    } else if (!o.piece && arg[0] != '-') {
+      o.piece = argv[i];
+    } else {
+      return 2;
+    }
+  }
+  return o.piece && o.solo ? 0 : 2;
+}
+
+struct SoloMessage {
+  SystemTime time;
+  std::vector<uint8_t> bytes;
+};
+
+// Every channel message of the performance, merged across its tracks in time
+// order, with each track's channel put back.
+std::vector<SoloMessage> SoloMessages(const PieceModel& performance) {
+  std::vector<SoloMessage> out;
+  for (int t = 0; t < performance.trackCount; ++t) {
+    const TrackRec& track = performance.tracks[static_cast<size_t>(t)];
+    for (const PieceEvent& e : track.events) {
+      const uint8_t status = static_cast<uint8_t>(e.status | (track.fileChannel & 0x0F));
+      std::vector<uint8_t> bytes{status, e.data1};
+      if (e.status != 0xC0 && e.status != 0xD0) bytes.push_back(e.data2);
+      if (e.status == 0xC0) continue;  // a combination index, not the program: leave it out
+      out.push_back({static_cast<SystemTime>(e.time), std::move(bytes)});
+    }
+  }
+  std::stable_sort(out.begin(), out.end(),
+                   [](const SoloMessage& a, const SoloMessage& b) { return a.time < b.time; });
+  return out;
+}
+
+bool ApplyOptions(AppRec& app, const FollowOptions& o) {
+  if (o.track >= app.piece.trackCount || o.track2 >= app.piece.trackCount) {
+    std::fprintf(stderr, "tuttiro-cli follow: the piece has %d tracks\n", app.piece.trackCount);
+    return false;
+  }
+  if (o.track >= 0) app.live.followTrack1 = static_cast<int16_t>(o.track);
+  if (o.track2 >= 0) {
+    app.live.followTrack2 = static_cast<int16_t>(o.track2);
+    app.live.followTwoTracks = 1;
+  }
+  app.system.timingSensitivity = static_cast<int16_t>(o.level);
+  app.system.followSource = o.taps ? 1 : 0;
+  app.system.tapSource = 3;  // any note
+  GiveFollowerOptions(app.settings);
+  GiveFollowerScore(app.settings);
+  SetPosition(app, 0);
+  Locate(app);
+  return true;
+}
+
+}  // namespace
+
+int RunFollow(int argc, char** argv) {
+  FollowOptions options;
+  if (int r = ParseOptions(argc, argv, options); r != 0) {
+    if (r == 2) std::fputs(kFollowHelp, stderr);
+    return r == 1 ? 0 : 2;
+  }
+  PieceModel performance;
+  PieceSourceState performanceSource;
+  if (int r = OpenPiece(performance, performanceSource, options.solo); r != kLoadOk) {
+    std::fprintf(stderr, "tuttiro-cli follow: %s: load result %d\n", options.solo, r);
+    return 2;
+  }
+  SimulatedPlatform platform;
+  platform.AddOutputDevice("Accompaniment");
+  const int soloist = platform.AddInputDevice("Soloist");
+  platform.SetNow(1000);
+  QuietHost host;
+  AppRec app(platform, host);
+  if (int r = AppOpenPiece(app, options.piece); r != kLoadOk) {
+    std::fprintf(stderr, "tuttiro-cli follow: %s: load result %d\n", options.piece, r);
+    return 2;
+  }
+  app.ports.inputDevice.fill(-1);
+  app.ports.inputDevice[0] = static_cast<int16_t>(soloist);
+  MidiOpenOutputs(app.ports, nullptr);
+  MidiOpenInputs(app.ports, nullptr);
+  if (!ApplyOptions(app, options)) return 2;
+
+  const SystemTime origin = platform.ClockNow() + 100;
+  const std::vector<SoloMessage> solo = SoloMessages(performance);
+  for (const SoloMessage& m : solo) platform.ScheduleInput(soloist, origin + m.time, m.bytes);
+  const SystemTime last = solo.empty() ? origin : origin + solo.back().time;
+
+  std::vector<std::string> rows;
+  QueueCommand(app.commands, kCmdPlayAndFollow);
+  IdlePass(app);
+  size_t next = 0;
+  SystemTime nextRow = origin;
+  int jumps = 0;
+  while (platform.ClockNow() < last + 3000 && (TransportRunning(app) || next < solo.size())) {
+    const SystemTime noteAt = next < solo.size() ? origin + solo[next].time : last + 3000;
+    const SystemTime step = std::min({platform.ClockNow() + 5, noteAt, nextRow});
+    platform.RunUntil(step);
+    const SystemTime now = platform.ClockNow();
+    for (; next < solo.size() && origin + solo[next].time <= now; ++next) {
+      const std::vector<uint8_t>& b = solo[next].bytes;
+      if ((b[0] & 0xF0) == 0x90 && b.size() == 3 && b[2] > 0) {
+        rows.push_back(std::to_string(now - origin) + "," + std::to_string(b[1]) + "," +
+                       std::to_string(CurrentPosition(app)));
+      }
+    }
+    if (now >= nextRow) {
+      rows.push_back(std::to_string(now - origin) + ",," + std::to_string(CurrentPosition(app)));
+      nextRow += 10;
+    }
+    if (app.transport.jumpPending.load()) ++jumps;
+    IdlePass(app);
+  }
+  if (TransportRunning(app)) StopTransport(app);
+  platform.RunFor(100);
+
+  const auto sent = platform.Sent(0);
+  bool ok = true;
+  if (!options.render.empty()) {
+    std::vector<TimedMessage> messages;
+    for (const auto& m : sent) messages.push_back({m.time, m.bytes});
+    ok = WriteMidiFile(options.render, messages, origin) && ok;
+  }
+  if (!options.report.empty()) {
+    std::ofstream report(options.report);
+    report << "time_ms,pitch,position\n";
+    for (const std::string& row : rows) report << row << '\n';
+    ok = static_cast<bool>(report) && ok;
+  }
+  std::fprintf(stderr,
+               "followed %zu soloist messages; %zu messages sent; %d idle passes saw a jump "
+               "request; %d events recorded\n",
+               solo.size(), sent.size(), jumps, app.piece.performanceTrack().eventCount());
+  if (!ok) std::fprintf(stderr, "tuttiro-cli follow: a file could not be written\n");
+  return ok ? 0 : 1;
+}
+
+}  // namespace tuttiro::cli
