@@ -15,6 +15,9 @@ struct StringEntry {
 
 constexpr StringEntry kStrings[] = {
     {1001, "Tuttiro"},
+    {2001,
+     "Tuttiro is unable to locate the Help file.  Please check and make sure that it is "
+     "properly installed in the same directory as Tuttiro."},
     {2002,
      "This file is in the wrong format or has been damaged.  You may want to try selecting "
      "another file."},
@@ -30,6 +33,12 @@ constexpr StringEntry kStrings[] = {
     {2012,
      "Tuttiro has run out of memory for recording the performance.  Recording has "
      "stopped; following goes on."},
+    {2015, "Tuttiro has encountered a serious problem, and will have to quit."},
+    {2020, "Tuttiro can only run with a monitor that displays at least 256 colors or grays."},
+    {3001, "&Help Topics...\tF1"},
+    {6011, "Standard MIDI Files (*.mid, *.smf)"},
+    {6012, "*.mid;*.smf"},
+    {6014, "(no settings saved)"},
     {7000, "none"},
     {7001, "C-flat major (seven flats)"},
     {7002, "G-flat major (six flats)"},
@@ -61,6 +70,8 @@ constexpr StringEntry kStrings[] = {
     {7028, "G-sharp minor (five sharps)"},
     {7029, "D-sharp minor (six sharps)"},
     {7030, "A-sharp minor (seven sharps)"},
+    {8001, "This dialog box is not yet available in this version of Tuttiro: "},
+    {8002, "(no MIDI input device)"},
 };
 
 }  // namespace

@@ -1,0 +1,47 @@
+// The table of settings dialogs.
+#include "app/dialog_table.h"
+
+#include <algorithm>
+
+namespace tuttiro {
+namespace {
+
+constexpr DialogInfo kDialogs[] = {
+    {12, 1300, "File Information", 1},
+    {150, 200, "Following", 2},
+    {151, 1400, "Performance Settings", 3},
+    {152, 800, "Special Markers", 4},
+    {153, 600, "Remote Control", 5},
+    {154, 400, "MIDI Metronome", 6},
+    {155, 300, "Loop Mode", 7},
+    {156, 1500, "Display Preferences", 17},
+    {157, 700, "Tracks", 18},
+    {158, 1700, "Banks & Programs", 10},
+    {159, 900, "Master Transpose", 11},
+    {160, 1000, "Tempo", 12},
+    {161, 1100, "MIDI & Sync Setup", 13},
+    {162, kDialogPortsAndDevices, "MIDI Ports & Devices", 14},
+    {0, kDialogLocation, "Location", 15},
+    {0, 1200, "Ignore Soloist Range", 16},
+};
+
+}  // namespace
+
+std::span<const DialogInfo> DialogTable() {
+  return kDialogs;
+}
+
+const DialogInfo* DialogForCommand(int command) {
+  if (command == 0) return nullptr;
+  auto it = std::find_if(std::begin(kDialogs), std::end(kDialogs),
+                         [command](const DialogInfo& d) { return d.command == command; });
+  return it == std::end(kDialogs) ? nullptr : &*it;
+}
+
+const DialogInfo* DialogForTemplate(int templateId) {
+  auto it = std::find_if(std::begin(kDialogs), std::end(kDialogs),
+                         [templateId](const DialogInfo& d) { return d.templateId == templateId; });
+  return it == std::end(kDialogs) ? nullptr : &*it;
+}
+
+}  // namespace tuttiro

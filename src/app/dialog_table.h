@@ -1,0 +1,25 @@
+// The settings dialogs: the command that opens each, its template number, its
+// title and the help context it sets while open. The command table opens
+// dialogs by this table and the help pages are found by its context numbers.
+#pragma once
+
+#include <span>
+
+namespace tuttiro {
+
+struct DialogInfo {
+  int command;  // 0: opened only by another dialog or by the transport
+  int templateId;
+  const char* title;
+  int helpContext;
+};
+
+inline constexpr int kDialogLocation = 500;
+inline constexpr int kDialogPortsAndDevices = 1600;
+
+std::span<const DialogInfo> DialogTable();
+// The dialog a menu command opens, or nullptr.
+const DialogInfo* DialogForCommand(int command);
+const DialogInfo* DialogForTemplate(int templateId);
+
+}  // namespace tuttiro

@@ -1,0 +1,56 @@
+// The main window: the menu bar built from the menu table, the accelerators,
+// the readout as its client area, and the keyboard and mouse input the shell
+// needs (the space bar's rule, the keys the tap poll reads, F1, closing).
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "menu_table.h"
+
+namespace tuttiro {
+
+struct AppRec;
+class QtHost;
+class ReadoutWidget;
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  struct Handlers {
+    std::function<void(int)> command;    // a menu item or accelerator, by command id
+    std::function<void(bool)> spaceBar;  // the space bar went down; true for auto-repeat
+    std::function<void()> help;          // F1
+    std::function<void()> closing;       // the window is closing
+  };
+
+  MainWindow(AppRec& app, QtHost& host, Handlers handlers);
+
+  // Builds the menu bar from the rows; each item and accelerator is an action
+  // carrying its command id, registered with the host.
+  void BuildMenus(const std::vector<MenuRow>& rows, std::span<const Accelerator> accelerators);
+  // Top-left corner of the screen's work area, filling it.
+  void PlaceOnScreen();
+  // Shown, restored if minimised, in front and active.
+  void BringToFront();
+  ReadoutWidget* Readout() const { return readout_; }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  AppRec& app_;
+  QtHost& host_;
+  Handlers handlers_;
+  ReadoutWidget* readout_;
+};
+
+}  // namespace tuttiro

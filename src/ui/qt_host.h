@@ -1,0 +1,96 @@
+// The Host and the ports' host in Qt: message boxes captioned with the program
+// title, menu items enabled, checked and relabelled by command id, the readout
+// repainted and its buttons flashed, the dialogs still to come as placeholders.
+#pragma once
+
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "app/host.h"
+#include "midi/midi_ports.h"
+
+class QAction;
+class QMenu;
+class QWidget;
+
+namespace tuttiro {
+
+struct DialogInfo;
+class ReadoutWidget;
+
+class QtHost : public QObject, public Host, public MidiPortHost {
+  Q_OBJECT
+
+ public:
+  enum class BoxKind { kMessage, kQuestion, kPlaceholder };
+
+  explicit QtHost(QObject* parent = nullptr);
+
+  // Host
+  void ShowMessage(int stringId, std::span<const std::string> pieces = {}) override;
+  bool AskOkCancel(const std::string& question) override;
+  void EnableMenuItem(int commandId, bool enabled) override;
+  void CheckMenuItem(int commandId, bool checked) override;
+  void SetMenuLabel(int commandId, const std::string& text) override;
+  void InvalidateBox(int box) override;
+  void InvalidateTrackStrip(int track) override;
+  void UpdateNow() override;
+  void FlashButton(int view, int box, int holdMs) override;
+  std::optional<int32_t> RunLocationDialog(int measure, int beat) override;
+  void RunPortsDialog() override;
+  void Beep() override;
+  void SetWaitCursor(bool on) override;
+
+  // MidiPortHost
+  void ShowMessage(const std::string& text) override;
+  void SetInputPortMenuLabel(int port, const std::string& text) override;
+
+  // The bindings the main window and the application make.
+  void SetWindow(QWidget* window);        // owner of the message boxes
+  void SetCanvas(ReadoutWidget* canvas);  // the readout, which stands in for the views
+  void SetDialogRunner(std::function<void(const DialogInfo&)> runner);
+  // A menu item or accelerator carrying `commandId`; it takes the item's state.
+  void AddAction(int commandId, QAction* action);
+  void AddInputPortMenu(int port, QMenu* menu);
+  // Puts the check marks of `commandId` back as the program set them (a
+  // checkable action toggles itself when chosen).
+  void RestoreCheck(int commandId);
+
+  // A box shown pressed by FlashButton right now.
+  bool Flashing(int box) const;
+
+  // Shows the placeholder of a dialog still to come; `help` opens its page.
+  void ShowDialogPlaceholder(const QString& title, const std::function<void()>& help);
+
+ protected:
+  // Shows a box with the program title and returns the button chosen. Tests
+  // override it to answer without a window.
+  virtual QMessageBox::StandardButton Present(BoxKind kind, const QString& text,
+                                              const std::function<void()>& help);
+
+ private:
+  struct ItemState {
+    bool enabled = true;
+    std::optional<bool> checked;
+    std::optional<QString> label;
+    std::vector<QPointer<QAction>> actions;
+  };
+  void Apply(const ItemState& item, QAction* action) const;
+  ItemState& Item(int commandId);
+
+  std::map<int, ItemState> items_;
+  std::map<int, QPointer<QMenu>> inputPortMenus_;
+  std::map<int, QString> inputPortLabels_;
+  std::map<int, int> flashing_;  // box -> flashes in progress
+  QPointer<QWidget> window_;
+  QPointer<ReadoutWidget> canvas_;
+  std::function<void(const DialogInfo&)> dialogRunner_;
+};
+
+}  // namespace tuttiro

@@ -1,0 +1,150 @@
+// The program in Qt: the shell's toolkit services and the idle pass's timer.
+#include "ui/tuttiro_app.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QScreen>
+#include <utility>
+
+#include "app/dialog_table.h"
+#include "app/dispatch.h"
+#include "app/help.h"
+#include "app/startup.h"
+#include "ui/about_box.h"
+#include "ui/help_window.h"
+#include "ui/main_window.h"
+#include "ui/qt_host.h"
+#include "ui/readout_widget.h"
+#include "ui/single_instance.h"
+
+namespace tuttiro {
+
+TuttiroApp::TuttiroApp(Platform& platform, QtHost& host, TuttiroOptions options)
+    : host_(host), options_(std::move(options)), app_(platform, host), shell_(app_, *this, host) {
+  shell_.settingsFolder = options_.settingsFolder;
+  host_.SetDialogRunner([this](const DialogInfo& dialog) { RunDialog(dialog); });
+  // Both paces of the idle pass are short enough to want a precise timer.
+  idle_.setTimerType(Qt::PreciseTimer);
+  connect(&idle_, &QTimer::timeout, this, &TuttiroApp::IdleTick);
+}
+
+TuttiroApp::~TuttiroApp() {
+  Shutdown();
+  host_.SetDialogRunner({});
+  host_.SetCanvas(nullptr);
+  host_.SetWindow(nullptr);
+}
+
+bool TuttiroApp::Start() {
+  const bool started = AppStartup(shell_, options_.file, options_.helpFolders);
+  if (started) Reschedule();
+  return started;
+}
+
+void TuttiroApp::Shutdown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  idle_.stop();
+  ShellShutdown(shell_);
+}
+
+void TuttiroApp::Command(int id) {
+  const bool wasBusy = std::exchange(busy_, true);
+  DispatchCommand(shell_, id);
+  busy_ = wasBusy;
+  host_.RestoreCheck(id);
+  Reschedule();
+}
+
+void TuttiroApp::IdleTick() {
+  if (busy_) return;
+  busy_ = true;
+  IdlePass(app_);
+  busy_ = false;
+  if (window_) window_->Readout()->Refresh();
+  Reschedule();
+}
+
+void TuttiroApp::Reschedule() {
+  if (shutDown_) return;
+  const int interval = IdleIntervalMs(app_);
+  if (!idle_.isActive() || idle_.interval() != interval) idle_.start(interval);
+}
+
+bool TuttiroApp::ClaimSingleInstance() {
+  instance_ = std::make_unique<SingleInstance>(options_.instanceKey);
+  connect(instance_.get(), &SingleInstance::activationRequested, this, [this] {
+    if (window_) window_->BringToFront();
+  });
+  return instance_->Claim();
+}
+
+bool TuttiroApp::CreateMainWindow() {
+  MainWindow::Handlers handlers;
+  handlers.command = [this](int id) { Command(id); };
+  handlers.spaceBar = [this](bool autoRepeat) {
+    const bool wasBusy = std::exchange(busy_, true);
+    SpaceBarDown(app_, autoRepeat);
+    busy_ = wasBusy;
+    Reschedule();
+  };
+  handlers.help = [this] { HelpRequest(shell_); };
+  handlers.closing = [this] {
+    MainWindowClosing(app_);
+    QCoreApplication::quit();
+  };
+  window_ = std::make_unique<MainWindow>(app_, host_, std::move(handlers));
+  host_.SetWindow(window_.get());
+  host_.SetCanvas(window_->Readout());
+  // The end of the user's session stops the music as closing the window does.
+  connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { MainWindowClosing(app_); });
+  window_->show();
+  window_->PlaceOnScreen();
+  host_.UpdateNow();
+  return true;
+}
+
+bool TuttiroApp::BuildMenus(const std::vector<MenuRow>& rows,
+                            std::span<const Accelerator> accelerators) {
+  window_->BuildMenus(rows, accelerators);
+  return true;
+}
+
+int TuttiroApp::DisplayDepth() {
+  const QScreen* screen = window_->screen();
+  return screen ? screen->depth() : 0;
+}
+
+void TuttiroApp::CloseMainWindow() {
+  if (window_) window_->close();
+}
+
+std::optional<std::string> TuttiroApp::ChooseMidiFile(const std::string& filter) {
+  const QString path = QFileDialog::getOpenFileName(window_.get(), QStringLiteral("Open File"),
+                                                    QString(), QString::fromStdString(filter),
+                                                    nullptr, QFileDialog::HideNameFilterDetails);
+  if (path.isEmpty()) return std::nullopt;
+  return path.toStdString();
+}
+
+void TuttiroApp::RunDialog(const DialogInfo& dialog) {
+  shell_.helpContext = static_cast<uint32_t>(dialog.helpContext);
+  host_.ShowDialogPlaceholder(QString::fromUtf8(dialog.title), [this] { HelpRequest(shell_); });
+  shell_.helpContext = 0;
+}
+
+void TuttiroApp::ShowHelpPage(const std::string& path, bool search) {
+  if (!help_) help_ = std::make_unique<HelpWindow>(shell_.helpFolder);
+  help_->ShowPage(QString::fromStdString(path), search);
+}
+
+void TuttiroApp::ShowAbout() {
+  ShowAboutBox(window_.get());
+}
+
+void TuttiroApp::ShowText(const std::string& text) {
+  host_.ShowMessage(text);
+}
+
+}  // namespace tuttiro

@@ -1,0 +1,282 @@
+// The program's window on the simulated platform: menus and accelerators as
+// actions carrying their command ids, the transport's running and stopped
+// states in those actions, the space bar and the keys the tap poll reads, a
+// failed Open File, the dialog placeholders with their help, the idle pass's
+// pace, closing, and the single-instance hand-over.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <filesystem>
+#include <memory>
+
+#include "app/readout.h"
+#include "menu_table.h"
+#include "platform/simulated_platform.h"
+#include "ui/help_window.h"
+#include "ui/main_window.h"
+#include "ui/qt_host.h"
+#include "ui/readout_widget.h"
+#include "ui/single_instance.h"
+#include "ui/tuttiro_app.h"
+
+namespace tuttiro {
+namespace {
+
+std::string SourcePath(const std::string& relative) {
+  return std::string(TUTTIRO_SOURCE_DIR) + "/" + relative;
+}
+
+QString UniqueKey() {
+  static int count = 0;
+  return QStringLiteral("tuttiro-ui-test-%1-%2").arg(getpid()).arg(++count);
+}
+
+// Answers every box at once and remembers what it showed.
+class RecordingQtHost : public QtHost {
+ public:
+  struct Shown {
+    BoxKind kind;
+    QString text;
+  };
+  std::vector<Shown> shown;
+  bool pressHelp = false;
+
+ protected:
+  QMessageBox::StandardButton Present(BoxKind kind, const QString& text,
+                                      const std::function<void()>& help) override {
+    shown.push_back({kind, text});
+    if (pressHelp && help) help();
+    return QMessageBox::Ok;
+  }
+};
+
+class TestProgram : public TuttiroApp {
+ public:
+  using TuttiroApp::TuttiroApp;
+  std::optional<std::string> ChooseMidiFile(const std::string&) override { return chosen; }
+  std::optional<std::string> chosen;
+};
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest() {
+    platform.AddOutputDevice("Out");
+    platform.SetNow(1000);
+    settingsFolder = std::filesystem::temp_directory_path() / UniqueKey().toStdString();
+    program = std::make_unique<TestProgram>(platform, host, Options());
+  }
+  ~MainWindowTest() override {
+    program.reset();
+    std::filesystem::remove_all(settingsFolder);
+  }
+  TuttiroOptions Options() {
+    TuttiroOptions options;
+    options.instanceKey = key;
+    options.settingsFolder = settingsFolder.string();
+    options.helpFolders = {SourcePath("resources/help")};
+    return options;
+  }
+  void SetUp() override { ASSERT_TRUE(program->Start()); }
+
+  MainWindow& Window() { return *program->Window(); }
+  AppRec& App() { return program->App(); }
+  // The menu item carrying `id` (not the accelerator).
+  QAction* Item(int id) {
+    for (QAction* action : Window().menuBar()->findChildren<QAction*>()) {
+      if (action->data().toInt() == id && qobject_cast<QMenu*>(action->parent())) return action;
+    }
+    return nullptr;
+  }
+  QAction* Accelerator(int id) {
+    for (QAction* action : Window().actions()) {
+      if (action->data().toInt() == id) return action;
+    }
+    return nullptr;
+  }
+  QMenu* Submenu(const QString& title) {
+    for (QMenu* menu : Window().menuBar()->findChildren<QMenu*>()) {
+      if (menu->title() == title) return menu;
+    }
+    return nullptr;
+  }
+  void Key(QEvent::Type type, bool autoRepeat) {
+    QKeyEvent event(type, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), autoRepeat);
+    QApplication::sendEvent(&Window(), &event);
+  }
+
+  SimulatedPlatform platform;
+  RecordingQtHost host;
+  QString key = UniqueKey();
+  std::filesystem::path settingsFolder;
+  std::unique_ptr<TestProgram> program;
+};
+
+TEST_F(MainWindowTest, TheWindowItsMenuBarAndTheFirstPiece) {
+  EXPECT_EQ(Window().windowTitle(), QStringLiteral("Tuttiro"));
+  EXPECT_TRUE(Window().isVisible());
+  EXPECT_FALSE(Window().windowIcon().isNull());
+  QStringList bar;
+  for (QAction* action : Window().menuBar()->actions()) bar << action->text();
+  EXPECT_EQ(bar, (QStringList{"&File", "&Views", "&Controls", "&Settings", "&Help"}));
+  QMenu* help = Window().menuBar()->actions().last()->menu();
+  EXPECT_EQ(help->actions().first()->text(), QStringLiteral("&Help Topics...\tF1"));
+  EXPECT_EQ(help->actions().first()->data().toInt(), kIdHelpTopics);
+  ASSERT_NE(Item(kIdOpenFile), nullptr);
+  EXPECT_EQ(Accelerator(kIdOpenFile)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+  EXPECT_EQ(Window().Readout()->Shown().title, "Ecossaise");
+  EXPECT_TRUE(Item(15)->isChecked());
+  for (int id = 100; id <= 107; ++id) EXPECT_TRUE(Item(id)->isChecked()) << id;
+  // The ports named their devices in the menus.
+  EXPECT_EQ(Item(kIdOutputPortFirst)->text(), QStringLiteral("&A--Out"));
+  EXPECT_NE(Submenu(QStringLiteral("&B--(no MIDI input device)")), nullptr);
+  EXPECT_TRUE(host.shown.empty());
+}
+
+TEST_F(MainWindowTest, RunningAndStoppedMenuStatesShowInTheActions) {
+  Item(kIdPlayFile)->trigger();
+  ASSERT_TRUE(App().transport.playingFile.load());
+  for (int id : std::initializer_list<int>{kIdPlayFile, 15, 19, kIdOpenFile, kIdRecentFileFirst, 23,
+                                           63, 132, 133, 142, 150, 162}) {
+    EXPECT_FALSE(Item(id)->isEnabled()) << id;
+  }
+  for (int id : std::initializer_list<int>{kIdPlayAndFollow, kIdStop, kIdPreview, kIdJumpAhead,
+                                           kIdJumpBack, 156}) {
+    EXPECT_TRUE(Item(id)->isEnabled()) << id;
+  }
+  // A greyed item's accelerator is greyed with it.
+  EXPECT_FALSE(Accelerator(kIdPlayFile)->isEnabled());
+  EXPECT_FALSE(Accelerator(kIdOpenFile)->isEnabled());
+  EXPECT_EQ(program->IdleInterval(), 5);
+
+  Item(kIdStop)->trigger();
+  EXPECT_FALSE(TransportRunning(App()));
+  for (int id : std::initializer_list<int>{kIdPlayFile, kIdPlayAndFollow, 15, kIdOpenFile, 23, 132,
+                                           150, 162}) {
+    EXPECT_TRUE(Item(id)->isEnabled()) << id;
+  }
+  EXPECT_FALSE(Item(kIdStop)->isEnabled());
+  EXPECT_FALSE(Item(kIdPlayPerformance)->isEnabled());  // nothing recorded yet
+  EXPECT_TRUE(Accelerator(kIdPlayFile)->isEnabled());
+  EXPECT_EQ(program->IdleInterval(), 50);
+}
+
+TEST_F(MainWindowTest, AcceleratorsDeliverTheirCommands) {
+  Window().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&Window()));
+  QTest::keyClick(&Window(), Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_TRUE(App().transport.playingFile.load());
+  QTest::keyClick(&Window(), Qt::Key_P, Qt::ControlModifier);
+  EXPECT_TRUE(TransportFollowing(App()));
+  EXPECT_FALSE(App().transport.playingFile.load());
+}
+
+TEST_F(MainWindowTest, SpaceBarTogglesOnItsFirstKeyDownAndFeedsTheTapPoll) {
+  Key(QEvent::KeyPress, false);
+  EXPECT_TRUE(TransportFollowing(App()));
+  EXPECT_TRUE(platform.KeyDown(KeyId::kSpaceBar));
+  // Held down: the key repeats as release and press pairs, which change nothing.
+  for (int i = 0; i < 3; ++i) {
+    Key(QEvent::KeyRelease, true);
+    Key(QEvent::KeyPress, true);
+  }
+  EXPECT_TRUE(TransportRunning(App()));
+  EXPECT_TRUE(platform.KeyDown(KeyId::kSpaceBar));
+  Key(QEvent::KeyRelease, false);
+  EXPECT_FALSE(platform.KeyDown(KeyId::kSpaceBar));
+  Key(QEvent::KeyPress, false);
+  EXPECT_FALSE(TransportRunning(App()));
+
+  QTest::mousePress(Window().Readout(), Qt::RightButton);
+  EXPECT_TRUE(platform.KeyDown(KeyId::kRightButton));
+  QTest::mouseRelease(Window().Readout(), Qt::RightButton);
+  EXPECT_FALSE(platform.KeyDown(KeyId::kRightButton));
+}
+
+TEST_F(MainWindowTest, AFailedOpenFileKeepsThePieceAndAGoodOneIsRemembered) {
+  program->chosen = SourcePath("tests/piece/corpus/invalid/wrong-format/not_midi.mid");
+  Item(kIdOpenFile)->trigger();
+  ASSERT_EQ(host.shown.size(), 1u);
+  EXPECT_TRUE(host.shown[0].text.startsWith(
+      QStringLiteral("This file is in the wrong format or has been damaged.  You may")));
+  Window().Readout()->Refresh();
+  EXPECT_EQ(Window().Readout()->Shown().title, "Ecossaise");
+  EXPECT_FALSE(Item(kIdRecentFileFirst)->isVisible());
+  Item(kIdPlayFile)->trigger();
+  EXPECT_TRUE(TransportRunning(App()));
+  Item(kIdStop)->trigger();
+
+  program->chosen = SourcePath("tests/piece/corpus/valid/format1_basic.mid");
+  Item(kIdOpenFile)->trigger();
+  EXPECT_EQ(host.shown.size(), 1u);
+  EXPECT_TRUE(Item(kIdRecentFileFirst)->isVisible());
+  EXPECT_EQ(Item(kIdRecentFileFirst)->text(), QStringLiteral("&1 format1_basic.mid"));
+  EXPECT_FALSE(Item(kIdRecentFileFirst + 1)->isVisible());
+  EXPECT_FALSE(Item(15)->isChecked());
+}
+
+TEST_F(MainWindowTest, EmptySettingsListsSaySoWhileTheirEntriesAreHidden) {
+  QMenu* load = Submenu(QStringLiteral("&Load Settings"));
+  ASSERT_NE(load, nullptr);
+  emit load->aboutToShow();
+  QStringList visible;
+  for (QAction* action : load->actions()) {
+    if (action->isVisible()) visible << action->text();
+  }
+  EXPECT_EQ(visible, QStringList{QStringLiteral("(no settings saved)")});
+}
+
+TEST_F(MainWindowTest, DialogsStillToComeShowAPlaceholderWhoseHelpIsTheirPage) {
+  host.pressHelp = true;
+  Item(kIdFollowing)->trigger();
+  ASSERT_EQ(host.shown.size(), 1u);
+  EXPECT_EQ(host.shown[0].kind, QtHost::BoxKind::kPlaceholder);
+  EXPECT_EQ(host.shown[0].text,
+            QStringLiteral("This dialog box is not yet available in this version of Tuttiro: "
+                           "Following"));
+  ASSERT_NE(program->Help(), nullptr);
+  EXPECT_TRUE(program->Help()->isVisible());
+  EXPECT_TRUE(program->Help()->ShownText().contains(QStringLiteral("Tapped Beats")));
+  EXPECT_EQ(program->Shell().helpContext, 0u);
+
+  program->Help()->Search(QStringLiteral("loop restart"));
+  EXPECT_TRUE(program->Help()->ShownText().contains(QStringLiteral("Loop Mode")));
+}
+
+TEST_F(MainWindowTest, ClosingTheWindowStopsTheTransport) {
+  Item(kIdPlayFile)->trigger();
+  ASSERT_TRUE(TransportRunning(App()));
+  Window().close();
+  EXPECT_FALSE(TransportRunning(App()));
+  EXPECT_TRUE(host.Flashing(kBoxStop));
+}
+
+TEST_F(MainWindowTest, ASecondStartHandsOverAndEndsQuietly) {
+  RecordingQtHost secondHost;
+  TuttiroOptions options = Options();
+  TestProgram second(platform, secondHost, options);
+  EXPECT_FALSE(second.Start());
+  EXPECT_EQ(second.Window(), nullptr);
+  EXPECT_TRUE(secondHost.shown.empty());
+}
+
+TEST(SingleInstance, TheSecondClaimAsksTheFirstToComeToTheFront) {
+  const QString key = UniqueKey();
+  auto first = std::make_unique<SingleInstance>(key);
+  ASSERT_TRUE(first->Claim());
+  QSignalSpy raised(first.get(), &SingleInstance::activationRequested);
+  SingleInstance second(key);
+  EXPECT_FALSE(second.Claim());
+  EXPECT_TRUE(raised.count() > 0 || raised.wait(5000));
+  first.reset();  // the first copy ends: the next start is the first again
+  SingleInstance third(key);
+  EXPECT_TRUE(third.Claim());
+}
+
+}  // namespace
+}  // namespace tuttiro
