@@ -39,9 +39,10 @@ bool IsNoteOff(uint32_t m) {
 bool Debounce(InputPathRec& input, uint32_t message, SystemTime t, int port, int channel) {
   uint32_t& release =
       input.noteRelease[(static_cast<size_t>(port) * 16 + channel) * 128 + (Data1(message) & 0x7F)];
-  // Stored as the low 32 bits of the time, compared as an unsigned difference,
-  // so it keeps working when the clock passes 2^32 ms.
-  const uint32_t now = static_cast<uint32_t>(t) | 1;  // 0 means "after a note-on"
+  // Stored as the low 32 bits of the time plus one (0 means "after a note-on"),
+  // compared as an unsigned difference, so it keeps working when the clock
+  // passes 2^32 ms and a difference is exact to the millisecond.
+  const uint32_t now = static_cast<uint32_t>(t) + 1;
   if ((Status(message) & 0xF0) == kNoteOff) {
     const bool afterNoteOn = release == 0;
     release = now;

@@ -36,10 +36,10 @@ class InputPathTest : public PlaybackTest {
 
 TEST_F(InputPathTest, NotesAreCleanedUpAndKeyBouncesDropped) {
   In(Msg(0x93, 60, 90), 1000);
-  In(Msg(0x93, 60, 0), 1100);   // velocity 0 is a note-off
-  In(Msg(0x93, 60, 90), 1149);  // 49 ms after its release: a bounce
-  In(Msg(0x83, 60, 0), 1160);   // ... and the bounce's own release goes with it
-  In(Msg(0x93, 60, 90), 1210);  // 50 ms after the last accepted release: a note
+  In(Msg(0x93, 60, 0), 1101);   // velocity 0 is a note-off
+  In(Msg(0x93, 60, 90), 1150);  // 49 ms after its release: a bounce
+  In(Msg(0x83, 60, 0), 1161);   // ... and the bounce's own release goes with it
+  In(Msg(0x93, 60, 90), 1211);  // 50 ms after the last release: a note
   In(Msg(0x83, 60, 0), 1300);
   In(Msg(0x83, 60, 0), 1400);  // a second note-off without a note-on between
   EXPECT_EQ(Recorded(), (std::vector<uint32_t>{Msg(0x90, 60, 90), Msg(0x80, 60, 0),
