@@ -12,6 +12,7 @@
 
 #include "app/app.h"
 #include "commands.h"
+#include "follow_options.h"
 #include "platform/simulated_platform.h"
 #include "timed_midi_file.h"
 
@@ -20,6 +21,7 @@ namespace {
 
 constexpr const char* kFollowHelp =
     "usage: tuttiro-cli follow PIECE --solo PERF.mid [options]\n"
+    "       tuttiro-cli follow PIECE --realtime [--in DEVICE] [--out DEVICE] [options]\n"
     "\n"
     "Plays and follows PIECE (a built-in piece's name or a Standard MIDI File) in\n"
     "simulated time while the soloist's performance PERF.mid is played into input\n"
@@ -35,20 +37,18 @@ constexpr const char* kFollowHelp =
     "  --report OUT.csv   one row per soloist note-on 'time_ms,pitch,position' and\n"
     "                     one every 10 ms 'time_ms,,position': the transport\n"
     "                     position (score ms) at that time\n"
+    "  --replay OUT2.mid  then Play Performance from the start: the recorded\n"
+    "                     soloist with the accompaniment in their tempo, written\n"
+    "                     as --render writes\n"
+    "\n"
+    "  --realtime --in DEVICE --out DEVICE\n"
+    "                     follow a live soloist on the real MIDI devices instead\n"
+    "                     (index or part of the name, as 'tuttiro-cli devices'\n"
+    "                     lists them); --solo is then not needed. Stops at the\n"
+    "                     end of the piece or after Stop Automatically's silence.\n"
     "\n"
     "A summary goes to stderr. Exit status 0 on success, 1 when a file could not be\n"
     "written, 2 on a usage or load error.\n";
-
-struct FollowOptions {
-  const char* piece = nullptr;
-  const char* solo = nullptr;
-  int track = -1;
-  int track2 = -1;
-  bool taps = false;
-  int level = 4;
-  std::string render;
-  std::string report;
-};
 
 bool ParseNumber(const char* text, int low, int high, int& value) {
   char* end = nullptr;
@@ -80,13 +80,22 @@ int ParseOptions(int argc, char** argv, FollowOptions& o) {
       o.render = argv[++i];
     } else if (arg == "--report" && hasValue) {
       o.report = argv[++i];
+    } else if (arg == "--replay" && hasValue) {
+      o.replay = argv[++i];
+    } else if (arg == "--realtime") {
+      o.realtime = true;
+    } else if (arg == "--in" && hasValue) {
+      o.in = argv[++i];
+    } else if (arg == "--out" && hasValue) {
+      o.out = argv[++i];
     } else if (!o.piece && arg[0] != '-') {
       o.piece = argv[i];
     } else {
       return 2;
     }
   }
-  return o.piece && o.solo ? 0 : 2;
+  if (!o.piece) return 2;
+  return o.realtime || o.solo ? 0 : 2;
 }
 
 struct SoloMessage {
@@ -141,6 +150,7 @@ int RunFollow(int argc, char** argv) {
     if (r == 2) std::fputs(kFollowHelp, stderr);
     return r == 1 ? 0 : 2;
   }
+  if (options.realtime) return RunFollowRealtime(options);
   PieceModel performance;
   PieceSourceState performanceSource;
   if (int r = OpenPiece(performance, performanceSource, options.solo); r != kLoadOk) {
