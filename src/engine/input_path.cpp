@@ -1,6 +1,8 @@
 // The MIDI input path, the tap detectors and the performance recording.
 #include "engine/input_path.h"
 
+#include <algorithm>
+#include <array>
 #include <new>
 
 #include "app/app.h"
@@ -250,7 +252,7 @@ bool RecordingGrow(InputPathRec& input) {
   return true;
 }
 
-int RecordingFinish(AppRec& app, InputPathRec& input, int32_t startingRate) {
+int RecordingFinish(AppRec& app, InputPathRec& input, int32_t startingRate, int32_t endPosition) {
   PerformanceRecordingRec& r = input.recording;
   std::lock_guard lock(r.lock);
   r.recording = false;
@@ -271,10 +273,28 @@ int RecordingFinish(AppRec& app, InputPathRec& input, int32_t startingRate) {
   TrackRec& track = app.piece.performanceTrack();
   track.events.clear();
   track.events.reserve(r.messages.size());
+  std::array<uint16_t, 128> held{};
+  int32_t last = 0;
   for (const RecordedMessage& m : r.messages) {
-    const int32_t position = PerformancePosition(app.follower.clock, m.time);
-    track.events.push_back(PieceEvent{static_cast<uint32_t>(position < 0 ? 0 : position),
-                                      Status(m.message), Data1(m.message), Data2(m.message), 1});
+    const int32_t position = std::max(0, PerformancePosition(app.follower.clock, m.time));
+    const PieceEvent event{static_cast<uint32_t>(position), Status(m.message), Data1(m.message),
+                           Data2(m.message), 1};
+    track.events.push_back(event);
+    last = std::max(last, position);
+    uint16_t& count = held[event.data1 & 0x7F];
+    if (IsNoteOn(m.message)) {
+      ++count;
+    } else if (IsNoteOff(m.message) && count > 0) {
+      --count;
+    }
+  }
+  // Notes still held when following stopped end there, so that playing the
+  // performance back never leaves one sounding.
+  const uint32_t end = static_cast<uint32_t>(std::max(last, endPosition));
+  for (size_t note = 0; note < held.size(); ++note) {
+    for (uint16_t i = 0; i < held[note]; ++i) {
+      track.events.push_back(PieceEvent{end, 0x80, static_cast<uint8_t>(note), 0, 1});
+    }
   }
   track.playCursor = 0;
   return static_cast<int>(track.events.size());

@@ -110,7 +110,8 @@ void RecordInput(AppRec& app, InputPathRec& input, uint32_t message, SystemTime 
 bool RecordingGrow(InputPathRec& input);
 // After following stopped: builds the tempo list from the follower's tempo map
 // and turns every recorded arrival time into the score position it was played
-// at, in the piece's performance track. Returns the number of events.
-int RecordingFinish(AppRec& app, InputPathRec& input, int32_t startingRate);
+// at, in the piece's performance track; notes still held end at `endPosition`.
+// Returns the number of events.
+int RecordingFinish(AppRec& app, InputPathRec& input, int32_t startingRate, int32_t endPosition);
 
 }  // namespace tuttiro

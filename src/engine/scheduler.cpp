@@ -246,6 +246,9 @@ bool TrackEvent(AppRec& app, StreamEntry& head, int32_t p) {
     } else if (!track.play) {
       count = 0;
     } else {
+      // A sounding note ends even when Play Performance has just switched its
+      // track off: the switch must not leave it hanging.
+      play = true;
       --count;
     }
     if (transposed < 0 || transposed > 127) play = false;
@@ -292,7 +295,8 @@ bool SchedulerStep(AppRec& app) {
   if (s.streams.empty() || s.ended) return false;
   const int32_t p = TransportPosition(app.clock, app.follower.clock, app.platform);
   const int32_t e = s.streams.front().position;
-  // Play Performance's recorded tempo is applied here once recording exists.
+  PerformanceTempoStep(app, e);
+  PerformanceSwitchTrack(app, e);
   if (s.settings.syncOn.load() && !app.transport.previewing.load() &&
       s.sync.nextSyncPosition <= e) {
     const bool before = s.sync.nextSyncPosition < e;

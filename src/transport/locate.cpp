@@ -180,7 +180,7 @@ void Locate(AppRec& app) {
              position) {
     ++piece.sysexCursor;
   }
-  // The performance tempo cursor is placed here once recording provides the list.
+  PerformanceTempoLocate(app, position);
 }
 
 MeasureBeat LoopPointDisplay(AppRec& app, int32_t position) {

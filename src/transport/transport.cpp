@@ -7,7 +7,9 @@
 #include <algorithm>
 
 #include "app/app.h"
+#include "transport/clock_update.h"
 #include "transport/midi_state.h"
+#include "transport/performance_playback.h"
 
 namespace tuttiro {
 namespace {
@@ -19,14 +21,6 @@ constexpr int kRunningGreyed[] = {11,  15,  16,  17,  18,  19,  22,  23,  30,  3
 constexpr int kStoppedEnabled[] = {15,  16,  17,  18,  19,  22,  23,  62,  63,  140, 141,
                                    142, 143, 144, 145, 146, 147, 150, 151, 152, 153, 154,
                                    155, 157, 158, 159, 160, 161, 162, 132, 133};
-
-template <typename Change>
-void UpdateClock(AppRec& app, Change change) {
-  std::lock_guard guard(app.transport.clockUpdate);
-  TransportClock clock = TransportClockRead(app.clock);
-  change(clock);
-  TransportClockWrite(app.clock, clock);
-}
 
 bool SoloistFollowed(const AppRec& app) {
   return app.system.followSource == 0;
@@ -150,8 +144,10 @@ void PlayAndFollowContinue(AppRec& app) {
     return;
   }
   InputTakeSettings(app.input, app.system, app.live.masterTranspose);
-  // After a follower jump the same performance goes on being recorded.
-  if (!t.resumingAfterJump) RecordingStart(app.input, position);
+  // Following restarts its tempo map at a jump, so the recording starts afresh
+  // with it: every recorded message can then be placed in the score.
+  RecordingStart(app.input, position);
+  t.performance.recordedTempoFactor = t.savedTempoFactor;
   if (SoloistFollowed(app)) {
     t.followerInputMode.store(kInputSoloistNotes);
     TakeFollowingTrack(app, app.live.followTrack1, t.savedPlay1);
@@ -298,10 +294,12 @@ void StopTransport(AppRec& app) {
   if (following) {
     t.followerInputMode.store(IdleFollowerInputMode(app.system));
     t.performanceEnd = position;
-    // A stop for a follower jump goes on following; the recording goes on with it.
+    // A stop for a follower jump is not the end of the performance: following
+    // resumes at once and records from the place it jumped to.
     if (!t.jumpPending.load()) {
       t.performanceStart = app.input.recording.startPosition;
-      t.performanceAvailable = RecordingFinish(app, app.input, app.follower.startingRate) > 0;
+      t.performanceAvailable = RecordingFinish(app, app.input, app.follower.startingRate, position) > 0;
+      PerformanceTemposKeep(app, app.clock.tempoFactor.load(), t.performance.recordedTempoFactor);
     }
     UpdateClock(app, [&](TransportClock& c) { c.tempoFactor = t.savedTempoFactor; });
   }
@@ -314,6 +312,7 @@ void StopTransport(AppRec& app) {
   }
   if (t.playingPerformance.load()) {
     UpdateClock(app, [&](TransportClock& c) { c.tempoFactor = t.savedTempoFactor; });
+    PerformanceRestoreOutput(app);
   }
   if (!previewing) {
     Locate(app);
@@ -439,12 +438,14 @@ void PlayPerformance(AppRec& app) {
   t.performanceReplacesTrack.store(SoloistFollowed(app) && app.system.performancePlayback == 0 &&
                                    t.performanceStart <= position && position < t.performanceEnd);
   t.savedTempoFactor = app.clock.tempoFactor.load();
-  // The recorded tempo and the performance track's port and programs are applied
-  // here once recording provides them.
+  const int32_t tempo = PerformanceStartTempo(app, t.savedTempoFactor);
+  UpdateClock(app, [&](TransportClock& c) { c.tempoFactor = tempo; });
+  PerformanceTakeOutput(app);
   if (!StartTransport(app, true)) {
     t.playingPerformance.store(false);
     t.performanceReplacesTrack.store(false);
     UpdateClock(app, [&](TransportClock& c) { c.tempoFactor = t.savedTempoFactor; });
+    PerformanceRestoreOutput(app);
     return;
   }
   if (SoloistFollowed(app) && app.system.performancePlayback == 2) {

@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "platform/platform.h"
+#include "transport/performance_playback.h"
 
 namespace tuttiro {
 
@@ -113,6 +114,7 @@ struct TransportRec {
   std::atomic<bool> performanceReplacesTrack{false};
   int32_t performanceStart = 0;
   int32_t performanceEnd = 0;
+  PerformancePlaybackRec performance;
 
   // Preview on timers.
   PreviewStage previewStage = PreviewStage::kNone;

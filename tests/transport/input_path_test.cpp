@@ -167,7 +167,7 @@ TEST_F(InputPathTest, AFloodLosesNothingWhileTheBufferIsGrownInTime) {
 TEST_F(InputPathTest, FinishingPlacesEveryRecordedMessageInThePerformanceTrack) {
   In(Msg(0x90, 67, 90), 1000);
   In(Msg(0x80, 67, 0), 1200);
-  EXPECT_EQ(RecordingFinish(*app, input, 0x10000), 2);
+  EXPECT_EQ(RecordingFinish(*app, input, 0x10000, 0), 2);
   const TrackRec& track = app->piece.performanceTrack();
   ASSERT_EQ(track.eventCount(), 2);
   EXPECT_EQ(track.events[0].status, 0x90);

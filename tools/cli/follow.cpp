@@ -142,6 +142,31 @@ bool ApplyOptions(AppRec& app, const FollowOptions& o) {
   return true;
 }
 
+// The messages an output device received, from the `from`th on.
+std::vector<TimedMessage> Timed(const std::vector<SimulatedPlatform::SentMessage>& sent,
+                                size_t from) {
+  std::vector<TimedMessage> messages;
+  for (size_t i = from; i < sent.size(); ++i) messages.push_back({sent[i].time, sent[i].bytes});
+  return messages;
+}
+
+// Play Performance of what was just recorded, from the start to its stop.
+bool Replay(AppRec& app, SimulatedPlatform& platform) {
+  if (!app.transport.performanceAvailable) return false;
+  SetPosition(app, 0);
+  Locate(app);
+  SetStoppedMenus(app);  // back at the start, the play commands are enabled again
+  QueueCommand(app.commands, kCmdPlayPerformance);
+  IdlePass(app);
+  const SystemTime limit = platform.ClockNow() + 4 * 3600 * 1000;
+  while (TransportRunning(app) && platform.ClockNow() < limit) {
+    platform.RunFor(5);
+    IdlePass(app);
+  }
+  platform.RunFor(100);
+  return true;
+}
+
 }  // namespace
 
 int RunFollow(int argc, char** argv) {
@@ -209,9 +234,15 @@ int RunFollow(int argc, char** argv) {
   const auto sent = platform.Sent(0);
   bool ok = true;
   if (!options.render.empty()) {
-    std::vector<TimedMessage> messages;
-    for (const auto& m : sent) messages.push_back({m.time, m.bytes});
-    ok = WriteMidiFile(options.render, messages, origin) && ok;
+    ok = WriteMidiFile(options.render, Timed(sent, 0), origin) && ok;
+  }
+  if (!options.replay.empty()) {
+    const SystemTime replayStart = platform.ClockNow();
+    if (!Replay(app, platform)) {
+      std::fprintf(stderr, "tuttiro-cli follow: no performance was recorded to replay\n");
+      ok = false;
+    }
+    ok = WriteMidiFile(options.replay, Timed(platform.Sent(0), sent.size()), replayStart) && ok;
   }
   if (!options.report.empty()) {
     std::ofstream report(options.report);
