@@ -1,9 +1,5 @@
-// The MIDI input path, the tap detectors and the performance recording.
+// The MIDI input path and the tap detectors.
 #include "engine/input_path.h"
-
-#include <algorithm>
-#include <array>
-#include <new>
 
 #include "app/app.h"
 #include "engine/time_base.h"
@@ -208,96 +204,6 @@ void ProcessInput(AppRec& app, InputPathRec& input, uint32_t message, SystemTime
     }
   }
   if (thru && processFirst) MidiThru(app, input, message);
-}
-
-void RecordingStart(InputPathRec& input, int32_t startPosition) {
-  PerformanceRecordingRec& r = input.recording;
-  std::lock_guard lock(r.lock);
-  std::vector<RecordedMessage>().swap(r.messages);  // each run starts with room for 4096
-  r.tempoList.clear();
-  r.startPosition = startPosition;
-  r.outOfMemory = false;
-  try {
-    r.messages.reserve(kRecordingInitialEvents);
-    r.recording = true;
-  } catch (const std::bad_alloc&) {
-    r.outOfMemory = true;
-  }
-}
-
-void RecordInput(AppRec& app, InputPathRec& input, uint32_t message, SystemTime t) {
-  const uint16_t mode = app.transport.followerInputMode;
-  const bool tapping = mode == kInputMidiTaps || mode == kInputKeyTaps;
-  if (mode != kInputSoloistNotes && !tapping) return;
-  if (tapping && !input.settings.playTappedNotes) return;
-  if (mode == kInputMidiTaps && IsTapMessage(input, message)) return;
-  PerformanceRecordingRec& r = input.recording;
-  std::lock_guard lock(r.lock);
-  // Never grows here: the window thread makes room ahead of time.
-  if (!r.recording || r.outOfMemory || r.messages.size() == r.messages.capacity()) return;
-  r.messages.push_back(RecordedMessage{t, message});
-}
-
-bool RecordingGrow(InputPathRec& input) {
-  PerformanceRecordingRec& r = input.recording;
-  std::lock_guard lock(r.lock);
-  if (!r.recording || r.outOfMemory) return !r.outOfMemory;
-  if (r.messages.capacity() - r.messages.size() >= kRecordingMinimumFree) return true;
-  try {
-    r.messages.reserve(r.messages.capacity() + kRecordingGrowEvents);
-  } catch (const std::bad_alloc&) {
-    r.outOfMemory = true;
-    return false;
-  }
-  return true;
-}
-
-int RecordingFinish(AppRec& app, InputPathRec& input, int32_t startingRate, int32_t endPosition) {
-  PerformanceRecordingRec& r = input.recording;
-  std::lock_guard lock(r.lock);
-  r.recording = false;
-  r.tempoList.clear();
-  std::vector<TempoPair> exported = TempoMapExport(app.follower.clock, startingRate);
-  size_t first = 0;
-  while (first < exported.size() && exported[first].position < r.startPosition) ++first;
-  if (exported.size() - first > 2) {
-    r.tempoList.push_back({0, exported[first].position});
-    for (size_t i = first + 1; i < exported.size(); ++i) {
-      const TempoPair& previous = exported[i - 1];
-      const int32_t span = exported[i].position - previous.position;
-      // A stretch without a forward rate takes no time rather than dividing by zero.
-      const int32_t ms = previous.rate > 0 && span > 0 ? FixDiv(span, previous.rate) : 0;
-      r.tempoList.push_back({r.tempoList.back()[0] + ms, exported[i].position});
-    }
-  }
-  TrackRec& track = app.piece.performanceTrack();
-  track.events.clear();
-  track.events.reserve(r.messages.size());
-  std::array<uint16_t, 128> held{};
-  int32_t last = 0;
-  for (const RecordedMessage& m : r.messages) {
-    const int32_t position = std::max(0, PerformancePosition(app.follower.clock, m.time));
-    const PieceEvent event{static_cast<uint32_t>(position), Status(m.message), Data1(m.message),
-                           Data2(m.message), 1};
-    track.events.push_back(event);
-    last = std::max(last, position);
-    uint16_t& count = held[event.data1 & 0x7F];
-    if (IsNoteOn(m.message)) {
-      ++count;
-    } else if (IsNoteOff(m.message) && count > 0) {
-      --count;
-    }
-  }
-  // Notes still held when following stopped end there, so that playing the
-  // performance back never leaves one sounding.
-  const uint32_t end = static_cast<uint32_t>(std::max(last, endPosition));
-  for (size_t note = 0; note < held.size(); ++note) {
-    for (uint16_t i = 0; i < held[note]; ++i) {
-      track.events.push_back(PieceEvent{end, 0x80, static_cast<uint8_t>(note), 0, 1});
-    }
-  }
-  track.playCursor = 0;
-  return static_cast<int>(track.events.size());
 }
 
 }  // namespace tuttiro

@@ -12,6 +12,8 @@
 #include <mutex>
 #include <vector>
 
+#include "engine/time_base.h"
+#include "piece/piece_model.h"
 #include "piece/system_settings.h"
 #include "platform/platform.h"
 
@@ -57,7 +59,13 @@ struct PerformanceRecordingRec {
   std::vector<RecordedMessage> messages;
   bool recording = false;
   bool outOfMemory = false;
-  int32_t startPosition = 0;
+  int32_t startPosition = 0;  // of the take being recorded
+  // What the finished takes placed in the score, their follower tempo anchors
+  // and where the first of them starts.
+  std::vector<PieceEvent> placed;
+  std::vector<TempoPair> anchors;
+  int32_t sectionStart = 0;
+  bool betweenTakes = false;  // a jump ended a take; following resumes with the next
   // (performance time in ms from the first anchor, score position); at least
   // three pairs or none.
   std::vector<std::array<int32_t, 2>> tempoList;
@@ -108,9 +116,14 @@ void RecordInput(AppRec& app, InputPathRec& input, uint32_t message, SystemTime 
 // Window thread (idle pass): grows the buffer when fewer than 1024 entries
 // are free. False when growing failed; recording then stops for this run.
 bool RecordingGrow(InputPathRec& input);
-// After following stopped: builds the tempo list from the follower's tempo map
-// and turns every recorded arrival time into the score position it was played
-// at, in the piece's performance track; notes still held end at `endPosition`.
+// Following stopped for a jump: the take recorded so far is placed in the
+// score with the follower's tempo map; notes still held end at `endPosition`.
+// RecordingResume starts the next take where following resumes; false when no
+// take ended (following starts afresh, as Start Automatically does).
+void RecordingTakeEnd(AppRec& app, InputPathRec& input, int32_t startingRate, int32_t endPosition);
+bool RecordingResume(InputPathRec& input, int32_t position);
+// Following stopped: ends the last take, builds the tempo list from the takes'
+// anchors and moves the placed messages into the piece's performance track.
 // Returns the number of events.
 int RecordingFinish(AppRec& app, InputPathRec& input, int32_t startingRate, int32_t endPosition);
 

@@ -144,10 +144,10 @@ void PlayAndFollowContinue(AppRec& app) {
     return;
   }
   InputTakeSettings(app.input, app.system, app.live.masterTranspose);
-  // Following restarts its tempo map at a jump, so the recording starts afresh
-  // with it: every recorded message can then be placed in the score.
-  RecordingStart(app.input, position);
-  t.performance.recordedTempoFactor = t.savedTempoFactor;
+  if (!t.resumingAfterJump || !RecordingResume(app.input, position)) {
+    RecordingStart(app.input, position);
+    t.performance.recordedTempoFactor = t.savedTempoFactor;
+  }
   if (SoloistFollowed(app)) {
     t.followerInputMode.store(kInputSoloistNotes);
     TakeFollowingTrack(app, app.live.followTrack1, t.savedPlay1);
@@ -294,11 +294,14 @@ void StopTransport(AppRec& app) {
   if (following) {
     t.followerInputMode.store(IdleFollowerInputMode(app.system));
     t.performanceEnd = position;
-    // A stop for a follower jump is not the end of the performance: following
-    // resumes at once and records from the place it jumped to.
-    if (!t.jumpPending.load()) {
-      t.performanceStart = app.input.recording.startPosition;
-      t.performanceAvailable = RecordingFinish(app, app.input, app.follower.startingRate, position) > 0;
+    // A stop for a follower jump ends a take: following resumes at once and
+    // records the next one from the place it jumped to.
+    if (t.jumpPending.load()) {
+      RecordingTakeEnd(app, app.input, app.follower.startingRate, position);
+    } else {
+      t.performanceAvailable =
+          RecordingFinish(app, app.input, app.follower.startingRate, position) > 0;
+      t.performanceStart = app.input.recording.sectionStart;
       PerformanceTemposKeep(app, app.clock.tempoFactor.load(), t.performance.recordedTempoFactor);
     }
     UpdateClock(app, [&](TransportClock& c) { c.tempoFactor = t.savedTempoFactor; });

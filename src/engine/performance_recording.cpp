@@ -1,0 +1,168 @@
+// The soloist's performance: messages appended as they arrive on the input
+// thread, room made ahead of time on the window thread, and every message
+// placed in the score when following stops. A follower jump ends one take and
+// following starts the next; a take replaces whatever the earlier takes held
+// from its start on, so the performance track stays in score order.
+#include <algorithm>
+#include <array>
+#include <new>
+
+#include "app/app.h"
+#include "engine/input_path.h"
+#include "engine/time_base.h"
+
+namespace tuttiro {
+namespace {
+
+constexpr uint8_t kNoteOff = 0x80;
+constexpr uint8_t kNoteOn = 0x90;
+
+bool StartsNote(const PieceEvent& e) {
+  return e.status == kNoteOn && e.data2 > 0;
+}
+bool EndsNote(const PieceEvent& e) {
+  return e.status == kNoteOff || (e.status == kNoteOn && e.data2 == 0);
+}
+
+// Notes that the events from index `from` on leave sounding end at `position`.
+void CloseHeldNotes(std::vector<PieceEvent>& events, size_t from, uint32_t position) {
+  std::array<uint16_t, 128> held{};
+  for (size_t i = from; i < events.size(); ++i) {
+    const PieceEvent& e = events[i];
+    uint16_t& count = held[e.data1 & 0x7F];
+    if (StartsNote(e)) {
+      ++count;
+    } else if (EndsNote(e) && count > 0) {
+      --count;
+    }
+  }
+  for (size_t note = 0; note < held.size(); ++note) {
+    for (uint16_t i = 0; i < held[note]; ++i) {
+      events.push_back(PieceEvent{position, kNoteOff, static_cast<uint8_t>(note), 0, 1});
+    }
+  }
+}
+
+// Holding the lock, follower stopped: places the take's messages and tempo
+// anchors after what the earlier takes hold before its start.
+void EndTake(AppRec& app, PerformanceRecordingRec& r, int32_t startingRate, int32_t endPosition) {
+  r.recording = false;
+  const int32_t start = r.startPosition;
+  const auto from = [start](int32_t position) { return position >= start; };
+  std::erase_if(r.placed, [&](const PieceEvent& e) { return from(static_cast<int32_t>(e.time)); });
+  std::erase_if(r.anchors, [&](const TempoPair& p) { return from(p.position); });
+  CloseHeldNotes(r.placed, 0, static_cast<uint32_t>(std::max(0, start)));
+  r.sectionStart = std::min(r.sectionStart, start);
+  for (const TempoPair& pair : TempoMapExport(app.follower.clock, startingRate)) {
+    if (from(pair.position)) r.anchors.push_back(pair);
+  }
+  int32_t last = start;
+  const size_t first = r.placed.size();
+  for (const RecordedMessage& m : r.messages) {
+    const int32_t position = std::max(start, PerformancePosition(app.follower.clock, m.time));
+    r.placed.push_back(PieceEvent{static_cast<uint32_t>(position), static_cast<uint8_t>(m.message),
+                                  static_cast<uint8_t>(m.message >> 8),
+                                  static_cast<uint8_t>(m.message >> 16), 1});
+    last = std::max(last, position);
+  }
+  // A note held when the take ended ends there.
+  CloseHeldNotes(r.placed, first, static_cast<uint32_t>(std::max(last, endPosition)));
+  r.messages.clear();
+}
+
+// The tempo list: the first anchor at time 0, each further one after the time
+// the step from the previous anchor takes at that anchor's rate.
+void BuildTempoList(PerformanceRecordingRec& r) {
+  r.tempoList.clear();
+  if (r.anchors.size() <= 2) return;
+  r.tempoList.push_back({0, r.anchors.front().position});
+  for (size_t i = 1; i < r.anchors.size(); ++i) {
+    const TempoPair& previous = r.anchors[i - 1];
+    const int32_t span = r.anchors[i].position - previous.position;
+    // A stretch without a forward rate takes no time rather than dividing by zero.
+    const int32_t ms = previous.rate > 0 && span > 0 ? FixDiv(span, previous.rate) : 0;
+    r.tempoList.push_back({r.tempoList.back()[0] + ms, r.anchors[i].position});
+  }
+}
+
+}  // namespace
+
+void RecordingStart(InputPathRec& input, int32_t startPosition) {
+  PerformanceRecordingRec& r = input.recording;
+  std::lock_guard lock(r.lock);
+  std::vector<RecordedMessage>().swap(r.messages);  // each run starts with room for 4096
+  r.placed.clear();
+  r.anchors.clear();
+  r.tempoList.clear();
+  r.startPosition = startPosition;
+  r.sectionStart = startPosition;
+  r.betweenTakes = false;
+  r.outOfMemory = false;
+  try {
+    r.messages.reserve(kRecordingInitialEvents);
+    r.recording = true;
+  } catch (const std::bad_alloc&) {
+    r.outOfMemory = true;
+  }
+}
+
+void RecordingTakeEnd(AppRec& app, InputPathRec& input, int32_t startingRate, int32_t endPosition) {
+  PerformanceRecordingRec& r = input.recording;
+  std::lock_guard lock(r.lock);
+  EndTake(app, r, startingRate, endPosition);
+  r.betweenTakes = true;
+}
+
+bool RecordingResume(InputPathRec& input, int32_t position) {
+  PerformanceRecordingRec& r = input.recording;
+  std::lock_guard lock(r.lock);
+  if (!r.betweenTakes) return false;
+  r.betweenTakes = false;
+  r.messages.clear();
+  r.startPosition = position;
+  r.recording = !r.outOfMemory;
+  return true;
+}
+
+void RecordInput(AppRec& app, InputPathRec& input, uint32_t message, SystemTime t) {
+  const uint16_t mode = app.transport.followerInputMode;
+  const bool tapping = mode == kInputMidiTaps || mode == kInputKeyTaps;
+  if (mode != kInputSoloistNotes && !tapping) return;
+  if (tapping && !input.settings.playTappedNotes) return;
+  if (mode == kInputMidiTaps && IsTapMessage(input, message)) return;
+  PerformanceRecordingRec& r = input.recording;
+  std::lock_guard lock(r.lock);
+  // Never grows here: the window thread makes room ahead of time.
+  if (!r.recording || r.outOfMemory || r.messages.size() == r.messages.capacity()) return;
+  r.messages.push_back(RecordedMessage{t, message});
+}
+
+bool RecordingGrow(InputPathRec& input) {
+  PerformanceRecordingRec& r = input.recording;
+  std::lock_guard lock(r.lock);
+  if (!r.recording || r.outOfMemory) return !r.outOfMemory;
+  if (r.messages.capacity() - r.messages.size() >= kRecordingMinimumFree) return true;
+  try {
+    r.messages.reserve(r.messages.capacity() + kRecordingGrowEvents);
+  } catch (const std::bad_alloc&) {
+    r.outOfMemory = true;
+    return false;
+  }
+  return true;
+}
+
+int RecordingFinish(AppRec& app, InputPathRec& input, int32_t startingRate, int32_t endPosition) {
+  PerformanceRecordingRec& r = input.recording;
+  std::lock_guard lock(r.lock);
+  EndTake(app, r, startingRate, endPosition);
+  r.betweenTakes = false;
+  BuildTempoList(r);
+  r.anchors.clear();
+  TrackRec& track = app.piece.performanceTrack();
+  track.events = std::move(r.placed);
+  r.placed.clear();
+  track.playCursor = 0;
+  return static_cast<int>(track.events.size());
+}
+
+}  // namespace tuttiro

@@ -1,0 +1,489 @@
+// Live following end to end in simulated time: the soloist (notes generated from
+// a built-in piece's solo track, taps, or a flood of messages) comes in through
+// the platform's input callback, and what reaches the output ports, where the
+// transport stands and what was recorded are checked.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <map>
+#include <ostream>
+#include <random>
+
+#include "playback_fixture.h"
+
+namespace tuttiro::test {
+namespace {
+
+// When the soloist plays a score position: simulated time in ms.
+using Warp = std::function<double(double)>;
+
+constexpr SystemTime kNoTime = std::numeric_limits<SystemTime>::max();
+
+struct Played {
+  SystemTime time;
+  Bytes bytes;
+  int32_t position;  // where a note-on is written, else -1
+};
+
+bool IsNoteOn(const Bytes& b) {
+  return b.size() == 3 && (b[0] & 0xF0) == 0x90 && b[2] > 0;
+}
+
+void SetSpaceBar(void* context, uint32_t down) {
+  static_cast<SimulatedPlatform*>(context)->SetKeyDown(KeyId::kSpaceBar, down != 0);
+}
+
+class LiveFollowing : public PlaybackTest {
+ protected:
+  // A player with the soloist's device on input port A and a second output
+  // device behind port B, with `piece` open.
+  void Start(const std::string& piece) {
+    soloist = platform.AddInputDevice("Soloist");
+    thruDevice = platform.AddOutputDevice("Thru");
+    app.reset();
+    app = std::make_unique<AppRec>(platform, host);
+    app->ports.outputDevice[1] = static_cast<int16_t>(thruDevice);
+    MidiOpenOutputs(app->ports, nullptr);
+    app->commands.enabled[kCmdAllNotesOff].store(true);
+    Open(piece);
+    app->ports.inputDevice.fill(-1);
+    app->ports.inputDevice[0] = static_cast<int16_t>(soloist);
+    MidiOpenInputs(app->ports, nullptr);
+  }
+  // Hands changed system settings to the follower and the input path, as the
+  // settings dialogs do when they close.
+  void TakeSettings() {
+    GiveFollowerOptions(app->settings);
+    GiveFollowerScore(app->settings);
+    InputTakeSettings(app->input, app->system, app->live.masterTranspose);
+  }
+  void StartFollowing() {
+    QueueCommand(app->commands, kCmdPlayAndFollow);
+    IdlePass(*app);
+    ASSERT_TRUE(TransportFollowing(*app));
+  }
+  void StopFollowing() {
+    QueueCommand(app->commands, kCmdStop);
+    IdlePass(*app);
+    ASSERT_FALSE(TransportRunning(*app));
+  }
+
+  const TrackRec& Solo() const {
+    return app->piece.tracks[static_cast<size_t>(app->live.followTrack1)];
+  }
+  int32_t Bar(int measure) const {
+    for (const BeatMapEntry& b : app->piece.beatMap) {
+      if (b.measure == measure) return static_cast<int32_t>(b.time);
+    }
+    return app->piece.endPosition;
+  }
+  SystemTime Now() const { return platform.ClockNow(); }
+
+  void Play(SystemTime at, Bytes bytes, int32_t position = -1) {
+    platform.ScheduleInput(soloist, at, bytes);
+    played.push_back({at, std::move(bytes), position});
+  }
+
+  // Plays the solo notes struck at score positions [from, to) at the times
+  // `warp` gives them, each up to `jitter` ms early or late. A release is moved
+  // up to 60 ms before the same key is struck again, so that no note is taken
+  // for a key bounce.
+  void Perform(const Warp& warp, int32_t from, int32_t to, int jitter = 0) {
+    std::vector<Played> messages;
+    std::map<uint8_t, size_t> release;  // pitch -> its last release in `messages`
+    const auto& events = Solo().events;
+    for (auto on = events.begin(); on != events.end(); ++on) {
+      if (on->status != 0x90 || on->data2 == 0 || on->time < uint32_t(from) ||
+          on->time >= uint32_t(to)) {
+        continue;
+      }
+      const auto off = std::find_if(on + 1, events.end(), [&](const PieceEvent& e) {
+        return e.data1 == on->data1 && (e.status == 0x80 || (e.status == 0x90 && e.data2 == 0));
+      });
+      const SystemTime at = std::lround(warp(on->time)) +
+                            (jitter ? static_cast<int>(random() % (2 * jitter + 1)) - jitter : 0);
+      if (auto it = release.find(on->data1); it != release.end()) {
+        Played& before = messages[it->second];
+        before.time = std::max(messages[it->second - 1].time + 1, std::min(before.time, at - 60));
+      }
+      messages.push_back({at, {0x90, on->data1, on->data2}, static_cast<int32_t>(on->time)});
+      const SystemTime until = off == events.end() ? at + 100 : std::lround(warp(off->time));
+      release[on->data1] = messages.size();
+      messages.push_back({std::max(until, at + 1), {0x80, on->data1, 0}, -1});
+    }
+    std::stable_sort(messages.begin(), messages.end(),
+                     [](const Played& a, const Played& b) { return a.time < b.time; });
+    for (Played& m : messages) Play(m.time, std::move(m.bytes), m.position);
+  }
+
+  // Runs timers and the idle pass every 5 ms for `ms` ms, as the program does;
+  // returns how many follower jump requests the idle pass took up.
+  int Follow(SystemTime ms) {
+    int jumps = 0;
+    const SystemTime end = Now() + ms;
+    while (Now() < end) {
+      platform.RunUntil(std::min(end, Now() + 5));
+      jumps += app->transport.jumpPending.load() ? 1 : 0;
+      IdlePass(*app);
+    }
+    return jumps;
+  }
+
+  // Whether any note-on was sent in [from, to) (the solo track is silent while followed).
+  bool NoteOnSent(SystemTime from, SystemTime to) const {
+    const auto sent = Sent();
+    return std::any_of(sent.begin(), sent.end(), [&](const auto& m) {
+      return IsNoteOn(m.bytes) && m.time >= from && m.time < to;
+    });
+  }
+
+  // Median distance between when each note-on of `track` written in [from, to)
+  // was sent (the nearest one of its pitch) and when the soloist's timing puts it.
+  double MedianDrift(const Warp& warp, int32_t from, int32_t to, int track = 1) const {
+    const TrackRec& written = app->piece.tracks[static_cast<size_t>(track)];
+    std::map<int, std::vector<SystemTime>> sent;  // per pitch
+    for (const auto& m : Sent()) {
+      if (IsNoteOn(m.bytes) && (m.bytes[0] & 0x0F) == written.outputChannel) {
+        sent[m.bytes[1]].push_back(m.time);
+      }
+    }
+    std::vector<double> drift;
+    for (const PieceEvent& e : written.events) {
+      if (e.status != 0x90 || e.data2 == 0 || e.time < uint32_t(from) || e.time >= uint32_t(to)) {
+        continue;
+      }
+      double best = 1e9;
+      for (SystemTime t : sent[e.data1]) best = std::min(best, std::abs(t - warp(e.time)));
+      drift.push_back(best);
+    }
+    if (drift.empty()) return 1e9;
+    std::sort(drift.begin(), drift.end());
+    return drift[drift.size() / 2];
+  }
+
+  // The performance track as (status, data 1, data 2).
+  std::vector<Bytes> Recorded() const {
+    std::vector<Bytes> out;
+    for (const PieceEvent& e : app->piece.performanceTrack().events) {
+      out.push_back({e.status, e.data1, e.data2});
+    }
+    return out;
+  }
+
+  // The recorded note-ons are the last ones the soloist played (at least all
+  // those played from `since` on), each placed within 100 of where it is
+  // written, except those played while the follower was still finding a jump
+  // (from `unsure` up to `since`): it placed them where it thought the soloist was.
+  void ExpectRecordedWherePlayed(SystemTime since, SystemTime unsure = kNoTime) const {
+    std::vector<int32_t> written;
+    std::vector<bool> sure;
+    size_t later = 0;
+    for (const Played& m : played) {
+      if (!IsNoteOn(m.bytes)) continue;
+      written.push_back(m.position);
+      sure.push_back(m.time < unsure || m.time >= since);
+      later += m.time >= since ? 1 : 0;
+    }
+    std::vector<int32_t> placed;
+    for (const PieceEvent& e : app->piece.performanceTrack().events) {
+      if (e.status == 0x90 && e.data2 > 0) placed.push_back(static_cast<int32_t>(e.time));
+    }
+    EXPECT_TRUE(app->transport.performanceAvailable);
+    ASSERT_GE(placed.size(), later);
+    ASSERT_LE(placed.size(), written.size());
+    const size_t offset = written.size() - placed.size();
+    int misplaced = 0;
+    for (size_t i = 0; i < placed.size(); ++i) {
+      misplaced += sure[offset + i] && std::abs(placed[i] - written[offset + i]) >= 100 ? 1 : 0;
+    }
+    EXPECT_EQ(misplaced, 0) << "of " << placed.size() << " recorded notes";
+  }
+
+  int soloist = 0;
+  int thruDevice = 0;
+  std::vector<Played> played;  // in the order it was scheduled
+  std::mt19937 random{7};
+};
+
+// ---- tempo, markers, jumps, starting and stopping ---------------------------------
+
+class LiveTempoChange : public LiveFollowing, public ::testing::WithParamInterface<double> {};
+
+TEST_P(LiveTempoChange, TheAccompanimentFollowsARitardandoOrAnAccelerando) {
+  Start("Ecossaise");
+  const double endStretch = GetParam();
+  const double length = app->piece.endPosition;
+  StartFollowing();
+  const SystemTime start = Now();
+  // The stretch changes evenly from 1.0 at the start to endStretch at the end;
+  // the soloist's time is its integral.
+  const Warp warp = [=](double p) { return start + p + (endStretch - 1) * p * p / (2 * length); };
+  Perform(warp, 0, app->piece.endPosition, 12);
+  EXPECT_EQ(Follow(std::lround(warp(30000)) - start), 0);
+  EXPECT_NEAR(app->clock.tempoFactor.load() / 4096.0, 1 / (1 + (endStretch - 1) * 30000 / length),
+              0.06);
+  Follow(std::lround(warp(39000)) - Now());
+  // Played at the piece's own tempo, the notes would be 130 ms or more away.
+  EXPECT_LT(MedianDrift(warp, 10000, 39000), 40.0);
+  StopFollowing();
+  ExpectNoHangingNotes();
+}
+
+INSTANTIATE_TEST_SUITE_P(EndStretch, LiveTempoChange, ::testing::Values(1.3, 0.8));
+
+TEST_F(LiveFollowing, AtAWaitForSoloistMarkerTheAccompanimentWaitsForTheSoloist) {
+  Start("Longing");  // its settings mark bar 11 Wait for Soloist
+  ASSERT_FALSE(app->live.waitForSoloistMarkers.empty());
+  const int32_t marker = app->live.waitForSoloistMarkers[0];
+  const int32_t from = Bar(7);
+  SetPosition(*app, from);
+  Locate(*app);
+  StartFollowing();
+  const SystemTime start = Now();
+  // As written, but with 3 s of silence before the marked note.
+  const Warp warp = [=](double p) { return start + (p - from) + (p >= marker ? 3000 : 0); };
+  Perform(warp, from, Bar(14));
+  const SystemTime resume = std::lround(warp(marker));
+  Follow(resume - 10 - Now());
+  ASSERT_TRUE(TransportFollowing(*app));
+  EXPECT_LT(CurrentPosition(*app), marker);
+  EXPECT_GT(CurrentPosition(*app), marker - 100);
+  EXPECT_FALSE(NoteOnSent(resume - 3200, resume));  // from just before the marker on
+  // The marked chord sounds with the soloist's note, and the rest goes on with them.
+  Follow(6000);
+  EXPECT_TRUE(NoteOnSent(resume, resume + 30));
+  EXPECT_LT(MedianDrift(warp, marker, marker + 5000), 40.0);
+}
+
+TEST_F(LiveFollowing, ASkippedPassageIsAJumpAndTheAccompanimentRejoinsTheSoloist) {
+  Start("Ecossaise");
+  const int32_t skipFrom = Bar(9);
+  const int32_t skipTo = Bar(11);  // bars 9 and 10 left out
+  StartFollowing();
+  const SystemTime start = Now();
+  const Warp warp = [=](double p) {
+    return start + (p < skipTo ? std::min<double>(p, skipFrom) : p - (skipTo - skipFrom));
+  };
+  Perform(warp, 0, skipFrom, 12);
+  Perform(warp, skipTo, Bar(30), 12);
+  EXPECT_GE(Follow(std::lround(warp(skipTo)) + 4000 - Now()), 1);
+  EXPECT_TRUE(TransportFollowing(*app));
+  const SystemTime rejoined = Now();
+  for (int i = 0; i < 8; ++i) {
+    Follow(500);
+    EXPECT_NEAR(CurrentPosition(*app), Now() - start + (skipTo - skipFrom), 60);
+  }
+  Follow(std::lround(warp(Bar(30))) - Now());
+  EXPECT_LT(MedianDrift(warp, skipTo + 4000, Bar(29)), 40.0);
+  StopFollowing();
+  ExpectNoHangingNotes();
+  // Every note, also those played before the jump, is where it was played;
+  // from the last note before the gap on, the follower was unsure.
+  ExpectRecordedWherePlayed(rejoined, std::lround(warp(skipFrom)) - 250);
+}
+
+TEST_F(LiveFollowing, StartAutomaticallyBeginsFollowingWhereTheSoloistStarts) {
+  Start("Ecossaise");
+  app->system.startAutomatically = 1;
+  TakeSettings();
+  ASSERT_EQ(app->transport.followerInputMode.load(), kInputListening);
+  const int32_t from = Bar(19);
+  const SystemTime start = Now() + 500;
+  const Warp warp = [=](double p) { return start + (p - from); };
+  Perform(warp, from, Bar(34));
+  EXPECT_EQ(Follow(4500), 1);
+  ASSERT_TRUE(TransportFollowing(*app));
+  const SystemTime followed = Now();
+  EXPECT_NEAR(CurrentPosition(*app), from + (Now() - start), 60);
+  Follow(std::lround(warp(Bar(34))) - Now());
+  EXPECT_LT(MedianDrift(warp, from + 4000, Bar(33)), 40.0);
+  StopFollowing();
+  ExpectNoHangingNotes();
+  ExpectRecordedWherePlayed(followed);
+}
+
+struct AutoStopCase {
+  uint32_t delay;
+  double stretch;
+};
+void PrintTo(const AutoStopCase& c, std::ostream* os) {
+  *os << c.delay << " ms at stretch " << c.stretch;
+}
+
+class LiveAutoStop : public LiveFollowing, public ::testing::WithParamInterface<AutoStopCase> {};
+
+TEST_P(LiveAutoStop, TheTransportStopsAfterTheSetSilenceWithNothingHanging) {
+  Start("Ecossaise");
+  const auto [delay, stretch] = GetParam();
+  app->system.stopAutomatically = 1;
+  app->system.stopDelay = delay;
+  TakeSettings();
+  StartFollowing();
+  const SystemTime start = Now();
+  Perform([=](double p) { return start + p * stretch; }, 0, Bar(13));
+  SystemTime lastNote = 0;
+  for (const Played& m : played) lastNote = IsNoteOn(m.bytes) ? m.time : lastNote;
+  RunToStop(60000);
+  // The delay is silence in the soloist's time (the rule scales it by the
+  // tempo), plus the 500 past the last match that the rule asks for.
+  const SystemTime silence = Now() - lastNote;
+  EXPECT_GE(silence, delay + 400);
+  EXPECT_LE(silence, delay + 1400);
+  ExpectNoHangingNotes();
+}
+
+INSTANTIATE_TEST_SUITE_P(DelayAndTempo, LiveAutoStop,
+                         ::testing::Values(AutoStopCase{2000, 1.0}, AutoStopCase{4000, 1.25}));
+
+// ---- tapped beats -----------------------------------------------------------------
+
+TEST_F(LiveFollowing, TapsOnAMidiNoteMoveTheAccompanimentAndAreNotRecorded) {
+  Start("Ecossaise");
+  app->system.followSource = 1;  // tapped beats
+  app->system.tapSource = 2;     // on one note
+  app->system.tapNote = 36;
+  app->system.playTappedNotes = 1;  // what is played besides the taps is recorded
+  TakeSettings();
+  StartFollowing();
+  const SystemTime start = Now();
+  const Warp warp = [=](double p) { return start + 1.25 * p; };  // at 80 %
+  std::vector<Bytes> melody;
+  for (const BeatMapEntry& b : app->piece.beatMap) {
+    if (b.time >= uint32_t(Bar(25))) break;
+    const SystemTime at = std::lround(warp(b.time));
+    Play(at, {0x90, 36, 90});
+    Play(at + 80, {0x80, 36, 0});
+    if (b.beat == 2) {
+      const auto pitch = static_cast<uint8_t>(60 + b.measure % 12);
+      melody.push_back({0x90, pitch, 70});
+      Play(at + 100, melody.back());
+      melody.push_back({0x80, pitch, 0});
+      Play(at + 200, melody.back());
+    }
+  }
+  Follow(std::lround(warp(Bar(25))) - Now());
+  EXPECT_LT(MedianDrift(warp, Bar(4), Bar(24)), 40.0);
+  EXPECT_NEAR(app->clock.tempoFactor.load(), 4096 * 0.8, 80);
+  StopFollowing();
+  ExpectNoHangingNotes();
+  EXPECT_EQ(Recorded(), melody);
+}
+
+TEST_F(LiveFollowing, SpaceBarTapsMoveTheAccompanimentButThePressThatStartedItDoesNot) {
+  Start("Ecossaise");
+  app->system.followSource = 1;
+  app->system.tapSource = 0;  // the space bar
+  TakeSettings();
+  // Started between two beats, so that a tap taken from the starting press
+  // would pull the position back onto the beat.
+  const int32_t from = Bar(3) + 120;
+  const int32_t first = Bar(4);
+  const double span = Bar(24) - first;
+  SetPosition(*app, from);
+  Locate(*app);
+  platform.SetKeyDown(KeyId::kSpaceBar, true);
+  PlayAndFollow(*app);
+  ASSERT_TRUE(TransportFollowing(*app));
+  const SystemTime start = Now();
+  platform.TimerSet(start + 150, SetSpaceBar, &platform, 0);
+  // The piece's tempo to the first tap, then slowing evenly to 1 / 1.2.
+  const Warp warp = [=](double p) {
+    const double q = std::max(0.0, p - first);
+    return start + (std::min<double>(p, first) - from) + q + 0.2 * q * q / (2 * span);
+  };
+  for (const BeatMapEntry& b : app->piece.beatMap) {
+    if (b.time < uint32_t(first) || b.time >= uint32_t(Bar(24))) continue;
+    const SystemTime at = std::lround(warp(b.time));
+    platform.TimerSet(at, SetSpaceBar, &platform, 1);
+    platform.TimerSet(at + 60, SetSpaceBar, &platform, 0);
+  }
+  Follow(400);
+  EXPECT_NEAR(CurrentPosition(*app), from + 400, 20);
+  Follow(std::lround(warp(Bar(24))) - Now());
+  EXPECT_LT(MedianDrift(warp, Bar(8), Bar(23)), 40.0);
+  StopFollowing();
+  ExpectNoHangingNotes();
+}
+
+// ---- the input path: MIDI Thru and a flood -----------------------------------------
+
+TEST_F(LiveFollowing, MidiThruEchoesExactlyWhatArrivedInOrderBeforeOrAfterProcessing) {
+  Start("Ecossaise");
+  app->ports.channelEnable[5] = 0;  // channel 6 of port A is not listened to
+  // Three messages every 10 ms: a note released with velocity 0 and struck
+  // again at once (a key bounce), controllers, pitch bend, two-byte messages,
+  // the switched-off channel and a clock.
+  const std::vector<Bytes> stream = {
+      {0x90, 64, 100}, {0xB0, 64, 127},    {0xE0, 0x00, 0x40}, {0x90, 64, 0},  {0x90, 64, 90},
+      {0xC2, 5},       {0xD0, 50},         {0x80, 64, 0},      {0xA0, 67, 30}, {0x95, 62, 70},
+      {0x91, 67, 80},  {0xE0, 0x7F, 0x7F}, {0x81, 67, 0},      {0xB0, 64, 0},  {0xF8}};
+  for (uint8_t processFirst : {0, 1}) {
+    SCOPED_TRACE(processFirst ? "echo after processing" : "echo before processing");
+    app->system.midiThru = 1;
+    app->system.thruPort = 1;
+    app->system.thruProcessFirst = processFirst;
+    TakeSettings();
+    StartFollowing();
+    const size_t before = platform.Sent(thruDevice).size();
+    const SystemTime start = Now() + 10;
+    for (size_t i = 0; i < stream.size(); ++i) Play(start + SystemTime(i / 3) * 10, stream[i]);
+    Follow(100);
+    const auto sent = platform.Sent(thruDevice);
+    ASSERT_EQ(sent.size() - before, stream.size());
+    for (size_t i = 0; i < stream.size(); ++i) {
+      EXPECT_EQ(sent[before + i].time, start + SystemTime(i / 3) * 10) << i;
+      EXPECT_EQ(sent[before + i].bytes, stream[i]) << i;
+    }
+    StopFollowing();
+  }
+}
+
+TEST_F(LiveFollowing, AFloodOfTenThousandMessagesInOneSecondIsRecordedWhole) {
+  Start("Ecossaise");
+  // Pitches below the solo part's lowest, so that the flood cannot move the follower.
+  std::vector<uint8_t> pitches;
+  for (const PieceEvent& e : Solo().events) ASSERT_TRUE(e.status != 0x90 || e.data1 >= 56);
+  for (uint8_t p = 24; p < 56; ++p) pitches.push_back(p);
+  StartFollowing();
+  const SystemTime start = Now() + 100;
+  std::vector<SystemTime> released(16 * 128, 0);  // per channel and key; -1 while down
+  std::vector<Bytes> expected;  // as recorded: without channel, velocity 0 a note-off
+  for (int i = 0; i < 10000; ++i) {
+    const SystemTime at = start + i / 10;
+    const auto channel = static_cast<uint8_t>(random() % 16);
+    const uint8_t pitch = pitches[random() % pitches.size()];
+    SystemTime& key = released[channel * 128u + pitch];
+    Bytes bytes;
+    if (key < 0) {
+      const bool zeroVelocity = random() % 2;
+      bytes = {uint8_t((zeroVelocity ? 0x90 : 0x80) | channel), pitch, 0};
+      expected.push_back({0x80, pitch, 0});
+      key = at;
+    } else if (at - key > 60 && random() % 4 != 0) {  // never a key bounce
+      bytes = {uint8_t(0x90 | channel), pitch, uint8_t(1 + random() % 127)};
+      expected.push_back({0x90, pitch, bytes[2]});
+      key = -1;
+    } else {
+      bytes = {uint8_t(0xB0 | channel), 1, uint8_t(random() % 128)};
+      expected.push_back({0xB0, 1, bytes[2]});
+    }
+    Play(at, std::move(bytes));
+  }
+  Follow(1500);
+  ASSERT_TRUE(TransportFollowing(*app));
+  StopFollowing();
+  ExpectNoHangingNotes();
+  const std::vector<Bytes> recorded = Recorded();
+  ASSERT_GE(recorded.size(), expected.size());
+  EXPECT_EQ(std::vector<Bytes>(recorded.begin(), recorded.begin() + expected.size()), expected);
+  // Keys still down when following stopped are released there.
+  const auto down = std::count(released.begin(), released.end(), SystemTime{-1});
+  EXPECT_EQ(static_cast<std::ptrdiff_t>(recorded.size() - expected.size()), down);
+  for (size_t i = expected.size(); i < recorded.size(); ++i) EXPECT_EQ(recorded[i][0], 0x80);
+}
+
+}  // namespace
+}  // namespace tuttiro::test
