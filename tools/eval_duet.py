@@ -5,7 +5,9 @@ recorded primo; each accompaniment note Tuttiro sent is set against the time
 the human accompanist played the same score note. Beside it, the human pair's
 own spread: the soloist's and the accompanist's times on shared score onsets.
 
-usage: eval_duet.py [--cli CLI] [--case DIR]   (default: ../shared/eval/brahms_duet_*)
+usage: eval_duet.py [--cli CLI] [--case DIR] [--wait-for-solo]
+(default case: ../shared/eval/brahms_duet_*; --wait-for-solo lets the
+accompaniment wait for the soloist's first note, as the human partner did)
 The evaluation data stays outside the repository."""
 import argparse
 import bisect
@@ -36,16 +38,18 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--cli", default=os.path.join(here, "..", "build", "tools", "cli", "tuttiro-cli"))
     parser.add_argument("--case")
+    parser.add_argument("--wait-for-solo", action="store_true")
     args = parser.parse_args()
     case = args.case or next(iter(sorted(glob.glob(os.path.join(here, "..", "..", "shared", "eval", "brahms_duet_*")))), None)
     if not case or not os.path.isdir(case):
         print("no duet in ../shared/eval: nothing to measure")
         return 0
+    extra = ["--wait-for-solo"] if args.wait_for_solo else []
     with tempfile.TemporaryDirectory() as tmp:
         render = os.path.join(tmp, "accompaniment.mid")
         report = os.path.join(tmp, "report.csv")
         subprocess.run([args.cli, "follow", os.path.join(case, "score.mid"), "--solo",
-                        os.path.join(case, "performance_solo.mid"), "--track", "0",
+                        os.path.join(case, "performance_solo.mid"), "--track", "0"] + extra + [
                         "--render", render, "--report", report], check=True, capture_output=True)
         with open(render, "rb") as f:
             _, _, chunks = parse_chunks(f.read())

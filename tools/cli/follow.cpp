@@ -32,6 +32,8 @@ constexpr const char* kFollowHelp =
     "  --track2 M         a second following track\n"
     "  --taps             follow tapped beats: every note-on of PERF.mid is a tap\n"
     "  --level 0-4        timing sensitivity (default 4, Highest)\n"
+    "  --wait-for-solo    the accompaniment waits at the first written note until\n"
+    "                     the soloist plays it (Wait for Solo/Tap to Start)\n"
     "  --render OUT.mid   everything the output ports received, at the millisecond\n"
     "                     they received it (format 0, one tick = 1 ms)\n"
     "  --report OUT.csv   one row per soloist note-on 'time_ms,pitch,position' and\n"
@@ -76,6 +78,8 @@ int ParseOptions(int argc, char** argv, FollowOptions& o) {
       if (!ParseNumber(argv[++i], 0, 4, o.level)) return 2;
     } else if (arg == "--taps") {
       o.taps = true;
+    } else if (arg == "--wait-for-solo") {
+      o.waitForSolo = true;
     } else if (arg == "--render" && hasValue) {
       o.render = argv[++i];
     } else if (arg == "--report" && hasValue) {
@@ -133,6 +137,7 @@ bool ApplyOptions(AppRec& app, const FollowOptions& o) {
     app.live.followTwoTracks = 1;
   }
   app.system.timingSensitivity = static_cast<int16_t>(o.level);
+  app.system.waitForSolo = o.waitForSolo ? 1 : 0;
   app.system.followSource = o.taps ? 1 : 0;
   app.system.tapSource = 3;  // any note
   GiveFollowerOptions(app.settings);

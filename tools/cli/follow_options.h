@@ -13,6 +13,7 @@ struct FollowOptions {
   int track2 = -1;
   bool taps = false;
   int level = 4;
+  bool waitForSolo = false;
   std::string render;
   std::string report;
   std::string replay;
