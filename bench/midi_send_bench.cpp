@@ -24,15 +24,6 @@ struct Delivered {
   }
 };
 
-int FindDevice(const Platform& platform, bool input, const std::string& name) {
-  const int count = input ? platform.MidiInDeviceCount() : platform.MidiOutDeviceCount();
-  for (int d = 0; d < count; ++d) {
-    const auto info = input ? platform.MidiInDevice(d) : platform.MidiOutDevice(d);
-    if (info && info->name == name) return d;
-  }
-  return -1;
-}
-
 // The JACK setup both benchmarks share: our own output port connected to
 // our own input port, which counts what arrives.
 struct JackLoop {
@@ -47,8 +38,8 @@ struct JackLoop {
   MidiPortsRec ports{platform};
 
   bool Open() {
-    const int out = FindDevice(platform, false, "Own JACK port tuttiro-bench-out:out");
-    const int in = FindDevice(platform, true, "Own JACK port tuttiro-bench-in:in");
+    const int out = MidiDeviceNamed(platform, "Own JACK port tuttiro-bench-out:out", false);
+    const int in = MidiDeviceNamed(platform, "Own JACK port tuttiro-bench-in:in", true);
     if (out < 0 || in < 0) return false;
     ports.inputCallback = Delivered::Count;
     ports.inputContext = &delivered;

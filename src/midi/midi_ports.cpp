@@ -315,6 +315,15 @@ int MidiDefaultOutputDevice(const Platform& platform) {
   return 0;
 }
 
+int MidiDeviceNamed(const Platform& platform, const std::string& name, bool input) {
+  const int count = input ? platform.MidiInDeviceCount() : platform.MidiOutDeviceCount();
+  for (int d = 0; d < count; ++d) {
+    const auto info = input ? platform.MidiInDevice(d) : platform.MidiOutDevice(d);
+    if (info && info->name == name) return d;
+  }
+  return -1;
+}
+
 MidiResult MidiSend(MidiPortsRec& ports, uint32_t message, int port, int delayMs) {
   if ((message & 0xFF) == 0xF0) {
     const uint8_t bytes[4] = {0xF0, static_cast<uint8_t>(message >> 8),

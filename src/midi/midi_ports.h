@@ -112,6 +112,8 @@ void MidiCloseAll(MidiPortsRec& ports);
 std::string MidiPortName(const MidiPortsRec& ports, int port);
 // The built-in synthesizer, else device 0.
 int MidiDefaultOutputDevice(const Platform& platform);
+// The input or output device called exactly `name`; -1 when none.
+int MidiDeviceNamed(const Platform& platform, const std::string& name, bool input);
 
 // Sends a packed short message (status | data1 << 8 | data2 << 16) to an
 // output port, or to every port once per device with kMidiAllPorts. A send

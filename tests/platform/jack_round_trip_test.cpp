@@ -45,15 +45,6 @@ struct Inbox {
   }
 };
 
-int FindDevice(const Platform& platform, bool input, const std::string& name) {
-  const int count = input ? platform.MidiInDeviceCount() : platform.MidiOutDeviceCount();
-  for (int d = 0; d < count; ++d) {
-    const auto info = input ? platform.MidiInDevice(d) : platform.MidiOutDevice(d);
-    if (info && info->name == name) return d;
-  }
-  return -1;
-}
-
 TEST(JackRoundTrip, ShortMessagesSysexAndADelayedSendArriveCompleteAndInOrder) {
   RealPlatformOptions options;
   options.synth = false;
@@ -66,8 +57,8 @@ TEST(JackRoundTrip, ShortMessagesSysexAndADelayedSendArriveCompleteAndInOrder) {
   }
   ASSERT_TRUE(jackAvailable) << "the jack_server fixture should have started a server";
 
-  const int out = FindDevice(platform, false, "Own JACK port tuttiro-e2e-out:out");
-  const int in = FindDevice(platform, true, "Own JACK port tuttiro-e2e-in:in");
+  const int out = MidiDeviceNamed(platform, "Own JACK port tuttiro-e2e-out:out", false);
+  const int in = MidiDeviceNamed(platform, "Own JACK port tuttiro-e2e-in:in", true);
   ASSERT_GE(out, 0);
   ASSERT_GE(in, 0);
 
@@ -110,7 +101,7 @@ TEST(JackRoundTrip, AnotherProgramsPortIsListedAndOpeningItConnects) {
   MidiPortsRec listenerPorts(listener);
   listenerPorts.inputCallback = Inbox::Collect;
   listenerPorts.inputContext = &inbox;
-  const int ownIn = FindDevice(listener, true, "Own JACK port tuttiro-listener-in:in");
+  const int ownIn = MidiDeviceNamed(listener, "Own JACK port tuttiro-listener-in:in", true);
   ASSERT_GE(ownIn, 0);
   listenerPorts.inputDevice.fill(static_cast<int16_t>(ownIn));
   listenerPorts.inputDevice[5] = -1;  // port F: no device, which must not stop the others
@@ -119,7 +110,7 @@ TEST(JackRoundTrip, AnotherProgramsPortIsListedAndOpeningItConnects) {
   RealPlatformOptions senderOptions = listenerOptions;
   senderOptions.clientName = "tuttiro-sender";
   RealPlatform sender(senderOptions);
-  const int target = FindDevice(sender, false, "tuttiro-listener-in:in");
+  const int target = MidiDeviceNamed(sender, "tuttiro-listener-in:in", false);
   ASSERT_GE(target, 0);
   MidiPortsRec senderPorts(sender);
   senderPorts.outputDevice.fill(static_cast<int16_t>(target));

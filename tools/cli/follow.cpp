@@ -12,7 +12,7 @@
 
 #include "app/app.h"
 #include "commands.h"
-#include "follow_options.h"
+#include "follow.h"
 #include "platform/simulated_platform.h"
 #include "timed_midi_file.h"
 
@@ -46,8 +46,11 @@ constexpr const char* kFollowHelp =
     "  --realtime --in DEVICE --out DEVICE\n"
     "                     follow a live soloist on the real MIDI devices instead\n"
     "                     (index or part of the name, as 'tuttiro-cli devices'\n"
-    "                     lists them); --solo is then not needed. Stops at the\n"
-    "                     end of the piece or after Stop Automatically's silence.\n"
+    "                     lists them; by default Tuttiro's own JACK input port and\n"
+    "                     the built-in synthesizer). Stops at the end of the piece,\n"
+    "                     after Stop Automatically's silence or on Ctrl+C. With\n"
+    "                     --solo the performance is played into Tuttiro's own JACK\n"
+    "                     input port in real time; --replay is not available.\n"
     "\n"
     "A summary goes to stderr. Exit status 0 on success, 1 when a file could not be\n"
     "written, 2 on a usage or load error.\n";
@@ -102,22 +105,17 @@ int ParseOptions(int argc, char** argv, FollowOptions& o) {
   return o.realtime || o.solo ? 0 : 2;
 }
 
-struct SoloMessage {
-  SystemTime time;
-  std::vector<uint8_t> bytes;
-};
+}  // namespace
 
-// Every channel message of the performance, merged across its tracks in time
-// order, with each track's channel put back.
 std::vector<SoloMessage> SoloMessages(const PieceModel& performance) {
   std::vector<SoloMessage> out;
   for (int t = 0; t < performance.trackCount; ++t) {
     const TrackRec& track = performance.tracks[static_cast<size_t>(t)];
     for (const PieceEvent& e : track.events) {
+      if (e.status == 0xC0) continue;
       const uint8_t status = static_cast<uint8_t>(e.status | (track.fileChannel & 0x0F));
       std::vector<uint8_t> bytes{status, e.data1};
-      if (e.status != 0xC0 && e.status != 0xD0) bytes.push_back(e.data2);
-      if (e.status == 0xC0) continue;  // a combination index, not the program: leave it out
+      if (e.status != 0xD0) bytes.push_back(e.data2);
       out.push_back({static_cast<SystemTime>(e.time), std::move(bytes)});
     }
   }
@@ -126,7 +124,7 @@ std::vector<SoloMessage> SoloMessages(const PieceModel& performance) {
   return out;
 }
 
-bool ApplyOptions(AppRec& app, const FollowOptions& o) {
+bool ApplyFollowOptions(AppRec& app, const FollowOptions& o) {
   if (o.track >= app.piece.trackCount || o.track2 >= app.piece.trackCount) {
     std::fprintf(stderr, "tuttiro-cli follow: the piece has %d tracks\n", app.piece.trackCount);
     return false;
@@ -172,8 +170,6 @@ bool Replay(AppRec& app, SimulatedPlatform& platform) {
   return true;
 }
 
-}  // namespace
-
 int RunFollow(int argc, char** argv) {
   FollowOptions options;
   if (int r = ParseOptions(argc, argv, options); r != 0) {
@@ -201,7 +197,7 @@ int RunFollow(int argc, char** argv) {
   app.ports.inputDevice[0] = static_cast<int16_t>(soloist);
   MidiOpenOutputs(app.ports, nullptr);
   MidiOpenInputs(app.ports, nullptr);
-  if (!ApplyOptions(app, options)) return 2;
+  if (!ApplyFollowOptions(app, options)) return 2;
 
   const SystemTime origin = platform.ClockNow() + 100;
   const std::vector<SoloMessage> solo = SoloMessages(performance);

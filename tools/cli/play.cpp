@@ -20,6 +20,8 @@
 
 #include "app/app.h"
 #include "commands.h"
+#include "device_lookup.h"
+#include "platform/forwarding_platform.h"
 #include "platform/simulated_platform.h"
 #include "timed_midi_file.h"
 
@@ -265,37 +267,10 @@ struct Stamped {
   uint32_t message;
 };
 
-// Forwards everything to the real platform and notes the moment each short
-// message is handed to a device.
-class SendProbe : public Platform {
+// Notes the moment each short message is handed to a device.
+class SendProbe : public ForwardingPlatform {
  public:
-  explicit SendProbe(Platform& inner) : inner_(inner) { sends.reserve(1 << 20); }
-  SystemTime ClockNow() const override { return inner_.ClockNow(); }
-  TimerId TimerSet(SystemTime due, TimerCallback callback, void* context, uint32_t user) override {
-    return inner_.TimerSet(due, callback, context, user);
-  }
-  void TimerKill(TimerId id) override { inner_.TimerKill(id); }
-  int TimerResolution() const override { return inner_.TimerResolution(); }
-  void Sleep(int ms) override { inner_.Sleep(ms); }
-  int MidiInDeviceCount() const override { return inner_.MidiInDeviceCount(); }
-  int MidiOutDeviceCount() const override { return inner_.MidiOutDeviceCount(); }
-  std::optional<MidiDeviceInfo> MidiInDevice(int d) const override {
-    return inner_.MidiInDevice(d);
-  }
-  std::optional<MidiDeviceInfo> MidiOutDevice(int d) const override {
-    return inner_.MidiOutDevice(d);
-  }
-  std::vector<MidiBackendStatus> MidiBackends() const override { return inner_.MidiBackends(); }
-  MidiResult MidiInOpen(int device, MidiInputCallback callback, void* context, uint32_t instance,
-                        MidiHandle* handle) override {
-    return inner_.MidiInOpen(device, callback, context, instance, handle);
-  }
-  MidiResult MidiInStart(MidiHandle h) override { return inner_.MidiInStart(h); }
-  MidiResult MidiInStop(MidiHandle h) override { return inner_.MidiInStop(h); }
-  MidiResult MidiInClose(MidiHandle h) override { return inner_.MidiInClose(h); }
-  MidiResult MidiOutOpen(int device, MidiHandle* handle) override {
-    return inner_.MidiOutOpen(device, handle);
-  }
+  explicit SendProbe(Platform& inner) : ForwardingPlatform(inner) { sends.reserve(1 << 20); }
   MidiResult MidiOutShortMsg(MidiHandle handle, uint32_t message) override {
     {
       std::lock_guard guard(lock);
@@ -303,17 +278,10 @@ class SendProbe : public Platform {
     }
     return inner_.MidiOutShortMsg(handle, message);
   }
-  MidiResult MidiOutLongMsg(MidiHandle handle, const uint8_t* data, size_t length) override {
-    return inner_.MidiOutLongMsg(handle, data, length);
-  }
-  MidiResult MidiOutClose(MidiHandle handle) override { return inner_.MidiOutClose(handle); }
 
   std::mutex lock;
   std::vector<Stamped> sends;
   std::vector<Stamped> arrivals;
-
- private:
-  Platform& inner_;
 };
 
 void OnArrival(void* context, uint32_t, const MidiInputMessage& message) {
@@ -393,18 +361,9 @@ double CpuSeconds() {
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// An output (or input) device by index or by part of its name; -1 when none.
-int FindDevice(const Platform& platform, const char* wanted, bool input = false) {
-  if (!wanted) return MidiDefaultOutputDevice(platform);
-  const int count = input ? platform.MidiInDeviceCount() : platform.MidiOutDeviceCount();
-  char* end = nullptr;
-  const long index = std::strtol(wanted, &end, 10);
-  if (end != wanted && *end == 0 && index >= 0 && index < count) return static_cast<int>(index);
-  for (int d = 0; d < count; ++d) {
-    const auto info = input ? platform.MidiInDevice(d) : platform.MidiOutDevice(d);
-    if (info && info->name.find(wanted) != std::string::npos) return d;
-  }
-  return -1;
+// The output device asked for, else the built-in synthesizer.
+int ChooseOutput(const Platform& platform, const char* wanted) {
+  return wanted ? FindDevice(platform, wanted, false) : MidiDefaultOutputDevice(platform);
 }
 
 int PlayRealTime(const PlayOptions& options) {
@@ -415,7 +374,7 @@ int PlayRealTime(const PlayOptions& options) {
   const std::string ownOut = "Own JACK port " + platformOptions.clientName + "-out:out";
   const std::string ownIn = "Own JACK port " + platformOptions.clientName + "-in:in";
   const char* wanted = options.out ? options.out : options.lateness ? ownOut.c_str() : nullptr;
-  const int device = FindDevice(platform, wanted);
+  const int device = ChooseOutput(platform, wanted);
   if (device < 0) {
     std::fprintf(stderr, "tuttiro-cli play: no output device '%s'\n", wanted);
     return 2;
