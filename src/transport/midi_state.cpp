@@ -61,10 +61,10 @@ bool TrackPlayable(AppRec& app, int index) {
   if (!app.transport.playingPerformance.load()) return true;
   const bool replaces = app.transport.performanceReplacesTrack.load();
   if (replaces && index == app.live.followTrack1) return false;
-  if (!replaces && index == app.piece.trackCount && app.system.performancePlayback == 0) {
-    return false;
-  }
-  return true;
+  // Punch-In keeps the recording silent outside its section; notes recorded
+  // while tapping beats have no section to punch into and always play.
+  const bool punchIn = app.system.performancePlayback == 0 && app.system.followSource == 0;
+  return replaces || index != app.piece.trackCount || !punchIn;
 }
 
 void SendProgramCombo(AppRec& app, const ProgramCombo& combo, int channel, int port) {

@@ -340,7 +340,7 @@ INSTANTIATE_TEST_SUITE_P(DelayAndTempo, LiveAutoStop,
 
 // ---- tapped beats -----------------------------------------------------------------
 
-TEST_F(LiveFollowing, TapsOnAMidiNoteMoveTheAccompanimentAndAreNotRecorded) {
+TEST_F(LiveFollowing, TapsOnAMidiNoteMoveTheAccompanimentAndOnlyTheOtherNotesPlayBack) {
   Start("Ecossaise");
   app->system.followSource = 1;  // tapped beats
   app->system.tapSource = 2;     // on one note
@@ -370,6 +370,22 @@ TEST_F(LiveFollowing, TapsOnAMidiNoteMoveTheAccompanimentAndAreNotRecorded) {
   StopFollowing();
   ExpectNoHangingNotes();
   EXPECT_EQ(Recorded(), melody);
+
+  // Played back, the recorded notes sound with the accompaniment.
+  app->live.performanceUsesOwnPort = 1;
+  app->piece.performanceTrack().outputChannel = 15;
+  SetPosition(*app, 0);
+  Locate(*app);
+  const size_t before = Sent().size();
+  PlayPerformance(*app);
+  Run(std::lround(warp(Bar(25))) - start);
+  StopFollowing();
+  const auto sent = Sent();
+  const auto replayed = std::count_if(
+      sent.begin() + static_cast<std::ptrdiff_t>(before), sent.end(),
+      [](const SimulatedPlatform::SentMessage& m) { return m.bytes[0] == 0x9F && m.bytes[2] > 0; });
+  EXPECT_EQ(static_cast<size_t>(replayed), melody.size() / 2);
+  ExpectNoHangingNotes();
 }
 
 TEST_F(LiveFollowing, SpaceBarTapsMoveTheAccompanimentButThePressThatStartedItDoesNot) {
