@@ -15,14 +15,6 @@ namespace tuttiro {
 namespace {
 
 constexpr uint8_t kNoteOff = 0x80;
-constexpr uint8_t kNoteOn = 0x90;
-
-bool StartsNote(const PieceEvent& e) {
-  return e.status == kNoteOn && e.data2 > 0;
-}
-bool EndsNote(const PieceEvent& e) {
-  return e.status == kNoteOff || (e.status == kNoteOn && e.data2 == 0);
-}
 
 // Notes that the events from index `from` on leave sounding end at `position`.
 void CloseHeldNotes(std::vector<PieceEvent>& events, size_t from, uint32_t position) {
@@ -30,9 +22,9 @@ void CloseHeldNotes(std::vector<PieceEvent>& events, size_t from, uint32_t posit
   for (size_t i = from; i < events.size(); ++i) {
     const PieceEvent& e = events[i];
     uint16_t& count = held[e.data1 & 0x7F];
-    if (StartsNote(e)) {
+    if (IsNoteOn(e)) {
       ++count;
-    } else if (EndsNote(e) && count > 0) {
+    } else if (IsNoteOff(e) && count > 0) {
       --count;
     }
   }

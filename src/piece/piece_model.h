@@ -36,6 +36,14 @@ struct PieceEvent {
 };
 static_assert(sizeof(PieceEvent) == 8, "PieceEvent is stored 8 bytes wide");
 
+// A note-on with a velocity; a note-off or a note-on with velocity 0.
+inline bool IsNoteOn(const PieceEvent& ev) {
+  return (ev.status & 0xF0) == 0x90 && ev.data2 > 0;
+}
+inline bool IsNoteOff(const PieceEvent& ev) {
+  return (ev.status & 0xF0) == 0x80 || ((ev.status & 0xF0) == 0x90 && ev.data2 == 0);
+}
+
 // A bank and program selection, values in the order they are sent.
 enum ProgramComboKind : uint8_t {
   kComboNone = 0,

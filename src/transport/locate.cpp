@@ -10,10 +10,6 @@
 namespace tuttiro {
 namespace {
 
-bool IsNoteOn(const PieceEvent& ev) {
-  return (ev.status & 0xF0) == 0x90 && ev.data2 > 0;
-}
-
 void RewindTrack(TrackRec& track) {
   track.playCursor = 0;
   track.programState.fill(kNone);

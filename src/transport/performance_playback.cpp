@@ -58,11 +58,10 @@ int32_t AveragePerformedTempo(const PerformanceTempoList& list) {
   return ClampTempo((value + 0x8000) >> 16);
 }
 
-void PerformanceTemposKeep(AppRec& app, int32_t lastTempo, int32_t recordedTempoFactor) {
+void PerformanceTemposKeep(AppRec& app, int32_t lastTempo) {
   PerformancePlaybackRec& p = app.transport.performance;
   p.averageTempo = AveragePerformedTempo(TempoList(app));
   p.lastTempo = ClampTempo(lastTempo);
-  p.recordedTempoFactor = ClampTempo(recordedTempoFactor);
 }
 
 void PerformanceTempoLocate(AppRec& app, int32_t position) {

@@ -39,9 +39,8 @@ struct PerformancePlaybackRec {
 
 // Average tempo of a tempo list as a 4.12 factor: position span over time span.
 int32_t AveragePerformedTempo(const PerformanceTempoList& list);
-// After a recording was finished: keeps its average and last tempo and the
-// tempo factor it was made at.
-void PerformanceTemposKeep(AppRec& app, int32_t lastTempo, int32_t recordedTempoFactor);
+// After a recording was finished: keeps its average and last tempo.
+void PerformanceTemposKeep(AppRec& app, int32_t lastTempo);
 // Places the tempo cursor for `position` (after locating).
 void PerformanceTempoLocate(AppRec& app, int32_t position);
 // Play Performance starting: the tempo factor to play at, from the saved

@@ -302,7 +302,7 @@ void StopTransport(AppRec& app) {
       t.performanceAvailable =
           RecordingFinish(app, app.input, app.follower.startingRate, position) > 0;
       t.performanceStart = app.input.recording.sectionStart;
-      PerformanceTemposKeep(app, app.clock.tempoFactor.load(), t.performance.recordedTempoFactor);
+      PerformanceTemposKeep(app, app.clock.tempoFactor.load());
     }
     UpdateClock(app, [&](TransportClock& c) { c.tempoFactor = t.savedTempoFactor; });
   }
@@ -438,8 +438,8 @@ void PlayPerformance(AppRec& app) {
   if (fromLoop) GoToLoopStart(app);
   const int32_t position = CurrentPosition(app);
   t.playingPerformance.store(true);
-  t.performanceReplacesTrack.store(SoloistFollowed(app) && app.system.performancePlayback == 0 &&
-                                   t.performanceStart <= position && position < t.performanceEnd);
+  t.performanceReplacesTrack.store(false);
+  PerformanceSwitchTrack(app, position);
   t.savedTempoFactor = app.clock.tempoFactor.load();
   const int32_t tempo = PerformanceStartTempo(app, t.savedTempoFactor);
   UpdateClock(app, [&](TransportClock& c) { c.tempoFactor = tempo; });

@@ -14,17 +14,7 @@ namespace {
 
 class FollowEndToEnd : public PlaybackTest {
  protected:
-  FollowEndToEnd() {
-    // The ports list the platform's devices when the player is made.
-    soloist = platform.AddInputDevice("Soloist");
-    app.reset();
-    app = std::make_unique<AppRec>(platform, host);
-    MidiOpenOutputs(app->ports, nullptr);
-    Open("Ecossaise");
-    app->ports.inputDevice.fill(-1);
-    app->ports.inputDevice[0] = static_cast<int16_t>(soloist);
-    MidiOpenInputs(app->ports, nullptr);
-  }
+  FollowEndToEnd() { StartWithSoloist("Ecossaise"); }
 
   // The solo track's notes, played `stretch` times slower than written,
   // starting `start` ms from now.
@@ -65,8 +55,6 @@ class FollowEndToEnd : public PlaybackTest {
     std::sort(drift.begin(), drift.end());
     return drift[drift.size() / 2];
   }
-
-  int soloist = 0;
 };
 
 TEST_F(FollowEndToEnd, TheAccompanimentTakesTheSoloistsSlowerTempo) {

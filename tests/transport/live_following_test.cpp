@@ -41,17 +41,8 @@ class LiveFollowing : public PlaybackTest {
   // A player with the soloist's device on input port A and a second output
   // device behind port B, with `piece` open.
   void Start(const std::string& piece) {
-    soloist = platform.AddInputDevice("Soloist");
     thruDevice = platform.AddOutputDevice("Thru");
-    app.reset();
-    app = std::make_unique<AppRec>(platform, host);
-    app->ports.outputDevice[1] = static_cast<int16_t>(thruDevice);
-    MidiOpenOutputs(app->ports, nullptr);
-    app->commands.enabled[kCmdAllNotesOff].store(true);
-    Open(piece);
-    app->ports.inputDevice.fill(-1);
-    app->ports.inputDevice[0] = static_cast<int16_t>(soloist);
-    MidiOpenInputs(app->ports, nullptr);
+    StartWithSoloist(piece, thruDevice);
   }
   // Hands changed system settings to the follower and the input path, as the
   // settings dialogs do when they close.
@@ -202,7 +193,6 @@ class LiveFollowing : public PlaybackTest {
     EXPECT_EQ(misplaced, 0) << "of " << placed.size() << " recorded notes";
   }
 
-  int soloist = 0;
   int thruDevice = 0;
   std::vector<Played> played;  // in the order it was scheduled
   std::mt19937 random{7};

@@ -18,16 +18,7 @@ constexpr SystemTime kEarlyRelease = 60;
 
 class PlayPerformanceTest : public PlaybackTest {
  protected:
-  PlayPerformanceTest() {
-    soloist = platform.AddInputDevice("Soloist");
-    app.reset();
-    app = std::make_unique<AppRec>(platform, host);
-    MidiOpenOutputs(app->ports, nullptr);
-    Open("Ecossaise");
-    app->ports.inputDevice.fill(-1);
-    app->ports.inputDevice[0] = static_cast<int16_t>(soloist);
-    MidiOpenInputs(app->ports, nullptr);
-  }
+  PlayPerformanceTest() { StartWithSoloist("Ecossaise"); }
 
   const TrackRec& Track(int index) const { return app->piece.tracks[static_cast<size_t>(index)]; }
   uint8_t SoloChannel() const { return static_cast<uint8_t>(Track(0).outputChannel); }
@@ -105,8 +96,6 @@ class PlayPerformanceTest : public PlaybackTest {
     }
     return out;
   }
-
-  int soloist = 0;
 };
 
 double Steady(double d) {
