@@ -34,8 +34,10 @@ TEST(FollowerThreads, NotesTapsReadersAndStartStop) {
   ASSERT_TRUE(FollowerStart(f, 0, kFixOne));
 
   std::atomic<bool> done{false};
+  std::atomic<bool> midiDone{false};
   std::thread midi([&] {
     for (int i = 0; i < 4000; ++i) FollowerNoteInput(f, NoteOn(static_cast<uint8_t>(48 + i % 24)));
+    midiDone.store(true);
   });
   std::thread timer([&] {
     do {
@@ -48,6 +50,10 @@ TEST(FollowerThreads, NotesTapsReadersAndStartStop) {
       }
     } while (!done.load());
   });
+  // Stops and starts begin once a note has moved the clock. Otherwise a stop that
+  // is pre-empted while it holds the follower can meet the whole burst of notes:
+  // the queue fills, the rest are dropped, and every note is processed stopped.
+  while (clockReports.load() == 0 && !midiDone.load()) std::this_thread::yield();
   for (int i = 0; i < 300; ++i) {
     platform.Advance(7);
     if (i % 30 == 29) {
