@@ -5,9 +5,9 @@ recorded primo; each accompaniment note Tuttiro sent is set against the time
 the human accompanist played the same score note. Beside it, the human pair's
 own spread: the soloist's and the accompanist's times on shared score onsets.
 
-usage: eval_duet.py [--cli CLI] [--case DIR] [--wait-for-solo]
-(default case: ../shared/eval/brahms_duet_*; --wait-for-solo lets the
-accompaniment wait for the soloist's first note, as the human partner did)
+usage: eval_duet.py [--cli CLI] [--case DIR ...] [--wait-for-solo]
+(default: every ../shared/eval/brahms_duet_*, one row each; --wait-for-solo lets
+the accompaniment wait for the soloist's first note, as the human partner did)
 The evaluation data stays outside the repository."""
 import argparse
 import bisect
@@ -33,22 +33,12 @@ def percentile(values, share):
     return values[min(len(values) - 1, int(share * len(values)))]
 
 
-def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--cli", default=os.path.join(here, "..", "build", "tools", "cli", "tuttiro-cli"))
-    parser.add_argument("--case")
-    parser.add_argument("--wait-for-solo", action="store_true")
-    args = parser.parse_args()
-    case = args.case or next(iter(sorted(glob.glob(os.path.join(here, "..", "..", "shared", "eval", "brahms_duet_*")))), None)
-    if not case or not os.path.isdir(case):
-        print("no duet in ../shared/eval: nothing to measure")
-        return 0
-    extra = ["--wait-for-solo"] if args.wait_for_solo else []
+def measure(cli, case, extra):
+    """Tuttiro's and the human pair's distances from the human accompanist, in ms."""
     with tempfile.TemporaryDirectory() as tmp:
         render = os.path.join(tmp, "accompaniment.mid")
         report = os.path.join(tmp, "report.csv")
-        subprocess.run([args.cli, "follow", os.path.join(case, "score.mid"), "--solo",
+        subprocess.run([cli, "follow", os.path.join(case, "score.mid"), "--solo",
                         os.path.join(case, "performance_solo.mid"), "--track", "0"] + extra + [
                         "--render", render, "--report", report], check=True, capture_output=True)
         with open(render, "rb") as f:
@@ -94,11 +84,28 @@ def main():
     for (tick, _), ms in human.items():
         acc_onsets[tick] = min(ms, acc_onsets.get(tick, ms))
     spread = [abs(solo_onsets[t] - acc_onsets[t]) for t in acc_onsets if t in solo_onsets]
-    print(f"case: {os.path.basename(case)}")
-    print(f"Tuttiro vs human accompanist: {len(diffs)} of {len(human)} notes paired, "
-          f"median {statistics.median(diffs):.1f} ms, p90 {percentile(diffs, 0.9):.1f} ms")
-    print(f"human soloist vs human accompanist on {len(spread)} shared onsets: "
-          f"median {statistics.median(spread):.1f} ms, p90 {percentile(spread, 0.9):.1f} ms")
+    return diffs, len(human), spread
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--cli", default=os.path.join(here, "..", "build", "tools", "cli", "tuttiro-cli"))
+    parser.add_argument("--case", nargs="*")
+    parser.add_argument("--wait-for-solo", action="store_true")
+    args = parser.parse_args()
+    cases = args.case or sorted(glob.glob(os.path.join(here, "..", "..", "shared", "eval", "brahms_duet_*")))
+    cases = [c for c in cases if os.path.isdir(c)]
+    if not cases:
+        print("no duet in ../shared/eval: nothing to measure")
+        return 0
+    extra = ["--wait-for-solo"] if args.wait_for_solo else []
+    print(f"{'case':28s} {'paired':>11s}  tuttiro median  p90    human median  p90")
+    for case in cases:
+        diffs, total, spread = measure(args.cli, case, extra)
+        print(f"{os.path.basename(case):28s} {len(diffs):5d}/{total:<5d}"
+              f" {statistics.median(diffs):10.1f} {percentile(diffs, 0.9):8.1f}"
+              f" {statistics.median(spread):11.1f} {percentile(spread, 0.9):6.1f}")
     return 0
 
 

@@ -164,7 +164,6 @@ void ClassifyChords(FollowerState& f, std::span<const uint32_t> beats) {
   int32_t lastFullBar = 0;
   int32_t lastBarStartFlagBar = 0;
   bool halfBeatUsed = false;
-  f.tempoMapCapacity = 1;
   for (int32_t c = 0; c < ChordCount(f); ++c) {
     ScoreChord& chord = f.chords[static_cast<size_t>(c)];
     while (beat + 1 < beats.size() && beatAt(beat + 1) <= chord.position) {
@@ -212,8 +211,11 @@ void ClassifyChords(FollowerState& f, std::span<const uint32_t> beats) {
     } else {
       chord.flags = 0;
     }
-    if (chord.flags) ++f.tempoMapCapacity;
   }
+  // Every chord may move the clock (an off-beat chord when the clock has drifted
+  // from it), some twice (a new rate starts where the clock is, then the clock
+  // moves onto the chord), so the map has room for two anchors a chord.
+  f.tempoMapCapacity = 1 + 2 * ChordCount(f);
 }
 
 void ReserveTempoMap(FollowerState& f, int32_t capacity) {
@@ -322,6 +324,11 @@ MatchWindow NewNoteWindow(FollowerState& f, const FollowerClock& clock, int32_t 
   w.expected =
       static_cast<int32_t>(std::max<int64_t>(std::min<int64_t>(e, clock.waitLimit - 1), 0));
   w.start = std::max(w.expected - width / 2, 0);
+  // A soloist who lingers is still at the chord after the last match, however far
+  // the clock has run on: the window always reaches back to it.
+  if (f.lastMatchChord >= 0 && f.chordCursor < ChordCount(f)) {
+    w.start = std::min(w.start, ChordPosition(f, f.chordCursor));
+  }
   w.end = static_cast<int32_t>(std::min<int64_t>(int64_t{w.expected} + width, kNoLimit));
   w.nearest = NearestChord(f, w.expected);
   const int32_t signal = PendingSignal(f);
@@ -349,18 +356,6 @@ struct MatchUndo {
   uint8_t matchedCount;
   uint8_t done;
 };
-
-// Marks an unmatched written note of this pitch in chord c; -1 when there is none.
-int32_t MarkNote(FollowerState& f, const ScoreChord& chord, uint8_t pitch) {
-  for (int32_t n = chord.firstNote; n < chord.firstNote + chord.noteCount; ++n) {
-    ScoreNote& note = f.notes[static_cast<size_t>(n)];
-    if (note.pitch == pitch) {
-      note.pitch |= kNoteMatched;
-      return n;
-    }
-  }
-  return -1;
-}
 
 bool HoldsUnmatchedPitch(const FollowerState& f, const ScoreChord& chord, uint8_t pitch) {
   for (int32_t n = chord.firstNote; n < chord.firstNote + chord.noteCount; ++n) {
@@ -420,6 +415,18 @@ bool PassRestoreTempo(FollowerState& f, int32_t position) {
   return false;
 }
 
+// An off-beat chord carries no tempo, but when the clock has drifted more than a
+// chord's width from it, the clock moves onto it at the same rate: on slow pieces
+// with few beats the clock would otherwise drift by seconds between them.
+void ReanchorIfDrifted(FollowerState& f, const FollowerClock& clock, int32_t position,
+                       SystemTime t) {
+  if (f.options.level < 2) return;
+  const int32_t now = FollowerPositionAt(clock, t);
+  if (std::abs(int64_t{now} - position) <= f.distances.chordWindow) return;
+  FollowerSetAnchor(f, position, t, clock.rate, true);
+  FollowerReportClock(f);
+}
+
 // Tries to match the note against chord c; on success the clock and the tempo follow.
 bool TryChord(FollowerState& f, int32_t c, uint8_t pitch, uint8_t velocity, SystemTime t) {
   ScoreChord& chord = f.chords[static_cast<size_t>(c)];
@@ -442,6 +449,7 @@ bool TryChord(FollowerState& f, int32_t c, uint8_t pitch, uint8_t velocity, Syst
   }
   const FollowerClock clock = FollowerClockNow(f);
   if (chord.flags == 0 && chord.position != clock.waitLimit && f.measureTime != kUnsetTime) {
+    ReanchorIfDrifted(f, clock, chord.position, t);
     RememberMatch(f, c, t);
     return true;
   }
@@ -555,9 +563,31 @@ bool MatchNote(FollowerState& f, uint8_t pitch, uint8_t velocity, SystemTime t,
     w.start = std::min(w.start, w.end);
     while (w.nearest > 0 && ChordPosition(f, w.nearest) > clock.waitLimit) --w.nearest;
   }
-  // Search outward from the nearest chord, preferring earlier chords unless a later
-  // one is less than twice as far.
   const bool skipIgnored = f.startWaitPoint == kNoLimit;
+  const auto succeed = [&](int32_t c) {
+    matchedPosition = ChordPosition(f, c);
+    if (f.jumpOnMatch) {
+      JumpToChord(f, c, t, FollowerClockNow(f).rate);
+    } else if (f.missCount > 0) {
+      --f.missCount;
+    }
+    ClearHypotheses(f);
+    return true;
+  };
+  // The soloist plays in order: the unfinished chords from the one after the last
+  // match up to the nearest one are tried first, earliest first. A later chord that
+  // holds the same pitch must not take the note of the chord the soloist is at.
+  if (f.lastMatchChord >= 0) {
+    const int32_t last = std::min(std::max(w.nearest, f.chordCursor), ChordCount(f) - 1);
+    for (int32_t c = f.chordCursor; c <= last; ++c) {
+      const int32_t position = ChordPosition(f, c);
+      if (position < w.start || position > w.end) continue;
+      if (skipIgnored && InIgnoreRange(f, position)) continue;
+      if (TryChord(f, c, pitch, velocity, t)) return succeed(c);
+    }
+  }
+  // Then outward from the nearest chord, preferring earlier chords unless a later
+  // one is less than twice as far.
   int32_t earlier = w.nearest;
   int32_t later = w.nearest + 1;
   for (;;) {
@@ -570,14 +600,7 @@ bool MatchNote(FollowerState& f, uint8_t pitch, uint8_t velocity, SystemTime t,
     const int32_t c = takeLater ? later++ : earlier--;
     if (skipIgnored && InIgnoreRange(f, ChordPosition(f, c))) continue;
     if (!TryChord(f, c, pitch, velocity, t)) continue;
-    matchedPosition = ChordPosition(f, c);
-    if (f.jumpOnMatch) {
-      JumpToChord(f, c, t, FollowerClockNow(f).rate);
-    } else if (f.missCount > 0) {
-      --f.missCount;
-    }
-    ClearHypotheses(f);
-    return true;
+    return succeed(c);
   }
   return Unmatched(f, w, pitch, t, clock.waitLimit, matchedPosition);
 }
@@ -661,6 +684,17 @@ bool StartRunning(FollowerState& f, int32_t position, int32_t rate) {
 }  // namespace
 
 // ---- helpers shared with the jump search and tapped beats ------------------------
+
+int32_t MarkNote(FollowerState& f, const ScoreChord& chord, uint8_t pitch) {
+  for (int32_t n = chord.firstNote; n < chord.firstNote + chord.noteCount; ++n) {
+    ScoreNote& note = f.notes[static_cast<size_t>(n)];
+    if (note.pitch == pitch) {
+      note.pitch |= kNoteMatched;
+      return n;
+    }
+  }
+  return -1;
+}
 
 SystemTime FollowerNow(FollowerState& f) {
   return f.report(kReportTime, 0, 0, 0);
@@ -759,8 +793,9 @@ void JumpToChord(FollowerState& f, int32_t c, SystemTime t, int32_t rate) {
         std::min<int64_t>(((8 - weight) * clock.rate + weight * rate + 4) >> 3, kMaxRate));
   }
   FollowerSetAnchor(f, chord.position, t, newRate, true);
+  // The measurement anchor stays: it is a real match, and a run of corrections
+  // must not keep the tempo from learning the soloist's speed.
   ++f.correctionCount;
-  f.measureTime = kUnsetTime;
   f.lastMatchChord = -1;
   f.lastMatchTime = kUnsetTime;
   f.missCount = 0;

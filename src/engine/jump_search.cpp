@@ -2,6 +2,7 @@
 // stop matching near the clock, looks through the score for the stretch they are
 // playing, by pitch and by timing, and jumps there once one stretch is convincing.
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 
 #include "engine/follower_internal.h"
@@ -39,6 +40,13 @@ void TrimPerformed(FollowerState& f) {
 int32_t RateRatio(int32_t a, int32_t b) {
   if (a <= 0 || b <= 0) return kNoLimit;
   return a >= b ? FixDiv(a, b) : FixDiv(b, a);
+}
+
+// How far a stretch's tempo is from a tempo the soloist plausibly plays: their own
+// recent one or the piece's written one, whichever is nearer. After a slow
+// introduction the soloist is found again when they take up the written tempo.
+int32_t HypothesisRatio(int32_t rate, int32_t reference) {
+  return std::min(RateRatio(rate, reference), RateRatio(rate, kFixOne));
 }
 
 // The rate at which the soloist went from `performedBack` chords ago to the newest
@@ -83,8 +91,12 @@ int32_t RunEndingAt(const FollowerState& f, int32_t chord, int32_t referenceRate
   int32_t k = 0;
   rate = referenceRate;
   while (newest - k >= 0 && chord - k >= 0) {
-    const int32_t stepRate = k == 0 ? 0 : k == 1 ? referenceRate : StretchRate(f, chord, k - 1);
-    if (!ChordFits(f, newest - k, chord - k, stepRate, k > 1, false, k == 0)) break;
+    int32_t stepRate = k == 0 ? 0 : k == 1 ? referenceRate : StretchRate(f, chord, k - 1);
+    if (!ChordFits(f, newest - k, chord - k, stepRate, k > 1, false, k == 0)) {
+      // The first spacing may also fit the piece's own tempo.
+      if (k != 1 || !ChordFits(f, newest - k, chord - k, kFixOne, false, false, false)) break;
+      stepRate = kFixOne;
+    }
     if (stepRate > 0) rate = stepRate;
     ++k;
   }
@@ -138,7 +150,7 @@ void Decide(FollowerState& f, int32_t e, SystemTime t, int32_t referenceRate, bo
   int32_t minRatio = kNoLimit;
   int32_t best = 0;
   for (int32_t i = 0; i < f.hypothesisCount; ++i) {
-    const int32_t ratio = RateRatio(f.hypotheses[static_cast<size_t>(i)].rate, referenceRate);
+    const int32_t ratio = HypothesisRatio(f.hypotheses[static_cast<size_t>(i)].rate, referenceRate);
     if (ratio < minRatio) {
       minRatio = ratio;
       best = i;
@@ -151,7 +163,7 @@ void Decide(FollowerState& f, int32_t e, SystemTime t, int32_t referenceRate, bo
   int32_t near = 0;
   for (int32_t i = 0; i < f.hypothesisCount; ++i) {
     const Hypothesis h = f.hypotheses[static_cast<size_t>(i)];
-    const int64_t ratio = RateRatio(h.rate, referenceRate);
+    const int64_t ratio = HypothesisRatio(h.rate, referenceRate);
     if (h.rate >= kMaxRate || 4 * ratio >= 5 * int64_t{minRatio}) continue;
     if (running && std::abs(int64_t{Chord(f, h.chord).position} - e) < f.distances.jumpThreshold) {
       ++near;
@@ -174,7 +186,92 @@ void Decide(FollowerState& f, int32_t e, SystemTime t, int32_t referenceRate, bo
     chosen = ChooseAmongSeveral(f, e);
   }
   const Hypothesis h = f.hypotheses[static_cast<size_t>(chosen)];
+  // One unexpected note (a trill, an ornament) is no skip: a far jump while
+  // following waits for a second note that matched nothing near the clock.
+  if (running && f.missCount < 2 &&
+      std::abs(int64_t{Chord(f, h.chord).position} - e) >= f.distances.jumpThreshold) {
+    return;
+  }
   JumpToChord(f, h.chord, t, h.rate);
+}
+
+struct OpeningRun {
+  int32_t firstChord = -1;
+  SystemTime firstTime = 0;
+  int32_t lastChord = -1;
+  SystemTime lastTime = 0;
+  int32_t matched = 0;
+};
+
+// Plays the soloist's notes from performed chord `from` on against the written
+// chords from `start` on, in order: each note may finish the chord it is in or
+// fall in one of the next two; at most one note may fit nowhere. The run is good
+// when the newest note fitted.
+bool MatchOpening(FollowerState& f, int32_t from, int32_t start, OpeningRun& run) {
+  std::array<int32_t, kPerformedNoteCapacity> marked;
+  int32_t markedCount = 0;
+  int32_t extra = 0;
+  bool newestFits = false;
+  const int32_t chordCount = static_cast<int32_t>(f.chords.size());
+  for (int32_t pc = from; pc < f.performedChordCount && extra <= 1; ++pc) {
+    const PerformedChord& p = Performed(f, pc);
+    for (int32_t n = p.firstNote; n < p.firstNote + p.noteCount; ++n) {
+      const uint8_t pitch = f.performedNotes[static_cast<size_t>(n)].pitch;
+      const int32_t first = run.lastChord < 0 ? start : run.lastChord;
+      int32_t fit = -1;
+      for (int32_t c = first; c < std::min(first + 3, chordCount) && fit < 0; ++c) {
+        const int32_t note = MarkNote(f, f.chords[static_cast<size_t>(c)], pitch);
+        if (note < 0) continue;
+        marked[static_cast<size_t>(markedCount++)] = note;
+        fit = c;
+      }
+      newestFits = fit >= 0;
+      if (fit < 0) {
+        ++extra;
+        continue;
+      }
+      if (run.firstChord < 0) {
+        run.firstChord = fit;
+        run.firstTime = p.time;
+      }
+      if (fit != run.lastChord) {
+        run.lastChord = fit;
+        run.lastTime = p.time;
+      }
+      ++run.matched;
+    }
+  }
+  for (int32_t i = 0; i < markedCount; ++i) {
+    f.notes[static_cast<size_t>(marked[static_cast<size_t>(i)])].pitch &= 0x7F;
+  }
+  return extra <= 1 && newestFits;
+}
+
+// Start Automatically: a soloist who begins where following would start, playing
+// the opening notes in order, is taken there at once, whatever the tempo and even
+// with one stray note. Only that place is tried; anywhere else is the search's.
+bool StartAtLocation(FollowerState& f, int32_t e, SystemTime t) {
+  const int32_t start = static_cast<int32_t>(
+      std::lower_bound(f.chords.begin(), f.chords.end(), e,
+                       [](const ScoreChord& c, int32_t v) { return c.position < v; }) -
+      f.chords.begin());
+  if (start >= static_cast<int32_t>(f.chords.size())) return false;
+  for (int32_t from = 0; from < f.performedChordCount; ++from) {
+    OpeningRun run;
+    if (!MatchOpening(f, from, start, run)) continue;
+    if (run.matched < 3 || run.lastChord <= run.firstChord) continue;
+    const int64_t distance =
+        int64_t{Chord(f, run.lastChord).position} - Chord(f, run.firstChord).position;
+    const SystemTime duration = run.lastTime - run.firstTime;
+    int32_t rate = FollowerClockNow(f).rate;
+    if (duration > 0 && duration <= kNoLimit && distance <= kNoLimit) {
+      rate = std::clamp(FixDiv(static_cast<int32_t>(distance), static_cast<int32_t>(duration)), 1,
+                        kMaxRate - 1);
+    }
+    JumpToChord(f, run.lastChord, t, rate);
+    return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -237,6 +334,7 @@ void JumpSearch(FollowerState& f, int32_t e, uint32_t message, SystemTime t) {
   if (f.performedChordCount == 0 || f.chords.empty()) return;
   const bool running = FollowerClockNow(f).running;
   const int32_t referenceRate = running ? f.lastGoodRate : FollowerClockNow(f).rate;
+  if (!running && StartAtLocation(f, e, t)) return;
   const bool newChord = Performed(f, f.performedChordCount - 1).noteCount == 1;
   ExtendHypotheses(f, newChord);
   if (f.hypothesisCount == 0) {
