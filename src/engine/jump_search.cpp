@@ -195,6 +195,8 @@ void Decide(FollowerState& f, int32_t e, SystemTime t, int32_t referenceRate, bo
   JumpToChord(f, h.chord, t, h.rate);
 }
 
+constexpr int32_t kStartSearchChords = 8;
+
 struct OpeningRun {
   int32_t firstChord = -1;
   SystemTime firstTime = 0;
@@ -256,7 +258,10 @@ bool StartAtLocation(FollowerState& f, int32_t e, SystemTime t) {
                        [](const ScoreChord& c, int32_t v) { return c.position < v; }) -
       f.chords.begin());
   if (start >= static_cast<int32_t>(f.chords.size())) return false;
-  for (int32_t from = 0; from < f.performedChordCount; ++from) {
+  // The start is decided within a few notes of it, so it lies among the newest
+  // chords; the oldest of them that fits gives the longest run.
+  for (int32_t from = std::max(f.performedChordCount - kStartSearchChords, 0);
+       from < f.performedChordCount; ++from) {
     OpeningRun run;
     if (!MatchOpening(f, from, start, run)) continue;
     if (run.matched < 3 || run.lastChord <= run.firstChord) continue;
