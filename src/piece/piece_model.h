@@ -130,6 +130,13 @@ struct BeatMapEntry {
   uint32_t sixteenths;  // tick * 4 / division
 };
 
+// A place in the piece as a musician names it.
+struct MeasureBeat {
+  int32_t measure = 1;
+  int32_t beat = 1;
+  bool operator==(const MeasureBeat&) const = default;
+};
+
 struct MetaEventRec {
   uint32_t tick;
   uint8_t type;

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "piece/piece_model.h"
+
 namespace tuttiro {
 
 struct AppRec;
@@ -35,11 +37,6 @@ enum DisplayBox : int {
   kBoxMasterDigits = 41,
   kBoxMeasureDigits = 46,
   kBoxBeatDigits = 51,
-};
-
-struct MeasureBeat {
-  int32_t measure = 1;
-  int32_t beat = 1;
 };
 
 void Locate(AppRec& app);

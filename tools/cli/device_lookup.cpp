@@ -1,5 +1,6 @@
 // Finding a MIDI device named on the command line.
 #include "device_lookup.h"
+#include "dialogs/field_rules.h"
 
 #include <cstdlib>
 #include <string>
@@ -8,9 +9,7 @@ namespace tuttiro::cli {
 
 int FindDevice(const Platform& platform, const char* wanted, bool input) {
   const int count = input ? platform.MidiInDeviceCount() : platform.MidiOutDeviceCount();
-  char* end = nullptr;
-  const long index = std::strtol(wanted, &end, 10);
-  if (end != wanted && *end == 0 && index >= 0 && index < count) return static_cast<int>(index);
+  if (const std::optional<int32_t> index = ReadNumber(wanted, 0, count - 1)) return *index;
   for (int d = 0; d < count; ++d) {
     const auto info = input ? platform.MidiInDevice(d) : platform.MidiOutDevice(d);
     if (info && info->name.find(wanted) != std::string::npos) return d;

@@ -12,6 +12,7 @@
 
 #include "app/app.h"
 #include "commands.h"
+#include "dialogs/field_rules.h"
 #include "follow.h"
 #include "platform/simulated_platform.h"
 #include "timed_midi_file.h"
@@ -56,12 +57,9 @@ constexpr const char* kFollowHelp =
     "written, 2 on a usage or load error.\n";
 
 bool ParseNumber(const char* text, int low, int high, int& value) {
-  char* end = nullptr;
-  errno = 0;
-  const long parsed = std::strtol(text, &end, 10);
-  if (errno || end == text || *end || parsed < low || parsed > high) return false;
-  value = static_cast<int>(parsed);
-  return true;
+  const std::optional<int32_t> number = ReadNumber(text, low, high);
+  if (number) value = *number;
+  return number.has_value();
 }
 
 int ParseOptions(int argc, char** argv, FollowOptions& o) {

@@ -21,6 +21,7 @@
 #include "app/app.h"
 #include "commands.h"
 #include "device_lookup.h"
+#include "dialogs/field_rules.h"
 #include "platform/forwarding_platform.h"
 #include "platform/simulated_platform.h"
 #include "timed_midi_file.h"
@@ -95,11 +96,9 @@ int ParseOptions(int argc, char** argv, PlayOptions& options) {
       std::fputs(kPlayHelp, stdout);
       return 1;
     } else if (arg == "--tempo" && hasValue) {
-      char* end = nullptr;
-      errno = 0;
-      const long value = std::strtol(argv[++i], &end, 10);
-      if (errno || *end || value < 1 || value > 399) return 2;
-      options.tempo = static_cast<int>(value);
+      const std::optional<int32_t> value = ReadNumber(argv[++i], 1, 399);
+      if (!value) return 2;
+      options.tempo = *value;
     } else if (arg == "--from" && hasValue) {
       options.from = argv[++i];
     } else if (arg == "--to" && hasValue) {
@@ -130,14 +129,8 @@ int ParseOptions(int argc, char** argv, PlayOptions& options) {
 
 // The position of measure:beat in the piece's beat map, or -1.
 int32_t BeatPosition(const PieceModel& piece, const char* text) {
-  int measure = 0;
-  int beat = 0;
-  char tail = 0;
-  if (std::sscanf(text, "%d:%d%c", &measure, &beat, &tail) != 2) return -1;
-  for (const BeatMapEntry& entry : piece.beatMap) {
-    if (entry.measure == measure && entry.beat == beat) return static_cast<int32_t>(entry.time);
-  }
-  return -1;
+  const std::optional<MeasureBeat> at = ReadMeasureBeat(text);
+  return at ? MeasureBeatPosition(piece.beatMap, *at).value_or(-1) : -1;
 }
 
 // Applies the options to a freshly opened piece; false on a bad position.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "dialogs/field_rules.h"
 #include "piece/piece_model.h"
 #include "piece/piece_settings.h"
 #include "piece/settings_writer.h"
@@ -42,7 +43,7 @@ constexpr const char* kSettingsHelp =
     "Exit status 0 on success, otherwise 2 with the reason on stderr.\n";
 
 // "m:b", or "m:b+ms" between beats; positions past the end are "end".
-std::string MeasureBeat(const PieceModel& piece, int32_t position) {
+std::string PositionText(const PieceModel& piece, int32_t position) {
   if (position < 0 || piece.beatMap.empty()) return std::to_string(position);
   if (position >= piece.endPosition) return "end";
   const BeatMapEntry* at = &piece.beatMap.front();
@@ -57,7 +58,7 @@ std::string MeasureBeat(const PieceModel& piece, int32_t position) {
 
 std::string PositionList(const PieceModel& piece, const std::vector<int32_t>& positions) {
   std::string text;
-  for (int32_t p : positions) text += (text.empty() ? "" : ", ") + MeasureBeat(piece, p);
+  for (int32_t p : positions) text += (text.empty() ? "" : ", ") + PositionText(piece, p);
   return text.empty() ? "none" : text;
 }
 
@@ -69,8 +70,8 @@ const char* TrackName(const PieceModel& piece, int t) {
 void PrintSlot(const PieceModel& piece, const PieceSettings& live,
                const PieceSettingsRecord& record, int slot) {
   std::printf("slot %d \"%s\":\n", slot, SettingsSlotName(record, slot).c_str());
-  std::printf("  loop: %s - %s\n", MeasureBeat(piece, live.loopStart).c_str(),
-              MeasureBeat(piece, live.loopEnd).c_str());
+  std::printf("  loop: %s - %s\n", PositionText(piece, live.loopStart).c_str(),
+              PositionText(piece, live.loopEnd).c_str());
   std::printf("  tempo factor: %.1f %%\n", live.tempoFactor * 100.0 / 4096);
   std::printf("  master volume: %.1f %%\n", live.masterVolume * 100.0 / 256);
   std::printf("  master transposition: %d\n", live.masterTranspose);
@@ -92,8 +93,8 @@ void PrintSlot(const PieceModel& piece, const PieceSettings& live,
   std::printf("  restore tempo: %s\n", PositionList(piece, live.restoreTempoMarkers).c_str());
   std::string ranges;
   for (const MarkerRange& r : live.ignoreSoloistRanges)
-    ranges += (ranges.empty() ? "" : ", ") + MeasureBeat(piece, r.begin) + " - " +
-              MeasureBeat(piece, r.end);
+    ranges += (ranges.empty() ? "" : ", ") + PositionText(piece, r.begin) + " - " +
+              PositionText(piece, r.end);
   std::printf("  ignore soloist: %s\n", ranges.empty() ? "none" : ranges.c_str());
   size_t stored = SettingsAreaOf(record, slot, kAreaTrackSettings).size / kTrackSettingsSize;
   std::printf("  tracks (%zu stored):\n", stored);
@@ -133,17 +134,10 @@ bool ParsePosition(const PieceModel& piece, const std::string& text, int32_t& po
     position = piece.endPosition - 1;
     return true;
   }
-  int measure = 0;
-  int beat = 0;
-  char tail = 0;
-  if (std::sscanf(text.c_str(), "%d:%d%c", &measure, &beat, &tail) != 2) return false;
-  for (const BeatMapEntry& b : piece.beatMap) {
-    if (b.measure == measure && b.beat == beat) {
-      position = static_cast<int32_t>(b.time);
-      return true;
-    }
-  }
-  return false;
+  const std::optional<MeasureBeat> at = ReadMeasureBeat(text);
+  const std::optional<int32_t> found = at ? MeasureBeatPosition(piece.beatMap, *at) : std::nullopt;
+  if (found) position = *found;
+  return found.has_value();
 }
 
 std::vector<std::string> Split(const std::string& text, char separator) {
@@ -180,10 +174,9 @@ bool ParseTracks(const PieceModel& piece, const std::string& text, PieceSettings
   std::vector<std::string> parts = Split(text, ',');
   if (parts.size() > 2) return false;
   for (size_t i = 0; i < parts.size(); ++i) {
-    char* end = nullptr;
-    long t = std::strtol(parts[i].c_str(), &end, 10);
-    if (parts[i].empty() || *end || t < 0 || t >= piece.trackCount) return false;
-    (i == 0 ? live.followTrack1 : live.followTrack2) = static_cast<int16_t>(t);
+    const std::optional<int32_t> t = ReadNumber(parts[i], 0, piece.trackCount - 1);
+    if (!t) return false;
+    (i == 0 ? live.followTrack1 : live.followTrack2) = static_cast<int16_t>(*t);
   }
   live.followTwoTracks = parts.size() == 2 ? 1 : 0;
   return true;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "dialogs/field_rules.h"
 #include "engine/follower.h"
 #include "piece/piece_model.h"
 #include "platform/simulated_platform.h"
@@ -88,12 +89,10 @@ struct InputNote {
 };
 
 bool ParseNumber(const char* text, int64_t low, int64_t high, int64_t& value) {
-  char* end = nullptr;
-  errno = 0;
-  const long long parsed = std::strtoll(text, &end, 10);
-  if (errno || end == text || *end || parsed < low || parsed > high) return false;
-  value = parsed;
-  return true;
+  const std::optional<int32_t> number = ReadNumber(
+      text, static_cast<int32_t>(low), static_cast<int32_t>(std::min<int64_t>(high, kNoLimit)));
+  if (number) value = *number;
+  return number.has_value();
 }
 
 // Returns 0 when the options parsed, 1 after --help, 2 on a usage error.
