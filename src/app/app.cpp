@@ -41,6 +41,14 @@ int64_t TickNow(const AppRec& app) {
   return app.platform.ClockNow() * 3 / 50;
 }
 
+void PublishSystemSettings(AppRec& app) {
+  SchedulerPublishSettings(app);
+  InputTakeSettings(app.input, app.system, app.live.masterTranspose);
+  if (!TransportRunning(app)) {
+    app.transport.followerInputMode.store(IdleFollowerInputMode(app.system));
+  }
+}
+
 void LoopRestartArm(AppRec& app, uint16_t command, int seconds) {
   app.loopRestart.command.store(command);
   app.loopRestart.deadline.store(TickNow(app) + 60 * static_cast<int64_t>(seconds));

@@ -68,6 +68,11 @@ int AppOpenPiece(AppRec& app, const std::string& pieceName);
 // The hooks OpenPiece calls, bound to this application.
 PieceHooks AppPieceHooks(AppRec& app);
 
+// Publishes what the timer and input threads read of the system settings (their
+// atomic copies) and, while stopped, the follower's input mode. Every change to
+// the system settings ends here.
+void PublishSystemSettings(AppRec& app);
+
 // Idle pass steps 2 to 6 (rewind motion, displays and end of piece, follower
 // jump and automatic stop, loop restart, queued commands), plus the timed
 // preview steps.

@@ -73,17 +73,6 @@ void InstallShellHooks(ShellRec& shell) {
   piece.showLoopPoints = [&app] { RefreshPositionDisplays(app); };
 }
 
-// What System Default Settings and saved settings change besides the record:
-// the copies the scheduler and the input path read, and the follower's input
-// while stopped.
-void PublishSystemSettings(AppRec& app) {
-  SchedulerPublishSettings(app);
-  InputTakeSettings(app.input, app.system, app.live.masterTranspose);
-  if (!TransportRunning(app)) {
-    app.transport.followerInputMode.store(IdleFollowerInputMode(app.system));
-  }
-}
-
 void LoadSavedSystemSettings(ShellRec& shell) {
   if (shell.settingsFolder.empty()) return;
   std::string message;

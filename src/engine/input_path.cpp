@@ -94,6 +94,7 @@ void InputTakeSettings(InputPathRec& input, const SystemSettings& system, int16_
   s.tapController = system.tapController;
   s.playTappedNotes = system.playTappedNotes != 0;
   s.masterTranspose = masterTranspose;
+  s.volumeSensitivity = system.volumeSensitivity;
 }
 
 void MidiThru(AppRec& app, InputPathRec& input, uint32_t message) {

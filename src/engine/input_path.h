@@ -43,6 +43,7 @@ struct InputSettingsRec {
   std::atomic<uint8_t> tapController{kNoNoteOrController};
   std::atomic<bool> playTappedNotes{false};
   std::atomic<int16_t> masterTranspose{0};
+  std::atomic<int16_t> volumeSensitivity{2};  // the follower's loudness reports use it
 };
 
 // The soloist's messages as they arrive during Play and Follow, and the tempo

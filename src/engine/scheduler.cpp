@@ -536,6 +536,9 @@ void SchedulerPublishSettings(AppRec& app) {
   out.restartDelay.store(system.restartDelay);
   out.masterVolume.store(app.live.masterVolume);
   out.masterTranspose.store(app.live.masterTranspose);
+  out.followSource.store(system.followSource);
+  out.performancePlayback.store(system.performancePlayback);
+  out.playTappedNotes.store(system.playTappedNotes != 0);
 }
 
 }  // namespace tuttiro

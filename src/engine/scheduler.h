@@ -95,6 +95,11 @@ struct PlaybackSettings {
   std::atomic<uint16_t> restartDelay{3};
   std::atomic<uint16_t> masterVolume{256};
   std::atomic<int16_t> masterTranspose{0};
+  // What is followed and how a recorded performance plays: the scheduler's
+  // stream list and play rules read them while it runs.
+  std::atomic<uint16_t> followSource{0};
+  std::atomic<uint16_t> performancePlayback{0};
+  std::atomic<bool> playTappedNotes{false};
 };
 
 // MIDI clock and time code state: used by the scheduler while it plays and set

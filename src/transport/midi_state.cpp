@@ -63,7 +63,9 @@ bool TrackPlayable(AppRec& app, int index) {
   if (replaces && index == app.live.followTrack1) return false;
   // Punch-In keeps the recording silent outside its section; notes recorded
   // while tapping beats have no section to punch into and always play.
-  const bool punchIn = app.system.performancePlayback == 0 && app.system.followSource == 0;
+  const PlaybackSettings& settings = app.scheduler.settings;
+  const bool punchIn =
+      settings.performancePlayback.load() == 0 && settings.followSource.load() == 0;
   return replaces || index != app.piece.trackCount || !punchIn;
 }
 

@@ -119,8 +119,9 @@ void PerformanceTempoStep(AppRec& app, int32_t e) {
 
 void PerformanceSwitchTrack(AppRec& app, int32_t e) {
   const TransportRec& t = app.transport;
-  if (!t.playingPerformance.load() || app.system.followSource != 0 ||
-      app.system.performancePlayback != 0) {
+  const PlaybackSettings& settings = app.scheduler.settings;
+  if (!t.playingPerformance.load() || settings.followSource.load() != 0 ||
+      settings.performancePlayback.load() != 0) {
     return;
   }
   app.transport.performanceReplacesTrack.store(t.performanceStart <= e && e < t.performanceEnd);

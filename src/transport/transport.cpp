@@ -23,7 +23,7 @@ constexpr int kStoppedEnabled[] = {15,  16,  17,  18,  19,  22,  23,  62,  63,  
                                    155, 157, 158, 159, 160, 161, 162, 132, 133};
 
 bool SoloistFollowed(const AppRec& app) {
-  return app.system.followSource == 0;
+  return app.scheduler.settings.followSource.load() == 0;
 }
 
 bool IsFollowingTrack(const AppRec& app, int index) {
@@ -72,15 +72,15 @@ bool BuildStreams(AppRec& app, bool includeFollowingTracks) {
   };
   for (int i = 0; i < piece.trackCount; ++i) {
     if (SoloistFollowed(app) && IsFollowingTrack(app, i)) {
-      const bool overwritten =
-          i == app.live.followTrack1 && performance && app.system.performancePlayback == 2;
+      const bool overwritten = i == app.live.followTrack1 && performance &&
+                               app.scheduler.settings.performancePlayback.load() == 2;
       if (!includeFollowingTracks || overwritten) continue;
     }
     addTrack(i);
   }
   if (performance && piece.performanceTrack().eventCount() > 0 &&
-      ((SoloistFollowed(app) && app.system.performancePlayback != 3) ||
-       (!SoloistFollowed(app) && app.system.playTappedNotes))) {
+      ((SoloistFollowed(app) && app.scheduler.settings.performancePlayback.load() != 3) ||
+       (!SoloistFollowed(app) && app.scheduler.settings.playTappedNotes.load()))) {
     addTrack(piece.trackCount);
   }
   if (piece.sysexCursor < static_cast<int32_t>(piece.sysexEvents.size())) {
@@ -306,7 +306,8 @@ void StopTransport(AppRec& app) {
     }
     UpdateClock(app, [&](TransportClock& c) { c.tempoFactor = t.savedTempoFactor; });
   }
-  const bool overwrite = t.playingPerformance.load() && app.system.performancePlayback == 2;
+  const bool overwrite =
+      t.playingPerformance.load() && app.scheduler.settings.performancePlayback.load() == 2;
   if (SoloistFollowed(app) && (following || overwrite)) {
     RestoreFollowingTrack(app, app.live.followTrack1, t.savedPlay1);
     if (following && SecondFollowingTrack(app)) {
@@ -451,7 +452,7 @@ void PlayPerformance(AppRec& app) {
     PerformanceRestoreOutput(app);
     return;
   }
-  if (SoloistFollowed(app) && app.system.performancePlayback == 2) {
+  if (SoloistFollowed(app) && app.scheduler.settings.performancePlayback.load() == 2) {
     TakeFollowingTrack(app, app.live.followTrack1, t.savedPlay1);
   }
 }
@@ -784,7 +785,7 @@ int64_t TransportFollowerReport(AppRec& app, int code, int64_t a, int64_t b, int
       t.followerInputMode.store(kInputListening);
       return 0;
     case kReportLoudness: {
-      const int v = app.system.volumeSensitivity;
+      const int v = app.input.settings.volumeSensitivity.load();
       if (v > 0) {
         const int64_t factor = ((((a >> 7) - 512) >> (3 - v)) + 256);
         t.volumeFollowFactor.store(static_cast<uint16_t>(std::clamp<int64_t>(factor, 0, 512)));

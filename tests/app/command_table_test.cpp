@@ -196,6 +196,7 @@ TEST_F(CommandTableTest, SpaceBarStartsAndStopsOnItsFirstKeyDownOnly) {
 TEST_F(CommandTableTest, SpaceBarTappingTheBeatsDoesNotStop) {
   app->system.followSource = 1;  // tapped beats
   app->system.tapSource = 0;     // on the space bar
+  PublishSystemSettings(*app);
   SpaceBarDown(*app, false);
   ASSERT_TRUE(TransportFollowing(*app));
   EXPECT_EQ(app->transport.followerInputMode.load(), kInputKeyTaps);

@@ -49,7 +49,7 @@ class LiveFollowing : public PlaybackTest {
   void TakeSettings() {
     GiveFollowerOptions(app->settings);
     GiveFollowerScore(app->settings);
-    InputTakeSettings(app->input, app->system, app->live.masterTranspose);
+    PublishSystemSettings(*app);
   }
   void StartFollowing() {
     QueueCommand(app->commands, kCmdPlayAndFollow);

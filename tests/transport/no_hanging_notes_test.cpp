@@ -110,6 +110,7 @@ TEST_F(NoHangingNotes, LoopEndPreviewFastForwardAndTheEnd) {
 
 TEST_F(NoHangingNotes, FollowerJumpRestartsFollowingWithoutHangingNotes) {
   app->system.followSource = 1;  // tapped beats: every track plays
+  PublishSystemSettings(*app);
   PlayAndFollow(*app);
   ASSERT_TRUE(TransportFollowing(*app));
   Run(1500);

@@ -159,6 +159,7 @@ TEST_F(PlayPerformanceTest, ThePlayModesChooseBetweenTheRecordingAndTheWrittenPa
   for (uint16_t mode = 0; mode < 4; ++mode) {
     SCOPED_TRACE(mode);
     app->system.performancePlayback = mode;
+    PublishSystemSettings(*app);
     const std::vector<Tagged> sent = Replay(24000);
     int before = 0, inside = 0, after = 0;
     for (const Tagged& t : NoteOns(sent, SoloChannel())) {

@@ -175,6 +175,7 @@ TEST_F(TransportModes, JumpAgainStepsBackThroughTheStartsAndWraps) {
 
 TEST_F(TransportModes, JumpAheadResumesTheModeThatRan) {
   app->system.followSource = 1;
+  PublishSystemSettings(*app);
   app->live.rehearsalPoints = {10000};
   PlayFile(*app);
   Run(500);
@@ -220,6 +221,7 @@ TEST_F(TransportModes, PreviewRunsOnTimersAndKeepsTheWindowResponsive) {
 TEST_F(TransportModes, PreviewBeforeStartingThenTwoSecondsThenFollowing) {
   app->system.previewBeforeStarting = 1;
   app->system.followSource = 1;
+  PublishSystemSettings(*app);
   const SystemTime asked = platform.ClockNow();
   PlayAndFollow(*app);
   EXPECT_EQ(host.flashes.back().box, kBoxPreview);
@@ -246,9 +248,11 @@ TEST_F(TransportModes, PreviewBeforeStartingThenTwoSecondsThenFollowing) {
 TEST_F(TransportModes, FollowerReportsReachTheTransport) {
   app->system.followSource = 1;
   app->system.volumeSensitivity = 3;
+  PublishSystemSettings(*app);
   TransportFollowerReport(*app, kReportLoudness, 0x18000, 0, 0);  // 1.5 times as loud
   EXPECT_EQ(app->transport.volumeFollowFactor.load(), 256 + 256);
   app->system.volumeSensitivity = 1;
+  PublishSystemSettings(*app);
   TransportFollowerReport(*app, kReportLoudness, 0x8000, 0, 0);  // half as loud
   EXPECT_EQ(app->transport.volumeFollowFactor.load(), 256 - 64);
 
@@ -270,6 +274,7 @@ TEST_F(TransportModes, FollowerReportsReachTheTransport) {
 
 TEST_F(TransportModes, PlayAndFollowHandsTheFollowingTrackToTheSoloist) {
   app->system.followSource = 0;
+  PublishSystemSettings(*app);
   app->live.followTrack1 = 0;
   PlayAndFollow(*app);
   ASSERT_TRUE(TransportFollowing(*app));
