@@ -11,12 +11,10 @@
 #include "piece/settings_store.h"
 #include "shell_strings.h"
 #include "string_table.h"
+#include "views/view_controls.h"
 
 namespace tuttiro {
 namespace {
-
-// The Views menu lists the views in this order of view numbers.
-constexpr int kViewAtMenuPosition[kViewCount] = {0, 1, 5, 2, 3, 4, 6, 7};
 
 void CheckIncomingChannels(Host& host, const SystemSettings& system) {
   for (int p = 0; p < kSettingsPortCount; ++p) {
@@ -71,6 +69,10 @@ void InstallShellHooks(ShellRec& shell) {
     RefreshPositionDisplays(app);
   };
   piece.showLoopPoints = [&app] { RefreshPositionDisplays(app); };
+  piece.moveViewsToSaved = [&app] { ViewsMoveToSaved(app); };
+  piece.centreViews = [&app] { ViewsCenter(app); };
+  piece.updateTitle = [&app] { ViewsUpdateTitle(app); };
+  piece.redrawViews = [&app] { app.host.InvalidateViews(); };
 }
 
 // What System Default Settings and saved settings change besides the record:
@@ -201,7 +203,7 @@ void ApplySystemSettings(ShellRec& shell, const SystemSettings& settings) {
 
 void ShowViewsMenu(Host& host, const ViewsMenuState& state) {
   for (int p = 0; p < kViewCount; ++p) {
-    host.CheckMenuItem(kIdViewFirst + kViewAtMenuPosition[p],
+    host.CheckMenuItem(kIdViewFirst + kViewAtMenuPosition[static_cast<size_t>(p)],
                        state.checked[static_cast<size_t>(p)]);
   }
   host.EnableMenuItem(kIdShowAllViews, state.showAllEnabled);

@@ -15,15 +15,14 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/readout.h"
 #include "menu_table.h"
 #include "platform/simulated_platform.h"
 #include "ui/help_window.h"
 #include "ui/main_window.h"
 #include "ui/qt_host.h"
-#include "ui/readout_widget.h"
 #include "ui/single_instance.h"
 #include "ui/tuttiro_app.h"
+#include "ui/views_widget.h"
 
 namespace tuttiro {
 namespace {
@@ -129,7 +128,7 @@ TEST_F(MainWindowTest, TheWindowItsMenuBarAndTheFirstPiece) {
   EXPECT_EQ(help->actions().first()->data().toInt(), kIdHelpTopics);
   ASSERT_NE(Item(kIdOpenFile), nullptr);
   EXPECT_EQ(Accelerator(kIdOpenFile)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
-  EXPECT_EQ(Window().Readout()->Shown().title, "Ecossaise");
+  EXPECT_EQ(App().views.title, "Ecossaise");
   EXPECT_TRUE(Item(15)->isChecked());
   for (int id = 100; id <= 107; ++id) EXPECT_TRUE(Item(id)->isChecked()) << id;
   // The ports named their devices in the menus.
@@ -192,9 +191,9 @@ TEST_F(MainWindowTest, SpaceBarTogglesOnItsFirstKeyDownAndFeedsTheTapPoll) {
   Key(QEvent::KeyPress, false);
   EXPECT_FALSE(TransportRunning(App()));
 
-  QTest::mousePress(Window().Readout(), Qt::RightButton);
+  QTest::mousePress(Window().Views(), Qt::RightButton);
   EXPECT_TRUE(platform.KeyDown(KeyId::kRightButton));
-  QTest::mouseRelease(Window().Readout(), Qt::RightButton);
+  QTest::mouseRelease(Window().Views(), Qt::RightButton);
   EXPECT_FALSE(platform.KeyDown(KeyId::kRightButton));
 }
 
@@ -204,8 +203,7 @@ TEST_F(MainWindowTest, AFailedOpenFileKeepsThePieceAndAGoodOneIsRemembered) {
   ASSERT_EQ(host.shown.size(), 1u);
   EXPECT_TRUE(host.shown[0].text.startsWith(
       QStringLiteral("This file is in the wrong format or has been damaged.  You may")));
-  Window().Readout()->Refresh();
-  EXPECT_EQ(Window().Readout()->Shown().title, "Ecossaise");
+  EXPECT_EQ(App().views.title, "Ecossaise");
   EXPECT_FALSE(Item(kIdRecentFileFirst)->isVisible());
   Item(kIdPlayFile)->trigger();
   EXPECT_TRUE(TransportRunning(App()));
