@@ -29,6 +29,12 @@ AppRec::AppRec(Platform& platformRef, Host& hostRef)
       ports(platformRef),
       settings{piece, sources, live, system, &follower} {
   SchedulerPublishSettings(*this);
+  SettingsHooks& views = settings.hooks;
+  views.moveViewsToSaved = [this] { ViewsMoveToSaved(*this); };
+  views.storeViewPositions = [this] { ViewsStorePositions(*this); };
+  views.centreViews = [this] { ViewsCenter(*this); };
+  views.updateTitle = [this] { ViewsUpdateTitle(*this); };
+  views.redrawViews = [this] { host.InvalidateViews(); };
   ports.inputCallback = OnMidiInput;
   ports.inputContext = this;
 }

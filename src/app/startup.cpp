@@ -11,7 +11,6 @@
 #include "piece/settings_store.h"
 #include "shell_strings.h"
 #include "string_table.h"
-#include "views/view_controls.h"
 
 namespace tuttiro {
 namespace {
@@ -69,10 +68,6 @@ void InstallShellHooks(ShellRec& shell) {
     RefreshPositionDisplays(app);
   };
   piece.showLoopPoints = [&app] { RefreshPositionDisplays(app); };
-  piece.moveViewsToSaved = [&app] { ViewsMoveToSaved(app); };
-  piece.centreViews = [&app] { ViewsCenter(app); };
-  piece.updateTitle = [&app] { ViewsUpdateTitle(app); };
-  piece.redrawViews = [&app] { app.host.InvalidateViews(); };
 }
 
 // What System Default Settings and saved settings change besides the record:

@@ -173,6 +173,8 @@ ViewsMenuState ViewsMenuFromFlags(const std::array<uint8_t, kViewCount>& visible
 // left empty.
 struct SettingsHooks {
   std::function<void()> moveViewsToSaved;  // remembered view locations
+  // The views' places into the saved view positions, before settings are saved.
+  std::function<void()> storeViewPositions;
   std::function<void()> centreViews;
   std::function<void()> showLoopPoints;  // on the Song Position & Looping view
   std::function<void(const ViewsMenuState&)> setViewsMenu;

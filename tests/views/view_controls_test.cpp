@@ -3,7 +3,13 @@
 // cleanly however the gesture ends, and nothing is left sounding.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
 #include "../transport/playback_fixture.h"
+#include "piece/settings_writer.h"
 #include "views/view_controls.h"
 
 namespace tuttiro {
@@ -202,6 +208,31 @@ TEST_F(ViewControlsTest, ViewsMoveOnlyWithShiftAndNotWhenFrozen) {
   app->system.viewsMovable = 1;
   Drag(moved, {-500, -500}, true);
   EXPECT_EQ(ViewFrame(app->views, kViewMeasureBeat).left, before.left + 30 - moved.x);
+}
+
+TEST_F(ViewControlsTest, MovedAndHiddenViewsComeBackWithTheSavedSettings) {
+  const auto folder =
+      std::filesystem::temp_directory_path() / ("tuttiro-views-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  const std::string path = (folder / "ecossaise.mid").string();
+  std::vector<uint8_t> image;
+  ASSERT_TRUE(ReadPieceImage(app->sources, "Ecossaise", image));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(image.data()),
+             static_cast<std::streamsize>(image.size()));
+  Open(path);
+  const LayoutBox before = ViewFrame(app->views, kViewMeasureBeat);
+  Drag({before.left + 5, before.top + 5}, {before.left + 45, before.top - 15}, true);
+  ViewsToggle(*app, kViewTracks);
+  ASSERT_EQ(SavePieceSettingsSlot(app->settings, 0, "Mine"), SettingsWriteResult::kOk);
+
+  // A fresh player, as after a restart, in a wider window.
+  app = std::make_unique<AppRec>(platform, host);
+  app->views.clientWidth = 840;
+  Open(path);
+  EXPECT_EQ(ViewFrame(app->views, kViewMeasureBeat), before.Moved(40 + 100, -20));
+  EXPECT_EQ(app->live.viewVisible[kViewTracks], 0);
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
