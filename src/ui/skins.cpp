@@ -72,8 +72,8 @@ QRectF Button(QPainter& p, Face face, int state, const QRectF& box, bool shadowB
     g.setColorAt(0, QColor(0x2c, 0x30, 0x37));
     g.setColorAt(1, QColor(0x3c, 0x41, 0x4a));
   } else if (state == kImageOn) {
-    g.setColorAt(0, QColor(0x4c, 0x6e, 0x58));
-    g.setColorAt(1, QColor(0x2d, 0x46, 0x37));
+    g.setColorAt(0, QColor(0x4f, 0x9a, 0x62));
+    g.setColorAt(1, QColor(0x25, 0x5c, 0x36));
   } else {
     g.setColorAt(0, QColor(0x6a, 0x71, 0x7e));
     g.setColorAt(1, QColor(0x43, 0x48, 0x52));
@@ -390,6 +390,56 @@ void DrawColon(QPainter& p, bool large, const QRectF& box) {
   const qreal cx = box.center().x();
   p.drawEllipse(QPointF(cx, box.top() + box.height() * 0.33), d / 2 + 0.2, d / 2 + 0.2);
   p.drawEllipse(QPointF(cx, box.top() + box.height() * 0.67), d / 2 + 0.2, d / 2 + 0.2);
+  p.restore();
+}
+
+void DrawPicture(QPainter& p, const QRectF& box, const QStringList& lines) {
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient sky(box.topLeft(), box.bottomLeft());
+  sky.setColorAt(0, QColor(0x2b, 0x3a, 0x55));
+  sky.setColorAt(0.62, QColor(0xd9, 0x9a, 0x5b));
+  sky.setColorAt(1, QColor(0xf3, 0xe3, 0xc4));
+  p.fillRect(box, sky);
+  // A staff across the picture with a phrase of notes rising over it.
+  const qreal top = box.top() + box.height() * 0.30;
+  const qreal gap = 9;
+  p.setPen(QPen(QColor(255, 255, 255, 150), 1.2));
+  for (int line = 0; line < 5; ++line) {
+    p.drawLine(QPointF(box.left() + 24, top + line * gap),
+               QPointF(box.right() - 24, top + line * gap));
+  }
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(0xff, 0xf6, 0xe6));
+  constexpr int kSteps[] = {6, 5, 4, 3, 4, 2, 1, 0, 1, -1};
+  for (int i = 0; i < 10; ++i) {
+    const QPointF head(box.left() + 60 + i * 30, top + kSteps[i] * gap / 2 + gap * 1.0);
+    p.save();
+    p.translate(head);
+    p.rotate(-20);
+    p.drawEllipse(QPointF(0, 0), 5.5, 4);
+    p.restore();
+    p.fillRect(QRectF(head.x() + 4.2, head.y() - 28, 1.6, 28), QColor(0xff, 0xf6, 0xe6));
+  }
+  QFont title = p.font();
+  title.setPixelSize(46);
+  title.setBold(true);
+  p.setFont(title);
+  p.setPen(QColor(0x1d, 0x21, 0x27));
+  p.drawText(QRectF(box.left(), box.top() + box.height() * 0.52, box.width(), 60), Qt::AlignHCenter,
+             QStringLiteral("Tuttiro"));
+  QFont text = p.font();
+  text.setPixelSize(13);
+  text.setBold(false);
+  p.setFont(text);
+  p.setPen(Qt::black);
+  const qreal lineHeight = 18;
+  qreal y = box.bottom() - 14 - lineHeight * lines.size();
+  for (const QString& line : lines) {
+    p.drawText(QRectF(box.left(), y, box.width(), lineHeight), Qt::AlignHCenter | Qt::AlignVCenter,
+               line);
+    y += lineHeight;
+  }
   p.restore();
 }
 

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QRectF>
+#include <QStringList>
 
 namespace tuttiro {
 
@@ -18,6 +19,12 @@ void DrawSkin(QPainter& p, int element, int state, const QRectF& box);
 // One digit cell: a digit 0-9, or -1 for a blank cell.
 void DrawDigitCell(QPainter& p, bool large, int digit, const QRectF& box);
 void DrawColon(QPainter& p, bool large, const QRectF& box);
+// The picture of the startup screen and the About box (400 x 350): a stage
+// with a staff of notes and the program's name; `lines` are written in black
+// near its bottom.
+inline constexpr int kPictureWidth = 400;
+inline constexpr int kPictureHeight = 350;
+void DrawPicture(QPainter& p, const QRectF& box, const QStringList& lines);
 // The window's background tile (64 x 64 logical pixels).
 QPixmap BackgroundTile(qreal devicePixelRatio);
 // The fill of a slider's groove above its thumb.

@@ -104,6 +104,8 @@ bool TuttiroApp::CreateMainWindow() {
   host_.SetCanvas(window_->Views());
   // The end of the user's session stops the music as closing the window does.
   connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { MainWindowClosing(app_); });
+  if (options_.startupPictureMs > 0)
+    window_->Views()->ShowStartupPicture(options_.startupPictureMs);
   window_->show();
   window_->PlaceOnScreen();
   host_.UpdateNow();

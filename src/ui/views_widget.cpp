@@ -6,10 +6,12 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QToolTip>
 #include <algorithm>
 
 #include "app/app.h"
+#include "ui/about_box.h"
 #include "ui/qt_host.h"
 #include "ui/skins.h"
 #include "views/view_controls.h"
@@ -128,6 +130,15 @@ void ViewsWidget::CancelGesture() {
   update();
 }
 
+void ViewsWidget::ShowStartupPicture(int ms) {
+  startupPicture_ = true;
+  update();
+  QTimer::singleShot(ms, this, [this] {
+    startupPicture_ = false;
+    InvalidateViews();
+  });
+}
+
 void ViewsWidget::resizeEvent(QResizeEvent* event) {
   ViewsResize(app_, width(), height());
   QWidget::resizeEvent(event);
@@ -145,6 +156,14 @@ void ViewsWidget::PaintAll(QPainter& p, const QRegion& region) {
   const ViewsRec& v = app_.views;
   QRegion background = region;
   std::array<QRect, kViewCount> shown{};
+  if (startupPicture_) {
+    p.drawTiledPixmap(rect(), tile_);
+    const QRect picture((width() - kPictureWidth) / 2, (height() - kPictureHeight) / 3,
+                        kPictureWidth, kPictureHeight);
+    p.fillRect(picture.adjusted(-1, -1, 1, 1), Qt::black);
+    DrawPicture(p, picture, AboutLines());
+    return;
+  }
   if (v.laidOut) {
     for (int z = 0; z < kViewCount; ++z) {
       const int view = app_.live.viewOrder[static_cast<size_t>(z)];
@@ -429,7 +448,8 @@ ViewPoint ViewsWidget::Point(const QMouseEvent* event) const {
 }
 
 void ViewsWidget::mousePressEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) {
+  // The views are not to be seen under the startup picture.
+  if (event->button() != Qt::LeftButton || startupPicture_) {
     event->ignore();
     return;
   }
@@ -439,7 +459,8 @@ void ViewsWidget::mousePressEvent(QMouseEvent* event) {
 }
 
 void ViewsWidget::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) {
+  // The views are not to be seen under the startup picture.
+  if (event->button() != Qt::LeftButton || startupPicture_) {
     event->ignore();
     return;
   }

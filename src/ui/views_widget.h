@@ -37,6 +37,10 @@ class ViewsWidget : public QWidget {
   // Ends a press still held while the window lost the input.
   void CancelGesture();
 
+  // Shows the startup picture over the background for `ms` milliseconds.
+  void ShowStartupPicture(int ms);
+  bool StartupPictureShowing() const { return startupPicture_; }
+
   // Draws the whole client area into `painter` (the window's paint and the
   // repaint benchmark).
   void PaintAll(QPainter& painter, const QRegion& region);
@@ -83,6 +87,7 @@ class ViewsWidget : public QWidget {
   QFont trackFont_;
   QFont labelFont_;
   bool waiting_ = false;  // an update is pending
+  bool startupPicture_ = false;
 };
 
 }  // namespace tuttiro
