@@ -34,7 +34,7 @@ AppRec::AppRec(Platform& platformRef, Host& hostRef)
   views.storeViewPositions = [this] { ViewsStorePositions(*this); };
   views.centreViews = [this] { ViewsCenter(*this); };
   views.updateTitle = [this] { ViewsUpdateTitle(*this); };
-  views.redrawViews = [this] { host.InvalidateViews(); };
+  views.redrawViews = [this] { RedrawAllViews(*this); };
   ports.inputCallback = OnMidiInput;
   ports.inputContext = this;
 }

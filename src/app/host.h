@@ -21,12 +21,13 @@ class Host {
   virtual void EnableMenuItem(int commandId, bool enabled) = 0;
   virtual void CheckMenuItem(int commandId, bool checked) = 0;
   virtual void SetMenuLabel(int commandId, const std::string& text) = 0;
-  // Layout box `box` must be drawn again (its image state or value changed).
+  // Layout box `box` must be drawn again (its image state or value changed);
+  // a view's frame box stands for the whole view.
   virtual void InvalidateBox(int box) = 0;
   // The strip of track `track` in the Tracks view must be drawn again.
   virtual void InvalidateTrackStrip(int track) = 0;
-  // The views moved, appeared, disappeared or changed order: the whole client
-  // area must be drawn again.
+  // The views moved, appeared, disappeared or changed order: the client area
+  // must be painted again (from the views' images, which did not change).
   virtual void InvalidateViews() = 0;
   // Repaint what is invalid at once rather than at the next paint.
   virtual void UpdateNow() = 0;

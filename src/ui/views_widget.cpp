@@ -112,10 +112,6 @@ void ViewsWidget::InvalidateTrackStrip(int track) {
 }
 
 void ViewsWidget::InvalidateViews() {
-  for (int view = 0; view < kViewCount; ++view) {
-    const LayoutBox b = ViewBounds(app_.views, view);
-    images_[static_cast<size_t>(view)].dirty = QRect(0, 0, b.Width(), b.Height());
-  }
   update();
   waiting_ = true;
 }
@@ -135,7 +131,7 @@ void ViewsWidget::ShowStartupPicture(int ms) {
   update();
   QTimer::singleShot(ms, this, [this] {
     startupPicture_ = false;
-    InvalidateViews();
+    update();
   });
 }
 

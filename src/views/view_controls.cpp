@@ -357,7 +357,7 @@ void ButtonRelease(AppRec& app, const GestureRec& g) {
     case kBoxMoreTracksBack:
     case kBoxMoreTracksForward:
       MoreTracks(app.views, g.box == kBoxMoreTracksForward);
-      app.host.InvalidateViews();
+      app.host.InvalidateBox(kBoxTracksFrame);
       return;
     default:
       TransportButton(app, g.box);
@@ -701,13 +701,18 @@ void PressTracks(AppRec& app, ViewPoint client, ViewPoint p, bool dbl) {
 
 }  // namespace
 
+void RedrawAllViews(AppRec& app) {
+  for (const ViewInfo& view : kViewTable) app.host.InvalidateBox(view.frameBox);
+  app.host.InvalidateViews();
+}
+
 void ViewsLayOut(AppRec& app) {
   ViewsRec& v = app.views;
   LayOutViews(v, v.clientWidth, v.clientHeight, app.piece.trackCount, app.system.loopMode != 0,
               app.system.metronomeOn != 0);
   v.gesture = {};
   ViewsUpdateTitle(app);
-  app.host.InvalidateViews();
+  RedrawAllViews(app);
 }
 
 void ViewsResize(AppRec& app, int32_t width, int32_t height) {

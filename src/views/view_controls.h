@@ -15,6 +15,8 @@ struct AppRec;
 void ViewsLayOut(AppRec& app);
 // The client area took a new size.
 void ViewsResize(AppRec& app, int32_t width, int32_t height);
+// Every view drawn afresh (their contents changed, as when settings apply).
+void RedrawAllViews(AppRec& app);
 // Fits the piece's title to the Title view again.
 void ViewsUpdateTitle(AppRec& app);
 // The settings' saved positions applied, and computed for saving.
