@@ -235,5 +235,58 @@ TEST_F(ViewControlsTest, MovedAndHiddenViewsComeBackWithTheSavedSettings) {
   std::filesystem::remove_all(folder);
 }
 
+TEST_F(ViewControlsTest, DoubleClicksOpenTheirDialogsThroughTheOneRunner) {
+  const LayoutBox title = ViewFrame(app->views, kViewTitle);
+  const LayoutBox tempo = ViewFrame(app->views, kViewCurrentTempo);
+  const uint8_t metronome = app->system.metronomeOn;
+  struct Case {
+    ViewPoint p;
+    int dialog;
+  } cases[] = {
+      {{title.left + 5, title.top + 5}, 1300},      // File Information
+      {At(kViewCurrentTempo, kBoxMetronome), 400},  // MIDI Metronome
+      {{tempo.right - 5, tempo.bottom - 5}, 1000},  // Tempo
+      {At(kViewSongPosition, kBoxLoopStart), 300},  // Loop Mode
+      {AtStrip(1, kBoxTrackVolumeText), 700},       // Tracks
+      {AtStrip(0, kBoxFollowStatus), 200},          // Following
+  };
+  for (const Case& c : cases) {
+    host.dialogs.clear();
+    DoubleClick(c.p);
+    EXPECT_EQ(host.dialogs, (std::vector<int>{c.dialog})) << c.dialog;
+  }
+  // The first click of the double-click on the Metronome is undone.
+  EXPECT_EQ(app->system.metronomeOn, metronome);
+  EXPECT_EQ(app->live.followTrack1, 0);
+}
+
+TEST_F(ViewControlsTest, AClickOnTheBarGoesThereOrToTheNextRehearsalPoint) {
+  const LayoutBox& bar = app->views.boxes[kBoxSongBar];
+  const LayoutBox f = ViewFrame(app->views, kViewSongPosition);
+  const int32_t end = app->piece.endPosition;
+  app->live.rehearsalPoints.clear();
+  // Halfway along the thumb's travel.
+  Click({f.left + bar.left + 10 + 259 / 2, f.top + bar.top + 5});
+  EXPECT_NEAR(CurrentPosition(*app), end / 2, end / 259);
+  app->live.rehearsalPoints = {1000, 9000};
+  MoveTo(5000);
+  Click({f.left + bar.right - 3, f.top + bar.top + 5});
+  EXPECT_EQ(CurrentPosition(*app), 9000);
+  Click({f.left + bar.left + 1, f.top + bar.top + 5});
+  EXPECT_EQ(CurrentPosition(*app), 1000);
+}
+
+TEST_F(ViewControlsTest, ChangingTheMasterTempoWhilePlayingKeepsThePlace) {
+  PlayFile(*app);
+  Run(2000);
+  const int32_t before = CurrentPosition(*app);
+  SetMasterTempo(*app, 8192);
+  EXPECT_NEAR(CurrentPosition(*app), before, 5);
+  Run(1000);
+  EXPECT_NEAR(CurrentPosition(*app) - before, 2000, 20);
+  StopTransport(*app);
+  ExpectNoHangingNotes();
+}
+
 }  // namespace
 }  // namespace tuttiro
