@@ -13,12 +13,6 @@
 namespace tuttiro {
 namespace {
 
-constexpr int kDialogFileInformation = 1300;
-constexpr int kDialogFollowing = 200;
-constexpr int kDialogMetronome = 400;
-constexpr int kDialogLoopMode = 300;
-constexpr int kDialogTracks = 700;
-constexpr int kDialogTempo = 1000;
 constexpr uint16_t kFullVolume = 256;
 constexpr uint16_t kFullTempo = 4096;
 

@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "../transport/playback_fixture.h"
+#include "app/dialog_table.h"
 #include "piece/settings_writer.h"
 #include "views/view_controls.h"
 
@@ -243,12 +244,12 @@ TEST_F(ViewControlsTest, DoubleClicksOpenTheirDialogsThroughTheOneRunner) {
     ViewPoint p;
     int dialog;
   } cases[] = {
-      {{title.left + 5, title.top + 5}, 1300},      // File Information
-      {At(kViewCurrentTempo, kBoxMetronome), 400},  // MIDI Metronome
-      {{tempo.right - 5, tempo.bottom - 5}, 1000},  // Tempo
-      {At(kViewSongPosition, kBoxLoopStart), 300},  // Loop Mode
-      {AtStrip(1, kBoxTrackVolumeText), 700},       // Tracks
-      {AtStrip(0, kBoxFollowStatus), 200},          // Following
+      {{title.left + 5, title.top + 5}, kDialogFileInformation},
+      {At(kViewCurrentTempo, kBoxMetronome), kDialogMetronome},
+      {{tempo.right - 5, tempo.bottom - 5}, kDialogTempo},
+      {At(kViewSongPosition, kBoxLoopStart), kDialogLoopMode},
+      {AtStrip(1, kBoxTrackVolumeText), kDialogTracks},
+      {AtStrip(0, kBoxFollowStatus), kDialogFollowing},
   };
   for (const Case& c : cases) {
     host.dialogs.clear();
