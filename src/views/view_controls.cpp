@@ -290,8 +290,13 @@ void UpdateResetVolumes(AppRec& app) {
   app.host.EnableMenuItem(kIdResetVolumes, differs);
 }
 
+// The scheduler reads the volume on the timer thread: while playing it is
+// held off the tracks during the change.
 void SetTrackVolume(AppRec& app, int track, int32_t volume) {
+  const bool running = TransportRunning(app) && !TransportRewinding(app);
+  if (running) SchedulerHold(app);
   app.piece.tracks[static_cast<size_t>(track)].volume = static_cast<uint16_t>(volume);
+  if (running) SchedulerRelease(app);
   app.host.InvalidateTrackStrip(track);
 }
 
