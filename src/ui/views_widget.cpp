@@ -176,7 +176,7 @@ void ViewsWidget::PaintAll(QPainter& p, const QRegion& region) {
     const QRect r = shown[static_cast<size_t>(z)];
     if (r.isEmpty() || !region.intersects(r)) continue;
     const int view = app_.live.viewOrder[static_cast<size_t>(z)];
-    Compose(view);
+    Compose(view, dpr);
     p.drawImage(r.topLeft(), images_[static_cast<size_t>(view)].image);
   }
   const GestureRec& g = v.gesture;
@@ -196,10 +196,9 @@ void ViewsWidget::PaintAll(QPainter& p, const QRegion& region) {
   }
 }
 
-void ViewsWidget::Compose(int view) {
+void ViewsWidget::Compose(int view, qreal dpr) {
   ViewImage& vi = images_[static_cast<size_t>(view)];
   const LayoutBox b = ViewBounds(app_.views, view);
-  const qreal dpr = devicePixelRatioF();
   const QSize size(qRound(b.Width() * dpr), qRound(b.Height() * dpr));
   if (vi.image.size() != size || vi.image.devicePixelRatio() != dpr) {
     vi.image = QImage(size, QImage::Format_ARGB32_Premultiplied);

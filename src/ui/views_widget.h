@@ -61,7 +61,9 @@ class ViewsWidget : public QWidget {
   };
 
   void MarkDirty(int view, const QRect& area);
-  void Compose(int view);
+  // Brings the view's image up to date at the device pixel ratio it is
+  // painted at (a new ratio redraws it whole).
+  void Compose(int view, qreal dpr);
   void DrawView(QPainter& p, int view, const QRect& dirty);
   void DrawTitle(QPainter& p);
   void DrawMainTransport(QPainter& p, const QRect& dirty);

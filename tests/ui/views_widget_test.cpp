@@ -113,9 +113,13 @@ TEST_F(ViewsWidgetTest, APressedButtonIsDrawnPressedAndCrispAtTwiceThePixels) {
   Send(QEvent::MouseButtonRelease, At(kViewMainTransport, kBoxStop));
   EXPECT_NE(resting, pressed);
   EXPECT_EQ(paint(1).copy(area), resting);
-  // At a device pixel ratio of 2 the view is drawn at twice the pixels, not scaled up.
-  const QImage sharp = paint(2);
-  EXPECT_EQ(sharp.size(), Views().size() * 2);
+  // At a device pixel ratio of 2 the views are drawn with twice the detail,
+  // not as the pictures of ratio 1 scaled up.
+  const QRect doubled(area.topLeft() * 2, area.size() * 2);
+  const QImage sharp = paint(2).copy(doubled);
+  EXPECT_EQ(sharp.size(), resting.size() * 2);
+  EXPECT_NE(sharp, resting.scaled(resting.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                       .convertToFormat(sharp.format()));
 }
 
 }  // namespace
