@@ -2,9 +2,11 @@
 // platform: buttons, sliders, double-clicks and drags end in the transport,
 // a press cut off by a modal box or a lost focus ends cleanly, and a pressed
 // button is drawn differently from a resting one.
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
+#include <QToolTip>
 
 #include "app/app.h"
 #include "program_fixture.h"
@@ -120,6 +122,20 @@ TEST_F(ViewsWidgetTest, APressedButtonIsDrawnPressedAndCrispAtTwiceThePixels) {
   EXPECT_EQ(sharp.size(), resting.size() * 2);
   EXPECT_NE(sharp, resting.scaled(resting.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation)
                        .convertToFormat(sharp.format()));
+}
+
+TEST_F(ViewsWidgetTest, TooltipsNameWhatIsUnderThePointerInTheFrontView) {
+  const auto tip = [&](QPoint p) {
+    QHelpEvent event(QEvent::ToolTip, p, Views().mapToGlobal(p));
+    QApplication::sendEvent(&Views(), &event);
+    return event.isAccepted() ? QToolTip::text() : QString();
+  };
+  EXPECT_EQ(tip(At(kViewMainTransport, kBoxStop)), QStringLiteral("Stop"));
+  EXPECT_EQ(tip(AtStrip(2, kBoxTrackName2)), QStringLiteral("Track Name"));
+  EXPECT_EQ(tip(At(kViewMeasureBeat, kBoxMeasureColon)), QStringLiteral("Current Location"));
+  // Hidden, the view has no tooltips: the background is under the pointer.
+  Item(kIdViewFirst + static_cast<int>(kViewMainTransport))->trigger();
+  EXPECT_EQ(tip(At(kViewMainTransport, kBoxStop)), QString());
 }
 
 }  // namespace
