@@ -1,6 +1,7 @@
 // Drawing the views and forwarding the mouse to them.
 #include "ui/views_widget.h"
 
+#include <QCursor>
 #include <QFontMetrics>
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -471,7 +472,13 @@ void ViewsWidget::mouseMoveEvent(QMouseEvent* event) {
   }
   const ViewPoint p = Point(event);
   run_([&] { ViewsMove(app_, p); });
-  if (app_.views.gesture.kind == GestureKind::kViewDrag || app_.views.gesture.outline) update();
+  const GestureRec& g = app_.views.gesture;
+  if (g.kind == GestureKind::kViewDrag) {
+    // The pointer stays inside the client area while it drags a view.
+    const QPoint inside(g.current.x, g.current.y);
+    if (inside != QPoint(p.x, p.y)) QCursor::setPos(mapToGlobal(inside));
+  }
+  if (g.kind == GestureKind::kViewDrag || g.outline) update();
 }
 
 void ViewsWidget::mouseReleaseEvent(QMouseEvent* event) {
