@@ -159,14 +159,38 @@ void TransportButton(QPainter& p, int k, int state, const QRectF& box) {
       p.setPen(QPen(c, box3 == kBoxPlayAndFollow ? 2 : 1.5));
       p.setBrush(Qt::NoBrush);
       if (box3 == kBoxPlayAndFollow) {
-        QPainterPath ear;
-        ear.moveTo(in.left() + in.width() * 0.25, in.bottom());
-        ear.cubicTo(in.left() - in.width() * 0.1, in.top() - in.height() * 0.3,
-                    in.right() + in.width() * 0.2, in.top() - in.height() * 0.2,
-                    in.right() - in.width() * 0.1, in.center().y() + in.height() * 0.15);
-        p.drawPath(ear);
+        // A note: the accompaniment follows the soloist's notes.
+        const QRectF n = in.adjusted(0, -in.height() * 0.55, 0, in.height() * 0.35);
+        const qreal rx = n.width() * 0.24;
+        const qreal ry = n.height() * 0.13;
+        const QPointF head(n.left() + rx + 1, n.bottom() - ry);
+        p.setPen(Qt::NoPen);
+        p.setBrush(c);
+        p.save();
+        p.translate(head);
+        p.rotate(-20);
+        p.drawEllipse(QPointF(0, 0), rx, ry);
+        p.restore();
+        const qreal stem = head.x() + rx * 0.85;
+        p.setPen(QPen(c, 1.6, Qt::SolidLine, Qt::FlatCap));
+        p.drawLine(QPointF(stem, head.y()), QPointF(stem, n.top()));
+        QPainterPath flag;
+        flag.moveTo(stem, n.top());
+        flag.cubicTo(stem + n.width() * 0.1, n.top() + n.height() * 0.25, stem + n.width() * 0.55,
+                     n.top() + n.height() * 0.25, stem + n.width() * 0.35,
+                     n.top() + n.height() * 0.6);
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(flag);
       } else if (box3 == kBoxPlayFile) {
-        p.drawRect(in.adjusted(in.width() * 0.1, -1, -in.width() * 0.2, 1));
+        // A page of the score: the file as written.
+        const QRectF page = in.adjusted(in.width() * 0.1, -in.height() * 0.3, -in.width() * 0.15,
+                                        in.height() * 0.3);
+        p.setPen(QPen(c, 1.2));
+        p.drawRect(page);
+        for (int line = 1; line <= 3; ++line) {
+          const qreal y = page.top() + page.height() * line / 4;
+          p.drawLine(QPointF(page.left() + 1.5, y), QPointF(page.right() - 1.5, y));
+        }
       } else {
         p.setPen(Qt::NoPen);
         p.setBrush(state == kImageOn ? kIconLit : QColor(0xf0, 0x6a, 0x5c));

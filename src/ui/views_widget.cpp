@@ -359,7 +359,9 @@ void ViewsWidget::DrawTracks(QPainter& p, const QRect& dirty) {
   const LayoutBox& right = v.boxes[kBoxTracksRight];
   if (Touches(left, dirty)) {
     DrawSkin(p, kSkinTracksLeft, kImageNormal, ToRect(left));
-    p.setFont(labelFont_);
+    QFont small = labelFont_;
+    small.setPixelSize(7);
+    p.setFont(small);
     p.setPen(kCaption);
     const std::pair<int, const char*> labels[] = {{kBoxPortChannel, "PORT"},
                                                   {kBoxPlayStatus, "PLAY"},
