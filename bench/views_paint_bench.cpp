@@ -11,7 +11,7 @@
 #include "app/app.h"
 #include "platform/simulated_platform.h"
 #include "ui/qt_host.h"
-#include "ui/views_widget.h"
+#include "ui/views/views_widget.h"
 #include "views/view_controls.h"
 
 namespace tuttiro {

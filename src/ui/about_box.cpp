@@ -5,7 +5,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 
-#include "ui/skins.h"
+#include "ui/views/skins.h"
 
 namespace tuttiro {
 namespace {

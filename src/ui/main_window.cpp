@@ -15,7 +15,7 @@
 #include "shell_strings.h"
 #include "string_table.h"
 #include "ui/qt_host.h"
-#include "ui/views_widget.h"
+#include "ui/views/views_widget.h"
 
 namespace tuttiro {
 namespace {

@@ -13,7 +13,7 @@
 #include "menu_table.h"
 #include "shell_strings.h"
 #include "string_table.h"
-#include "ui/views_widget.h"
+#include "ui/views/views_widget.h"
 
 namespace tuttiro {
 

@@ -16,7 +16,7 @@
 #include "ui/main_window.h"
 #include "ui/qt_host.h"
 #include "ui/single_instance.h"
-#include "ui/views_widget.h"
+#include "ui/views/views_widget.h"
 
 namespace tuttiro {
 

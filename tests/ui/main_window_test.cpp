@@ -23,7 +23,7 @@
 #include "ui/qt_host.h"
 #include "ui/single_instance.h"
 #include "ui/tuttiro_app.h"
-#include "ui/views_widget.h"
+#include "ui/views/views_widget.h"
 
 namespace tuttiro {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "app/app.h"
 #include "program_fixture.h"
-#include "ui/views_widget.h"
+#include "ui/views/views_widget.h"
 #include "views/view_controls.h"
 
 namespace tuttiro {

@@ -1,5 +1,5 @@
 // The skin elements drawn with QPainter.
-#include "ui/skins.h"
+#include "ui/views/skins.h"
 
 #include <QLinearGradient>
 #include <QPainterPath>

@@ -1,5 +1,5 @@
 // Drawing the views and forwarding the mouse to them.
-#include "ui/views_widget.h"
+#include "ui/views/views_widget.h"
 
 #include <QCursor>
 #include <QFontMetrics>
@@ -14,7 +14,7 @@
 #include "app/app.h"
 #include "ui/about_box.h"
 #include "ui/qt_host.h"
-#include "ui/skins.h"
+#include "ui/views/skins.h"
 #include "views/view_controls.h"
 
 namespace tuttiro {
