@@ -67,8 +67,8 @@ struct GestureRec {
 };
 
 struct ViewsRec {
-  // The working layout table: frames moved, thumbs slid, the title text box
-  // recentred and the Tracks right part shifted.
+  // The working layout table: frames moved, the title text box recentred and
+  // the Tracks right part shifted. Thumbs are placed from their values.
   std::array<LayoutBox, kLayoutBoxCount> boxes = kLayoutTable;
   // Image state of every box (normal, pressed, lit or inactive).
   std::array<uint16_t, kLayoutBoxCount> boxImage{};
