@@ -6,6 +6,7 @@
 
 #include "string_table.h"
 #include "transport/midi_state.h"
+#include "views/view_controls.h"
 
 namespace tuttiro {
 
@@ -28,6 +29,12 @@ AppRec::AppRec(Platform& platformRef, Host& hostRef)
       ports(platformRef),
       settings{piece, sources, live, system, &follower} {
   SchedulerPublishSettings(*this);
+  SettingsHooks& views = settings.hooks;
+  views.moveViewsToSaved = [this] { ViewsMoveToSaved(*this); };
+  views.storeViewPositions = [this] { ViewsStorePositions(*this); };
+  views.centreViews = [this] { ViewsCenter(*this); };
+  views.updateTitle = [this] { ViewsUpdateTitle(*this); };
+  views.redrawViews = [this] { RedrawAllViews(*this); };
   ports.inputCallback = OnMidiInput;
   ports.inputContext = this;
 }
@@ -66,6 +73,7 @@ PieceHooks AppPieceHooks(AppRec& app) {
   PieceHooks hooks;
   SetPieceSettingsHooks(hooks, app.settings);
   hooks.sendClosingSysex = [&app] { SendClosingSysEx(app); };
+  hooks.layoutViews = [&app] { ViewsLayOut(app); };
   hooks.clearJumpHistory = [&app] { app.transport.startHistory = {}; };
   hooks.sendOpeningSysex = [&app] { SendOpeningSysEx(app); };
   hooks.resetPlaybackState = [&app] {
@@ -79,8 +87,9 @@ PieceHooks AppPieceHooks(AppRec& app) {
       TransportClockWrite(app.clock, clock);
     }
     SchedulerPublishSettings(app);
-    const int32_t bar = std::max<int32_t>(1, app.displays.barLength);
-    app.displays.unitsPerPixel = std::max<int32_t>(1, (app.piece.endPosition + bar - 1) / bar);
+    const int32_t travel = SongThumbTravel();
+    app.displays.unitsPerPixel =
+        std::max<int32_t>(1, (app.piece.endPosition + travel / 2) / travel);
     Locate(app);
     RefreshPositionDisplays(app);
     SetStoppedMenus(app);

@@ -19,6 +19,7 @@
 #include "transport/command_queue.h"
 #include "transport/locate.h"
 #include "transport/transport.h"
+#include "views/views.h"
 
 namespace tuttiro {
 
@@ -51,6 +52,7 @@ struct AppRec {
   CommandQueueRec commands;
   LoopRestartRec loopRestart;
   PositionDisplayRec displays;
+  ViewsRec views;
   InputPathRec input;
   SettingsContext settings;  // the settings operations' view of the records above
 };

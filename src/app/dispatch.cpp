@@ -8,6 +8,7 @@
 #include "app/shell.h"
 #include "app/startup.h"
 #include "transport/midi_state.h"
+#include "views/view_controls.h"
 
 namespace tuttiro {
 namespace {
@@ -16,20 +17,6 @@ constexpr int kAllVolume = 256;
 
 void Flash(AppRec& app, int box) {
   FlashButton(app, kViewMainTransport, box);
-}
-
-void ToggleView(AppRec& app, int view) {
-  uint8_t& visible = app.live.viewVisible[static_cast<size_t>(view)];
-  visible = visible ? 0 : 1;
-  ShowViewsMenu(app.host, ViewsMenuFromFlags(app.live.viewVisible));
-}
-
-// Show All Views and Hide All Views: every view not yet as wanted is toggled
-// as by its own command, in view-number order.
-void SetAllViews(AppRec& app, bool visible) {
-  for (int view = 0; view < kViewCount; ++view) {
-    if ((app.live.viewVisible[static_cast<size_t>(view)] != 0) != visible) ToggleView(app, view);
-  }
 }
 
 // Every track's strip in the Tracks view, the performance track's included.
@@ -133,7 +120,7 @@ bool DispatchCommand(ShellRec& shell, int id) {
     return true;
   }
   if (id >= kIdViewFirst && id < kIdViewFirst + kViewCount) {
-    ToggleView(app, id - kIdViewFirst);
+    ViewsToggle(app, id - kIdViewFirst);
     return true;
   }
   if (id >= kIdOutputPortFirst && id < kIdOutputPortFirst + kSettingsPortCount) {
@@ -160,13 +147,13 @@ bool DispatchCommand(ShellRec& shell, int id) {
       shell.ui.CloseMainWindow();
       return true;
     case kIdShowAllViews:
-      SetAllViews(app, true);
+      ViewsSetAll(app, true);
       return true;
     case kIdHideAllViews:
-      SetAllViews(app, false);
+      ViewsSetAll(app, false);
       return true;
     case kIdCenterAllViews:
-      // The readout that stands in for the views has nowhere else to go.
+      ViewsCenter(app);
       return true;
     case kIdPlayAndFollow:
       PlayAndFollow(app);

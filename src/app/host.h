@@ -21,10 +21,14 @@ class Host {
   virtual void EnableMenuItem(int commandId, bool enabled) = 0;
   virtual void CheckMenuItem(int commandId, bool checked) = 0;
   virtual void SetMenuLabel(int commandId, const std::string& text) = 0;
-  // Layout box `box` must be drawn again (its image state or value changed).
+  // Layout box `box` must be drawn again (its image state or value changed);
+  // a view's frame box stands for the whole view.
   virtual void InvalidateBox(int box) = 0;
   // The strip of track `track` in the Tracks view must be drawn again.
   virtual void InvalidateTrackStrip(int track) = 0;
+  // The views moved, appeared, disappeared or changed order: the client area
+  // must be painted again (from the views' images, which did not change).
+  virtual void InvalidateViews() = 0;
   // Repaint what is invalid at once rather than at the next paint.
   virtual void UpdateNow() = 0;
   // Shows box `box` of view `view` pressed for `holdMs` milliseconds (0: one
@@ -34,6 +38,9 @@ class Host {
   // when it was cancelled.
   virtual std::optional<int32_t> RunLocationDialog(int measure, int beat) = 0;
   virtual void RunPortsDialog() = 0;
+  // Runs the settings dialog of template `templateId` (the one runner every
+  // dialog opened from a view goes through).
+  virtual void RunDialog(int templateId) = 0;
   virtual void Beep() = 0;
   virtual void SetWaitCursor(bool on) = 0;
 };
@@ -49,10 +56,12 @@ class QuietHost : public Host {
   void SetMenuLabel(int, const std::string&) override {}
   void InvalidateBox(int) override {}
   void InvalidateTrackStrip(int) override {}
+  void InvalidateViews() override {}
   void UpdateNow() override {}
   void FlashButton(int, int, int) override {}
   std::optional<int32_t> RunLocationDialog(int, int) override { return std::nullopt; }
   void RunPortsDialog() override {}
+  void RunDialog(int) override {}
   void Beep() override {}
   void SetWaitCursor(bool) override {}
 };

@@ -15,9 +15,6 @@
 namespace tuttiro {
 namespace {
 
-// The Views menu lists the views in this order of view numbers.
-constexpr int kViewAtMenuPosition[kViewCount] = {0, 1, 5, 2, 3, 4, 6, 7};
-
 void CheckIncomingChannels(Host& host, const SystemSettings& system) {
   for (int p = 0; p < kSettingsPortCount; ++p) {
     for (int c = 0; c < 16; ++c) {
@@ -190,7 +187,7 @@ void ApplySystemSettings(ShellRec& shell, const SystemSettings& settings) {
 
 void ShowViewsMenu(Host& host, const ViewsMenuState& state) {
   for (int p = 0; p < kViewCount; ++p) {
-    host.CheckMenuItem(kIdViewFirst + kViewAtMenuPosition[p],
+    host.CheckMenuItem(kIdViewFirst + kViewAtMenuPosition[static_cast<size_t>(p)],
                        state.checked[static_cast<size_t>(p)]);
   }
   host.EnableMenuItem(kIdShowAllViews, state.showAllEnabled);

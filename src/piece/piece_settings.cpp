@@ -24,7 +24,6 @@ constexpr int kMaxVarLenBytes = 4;
 constexpr uint8_t kMaxComboKind = kComboProgramPair;
 constexpr size_t kMarkerEntrySize = 4;
 constexpr size_t kRangeEntrySize = 8;
-constexpr std::array<int, kViewCount> kViewAtMenuPosition = {0, 1, 5, 2, 3, 4, 6, 7};
 
 void SwapBytes(uint8_t* p, size_t n) {
   if constexpr (std::endian::native == std::endian::little) std::reverse(p, p + n);

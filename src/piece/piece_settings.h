@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "layout_table.h"
 #include "piece/piece_model.h"
 #include "piece/system_settings.h"
 
@@ -33,7 +34,6 @@ inline constexpr size_t kSettingsHeaderSize =
 inline constexpr size_t kTrackSettingsSize = 524;
 inline constexpr size_t kSlotNameSize = 32;
 inline constexpr size_t kMaxSettingsNameLength = 31;
-inline constexpr int kViewCount = 8;
 
 // Field offsets within a slot.
 enum SlotField : size_t {
@@ -173,6 +173,8 @@ ViewsMenuState ViewsMenuFromFlags(const std::array<uint8_t, kViewCount>& visible
 // left empty.
 struct SettingsHooks {
   std::function<void()> moveViewsToSaved;  // remembered view locations
+  // The views' places into the saved view positions, before settings are saved.
+  std::function<void()> storeViewPositions;
   std::function<void()> centreViews;
   std::function<void()> showLoopPoints;  // on the Song Position & Looping view
   std::function<void(const ViewsMenuState&)> setViewsMenu;

@@ -281,6 +281,7 @@ SettingsWriteResult SavePieceSettingsSlot(SettingsContext& context, int slot,
     return SettingsWriteResult::kNotAFile;
   std::optional<PieceSettingsRecord> existing = ReadPieceSettings(context.sources, path);
   if (!existing) return SettingsWriteResult::kReadFailed;
+  if (context.hooks.storeViewPositions) context.hooks.storeViewPositions();
   PieceSettingsRecord record =
       BuildPieceSettingsRecord(*existing, slot, name, context.live, context.piece);
   return WritePieceWithSettings(context.sources, path, path, record);

@@ -193,7 +193,7 @@ void RefreshPositionDisplays(AppRec& app) {
   }
   Host& host = app.host;
   const int32_t u = std::max<int32_t>(1, d.unitsPerPixel);
-  const int32_t offset = std::min<int32_t>((p + u / 2) / u, d.barLength);
+  const int32_t offset = std::min<int32_t>((p + u / 2) / u, SongThumbTravel());
   if (offset != d.songOffset) {
     d.songOffset = offset;
     host.InvalidateBox(kBoxSongPosition);

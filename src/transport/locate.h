@@ -21,22 +21,9 @@ struct PositionDisplayRec {
   int32_t loopStartMeasure = -1, loopStartBeat = -1;
   int32_t loopEndMeasure = -1, loopEndBeat = -1;
   bool twoDigitBeat = false;
-  // The song position bar: its travel in pixels and the score units of one pixel
-  // (the views set them as they lay out; opening a piece spreads it over the bar).
+  // Score units of one pixel of the song position bar (opening a piece spreads
+  // the piece over the bar).
   int32_t unitsPerPixel = 100;
-  int32_t barLength = 259;
-};
-
-// Layout boxes redrawn for the displays (the first box of each group of digits).
-enum DisplayBox : int {
-  kBoxSongPosition = 16,  // the song position thumb
-  kBoxLoopStart = 18,
-  kBoxLoopEnd = 25,
-  kBoxTempoDigits = 35,
-  kBoxMasterThumb = 39,
-  kBoxMasterDigits = 41,
-  kBoxMeasureDigits = 46,
-  kBoxBeatDigits = 51,
 };
 
 void Locate(AppRec& app);

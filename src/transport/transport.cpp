@@ -212,7 +212,7 @@ bool TransportRewinding(AppRec& app) {
 }
 
 void SetBoxImage(AppRec& app, int box, uint16_t state) {
-  uint16_t& image = app.transport.boxImage[static_cast<size_t>(box)];
+  uint16_t& image = app.views.boxImage[static_cast<size_t>(box)];
   if (image == state) return;
   image = state;
   app.host.InvalidateBox(box);
@@ -770,6 +770,33 @@ void SetMasterTranspose(AppRec& app, int16_t semitones) {
   app.live.masterTranspose = semitones;
   SchedulerPublishSettings(app);
   if (running) SchedulerRelease(app);
+}
+
+void SetMasterTempo(AppRec& app, uint16_t factor) {
+  const uint16_t before = static_cast<uint16_t>(app.clock.tempoFactor.load());
+  app.live.tempoFactor = factor;
+  if (factor == before) return;
+  const bool running = TransportRunning(app) && !TransportRewinding(app);
+  if (running) SchedulerInvalidate(app);
+  const SystemTime now = app.platform.ClockNow();
+  const int32_t position = CurrentPosition(app);
+  UpdateClock(app, [&](TransportClock& c) {
+    if (running) {
+      c.basePosition = position;
+      c.baseTime = now;
+    }
+    c.tempoFactor = factor;
+  });
+  if (running) ScheduleNext(app);
+  app.host.InvalidateBox(kBoxMasterThumb);
+  RefreshPositionDisplays(app);
+}
+
+void SetMasterVolume(AppRec& app, uint16_t volume) {
+  app.live.masterVolume = volume;
+  SchedulerPublishSettings(app);
+  app.host.InvalidateBox(kBoxVolumeThumb);
+  app.host.InvalidateBox(kBoxVolumeDigits);
 }
 
 int64_t TransportFollowerReport(AppRec& app, int code, int64_t a, int64_t b, int64_t c) {

@@ -9,30 +9,13 @@
 #include <cstdint>
 #include <mutex>
 
+#include "layout_table.h"
 #include "platform/platform.h"
 #include "transport/performance_playback.h"
 
 namespace tuttiro {
 
 struct AppRec;
-
-// Layout boxes of the transport buttons and their image states.
-enum TransportBox : int {
-  kBoxRewind = 3,
-  kBoxStop = 4,
-  kBoxPlayAndFollow = 5,
-  kBoxPlayFile = 6,
-  kBoxPlayPerformance = 7,
-  kBoxPreview = 8,
-  kBoxFastForward = 9,
-  kBoxLoopMode = 13,
-  kBoxMetronome = 34,
-};
-enum ViewNumber : int { kViewMainTransport = 1, kViewSongPosition = 2, kViewCurrentTempo = 3 };
-inline constexpr int kLayoutBoxCount = 76;
-inline constexpr uint16_t kImageNormal = 0;
-inline constexpr uint16_t kImagePressed = 100;
-inline constexpr uint16_t kImageOn = 200;
 
 // Menu command ids the transport enables and greys.
 enum TransportMenuItem : int {
@@ -96,8 +79,6 @@ struct TransportRec {
   int64_t lastRewindTick = 0;
   // Start positions of the last four distinct starts, newest first.
   std::array<int32_t, 4> startHistory{};
-  // Image state of every layout box the transport draws.
-  std::array<uint16_t, kLayoutBoxCount> boxImage{};
 
   // The play flags of the following tracks while the soloist plays them.
   uint8_t savedPlay1 = 1;
@@ -170,6 +151,11 @@ void SetTrackPlay(AppRec& app, int track, bool on);
 // released first, so that no note-off goes to the wrong pitch.
 void SetTrackTransposition(AppRec& app, int track, int16_t semitones);
 void SetMasterTranspose(AppRec& app, int16_t semitones);
+// The master tempo factor (4.12, 40-8192): a running transport is re-timed
+// from where it is now, so the position does not jump.
+void SetMasterTempo(AppRec& app, uint16_t factor);
+// The master volume (0-512, 256 = 100 %).
+void SetMasterVolume(AppRec& app, uint16_t volume);
 
 // The follower's report function, as the host answers it.
 int64_t TransportFollowerReport(AppRec& app, int code, int64_t a, int64_t b, int64_t c);

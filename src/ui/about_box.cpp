@@ -1,17 +1,42 @@
-// The About box.
+// The About box: the picture in a 1-pixel black frame.
 #include "ui/about_box.h"
 
-#include <QMessageBox>
+#include <QDialog>
+#include <QKeyEvent>
+#include <QPainter>
+
+#include "ui/views/skins.h"
 
 namespace tuttiro {
+namespace {
+
+class AboutBox : public QDialog {
+ public:
+  explicit AboutBox(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("About Tuttiro"));
+    setFixedSize(kPictureWidth + 2, kPictureHeight + 2);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::black);
+    DrawPicture(p, QRectF(1, 1, kPictureWidth, kPictureHeight), AboutLines());
+  }
+  void mousePressEvent(QMouseEvent*) override { accept(); }
+  void keyPressEvent(QKeyEvent*) override { accept(); }
+};
+
+}  // namespace
+
+QStringList AboutLines() {
+  return {QStringLiteral("Tuttiro %1").arg(QStringLiteral(TUTTIRO_VERSION)),
+          QStringLiteral("An accompaniment player that follows your playing")};
+}
 
 void ShowAboutBox(QWidget* parent) {
-  QMessageBox::about(parent, QStringLiteral("About Tuttiro"),
-                     QStringLiteral("<h3>Tuttiro %1</h3>"
-                                    "<p>An accompaniment player that listens to you: it plays the "
-                                    "accompaniment of a Standard MIDI File and follows your tempo, "
-                                    "your pauses and your jumps as you play the solo part.</p>")
-                         .arg(QStringLiteral(TUTTIRO_VERSION)));
+  AboutBox box(parent);
+  box.exec();
 }
 
 }  // namespace tuttiro

@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
   options.instanceKey = QStringLiteral("tuttiro-") + QString::number(getuid());
   options.settingsFolder = tuttiro::SettingsFolder();
   options.helpFolders = HelpFolders();
+  options.startupPictureMs = 4000;
 
   int status = 0;
   {

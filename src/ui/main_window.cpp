@@ -15,7 +15,7 @@
 #include "shell_strings.h"
 #include "string_table.h"
 #include "ui/qt_host.h"
-#include "ui/readout_widget.h"
+#include "ui/views/views_widget.h"
 
 namespace tuttiro {
 namespace {
@@ -50,10 +50,10 @@ MainWindow::MainWindow(AppRec& app, QtHost& host, Handlers handlers)
     : app_(app),
       host_(host),
       handlers_(std::move(handlers)),
-      readout_(new ReadoutWidget(app, host)) {
+      views_(new ViewsWidget(app, host, handlers_.run)) {
   setWindowTitle(QString::fromUtf8(StringText(kStringProgramTitle)));
   setWindowIcon(QIcon(QStringLiteral(":/tuttiro.png")));
-  setCentralWidget(readout_);
+  setCentralWidget(views_);
   setFocusPolicy(Qt::StrongFocus);
   auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
   connect(f1, &QShortcut::activated, this, [this] { handlers_.help(); });
@@ -153,8 +153,15 @@ void MainWindow::changeEvent(QEvent* event) {
   if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
     app_.platform.SetKeyDown(KeyId::kSpaceBar, false);
     app_.platform.SetKeyDown(KeyId::kRightButton, false);
+    views_->CancelGesture();
   }
   QMainWindow::changeEvent(event);
+}
+
+bool MainWindow::event(QEvent* event) {
+  // A modal box took the input: a press on a view never sees its release.
+  if (event->type() == QEvent::WindowBlocked) views_->CancelGesture();
+  return QMainWindow::event(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

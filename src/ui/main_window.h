@@ -1,5 +1,5 @@
 // The main window: the menu bar built from the menu table, the accelerators,
-// the readout as its client area, and the keyboard and mouse input the shell
+// the views as its client area, and the keyboard and mouse input the shell
 // needs (the space bar's rule, the keys the tap poll reads, F1, closing).
 #pragma once
 
@@ -14,7 +14,7 @@ namespace tuttiro {
 
 struct AppRec;
 class QtHost;
-class ReadoutWidget;
+class ViewsWidget;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -25,6 +25,8 @@ class MainWindow : public QMainWindow {
     std::function<void(bool)> spaceBar;  // the space bar went down; true for auto-repeat
     std::function<void()> help;          // F1
     std::function<void()> closing;       // the window is closing
+    // Runs an action of the views on the application, as a command runs.
+    std::function<void(const std::function<void()>&)> run;
   };
 
   MainWindow(AppRec& app, QtHost& host, Handlers handlers);
@@ -36,7 +38,7 @@ class MainWindow : public QMainWindow {
   void PlaceOnScreen();
   // Shown, restored if minimised, in front and active.
   void BringToFront();
-  ReadoutWidget* Readout() const { return readout_; }
+  ViewsWidget* Views() const { return views_; }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -44,13 +46,14 @@ class MainWindow : public QMainWindow {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
   AppRec& app_;
   QtHost& host_;
   Handlers handlers_;
-  ReadoutWidget* readout_;
+  ViewsWidget* views_;
 };
 
 }  // namespace tuttiro

@@ -13,7 +13,7 @@
 #include "menu_table.h"
 #include "shell_strings.h"
 #include "string_table.h"
-#include "ui/readout_widget.h"
+#include "ui/views/views_widget.h"
 
 namespace tuttiro {
 
@@ -87,30 +87,30 @@ void QtHost::SetInputPortMenuLabel(int port, const std::string& text) {
   if (QMenu* menu = inputPortMenus_[port]) menu->setTitle(inputPortLabels_[port]);
 }
 
-// The readout compares what it shows with the state, so any box changing
-// only asks it to look again.
-void QtHost::InvalidateBox(int) {
-  if (canvas_) canvas_->Refresh();
+void QtHost::InvalidateBox(int box) {
+  if (canvas_) canvas_->InvalidateBox(box);
 }
 
-void QtHost::InvalidateTrackStrip(int) {
-  if (canvas_) canvas_->Refresh();
+void QtHost::InvalidateTrackStrip(int track) {
+  if (canvas_) canvas_->InvalidateTrackStrip(track);
+}
+
+void QtHost::InvalidateViews() {
+  if (canvas_) canvas_->InvalidateViews();
 }
 
 void QtHost::UpdateNow() {
-  if (!canvas_) return;
-  canvas_->Refresh();
-  canvas_->PaintNowIfDirty();
+  if (canvas_) canvas_->PaintNowIfDirty();
 }
 
 void QtHost::FlashButton(int, int box, int holdMs) {
   ++flashing_[box];
-  if (canvas_) canvas_->MarkDirty();
+  InvalidateBox(box);
   UpdateNow();
   // The window goes on while the button is shown pressed.
   QTimer::singleShot(holdMs, this, [this, box] {
     if (--flashing_[box] <= 0) flashing_.erase(box);
-    if (canvas_) canvas_->MarkDirty();
+    InvalidateBox(box);
   });
 }
 
@@ -119,12 +119,17 @@ bool QtHost::Flashing(int box) const {
 }
 
 std::optional<int32_t> QtHost::RunLocationDialog(int, int) {
-  if (dialogRunner_) dialogRunner_(*DialogForTemplate(kDialogLocation));
+  RunDialog(kDialogLocation);
   return std::nullopt;
 }
 
 void QtHost::RunPortsDialog() {
-  if (dialogRunner_) dialogRunner_(*DialogForTemplate(kDialogPortsAndDevices));
+  RunDialog(kDialogPortsAndDevices);
+}
+
+void QtHost::RunDialog(int templateId) {
+  const DialogInfo* dialog = DialogForTemplate(templateId);
+  if (dialogRunner_ && dialog) dialogRunner_(*dialog);
 }
 
 void QtHost::Beep() {
@@ -143,7 +148,7 @@ void QtHost::SetWindow(QWidget* window) {
   window_ = window;
 }
 
-void QtHost::SetCanvas(ReadoutWidget* canvas) {
+void QtHost::SetCanvas(ViewsWidget* canvas) {
   canvas_ = canvas;
 }
 

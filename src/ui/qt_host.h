@@ -1,6 +1,6 @@
 // The Host and the ports' host in Qt: message boxes captioned with the program
-// title, menu items enabled, checked and relabelled by command id, the readout
-// repainted and its buttons flashed, the dialogs still to come as placeholders.
+// title, menu items enabled, checked and relabelled by command id, the views
+// repainted and their buttons flashed, the dialogs still to come as placeholders.
 #pragma once
 
 #include <QMessageBox>
@@ -22,7 +22,7 @@ class QWidget;
 namespace tuttiro {
 
 struct DialogInfo;
-class ReadoutWidget;
+class ViewsWidget;
 
 class QtHost : public QObject, public Host, public MidiPortHost {
   Q_OBJECT
@@ -40,10 +40,12 @@ class QtHost : public QObject, public Host, public MidiPortHost {
   void SetMenuLabel(int commandId, const std::string& text) override;
   void InvalidateBox(int box) override;
   void InvalidateTrackStrip(int track) override;
+  void InvalidateViews() override;
   void UpdateNow() override;
   void FlashButton(int view, int box, int holdMs) override;
   std::optional<int32_t> RunLocationDialog(int measure, int beat) override;
   void RunPortsDialog() override;
+  void RunDialog(int templateId) override;
   void Beep() override;
   void SetWaitCursor(bool on) override;
 
@@ -52,8 +54,8 @@ class QtHost : public QObject, public Host, public MidiPortHost {
   void SetInputPortMenuLabel(int port, const std::string& text) override;
 
   // The bindings the main window and the application make.
-  void SetWindow(QWidget* window);        // owner of the message boxes
-  void SetCanvas(ReadoutWidget* canvas);  // the readout, which stands in for the views
+  void SetWindow(QWidget* window);      // owner of the message boxes
+  void SetCanvas(ViewsWidget* canvas);  // the client area with the views
   void SetDialogRunner(std::function<void(const DialogInfo&)> runner);
   // A menu item or accelerator carrying `commandId`; it takes the item's state.
   void AddAction(int commandId, QAction* action);
@@ -89,7 +91,7 @@ class QtHost : public QObject, public Host, public MidiPortHost {
   std::map<int, QString> inputPortLabels_;
   std::map<int, int> flashing_;  // box -> flashes in progress
   QPointer<QWidget> window_;
-  QPointer<ReadoutWidget> canvas_;
+  QPointer<ViewsWidget> canvas_;
   std::function<void(const DialogInfo&)> dialogRunner_;
 };
 

@@ -15,8 +15,8 @@
 #include "ui/help_window.h"
 #include "ui/main_window.h"
 #include "ui/qt_host.h"
-#include "ui/readout_widget.h"
 #include "ui/single_instance.h"
+#include "ui/views/views_widget.h"
 
 namespace tuttiro {
 
@@ -62,7 +62,6 @@ void TuttiroApp::IdleTick() {
   busy_ = true;
   IdlePass(app_);
   busy_ = false;
-  if (window_) window_->Readout()->Refresh();
   Reschedule();
 }
 
@@ -90,15 +89,23 @@ bool TuttiroApp::CreateMainWindow() {
     Reschedule();
   };
   handlers.help = [this] { HelpRequest(shell_); };
+  handlers.run = [this](const std::function<void()>& action) {
+    const bool wasBusy = std::exchange(busy_, true);
+    action();
+    busy_ = wasBusy;
+    Reschedule();
+  };
   handlers.closing = [this] {
     MainWindowClosing(app_);
     QCoreApplication::quit();
   };
   window_ = std::make_unique<MainWindow>(app_, host_, std::move(handlers));
   host_.SetWindow(window_.get());
-  host_.SetCanvas(window_->Readout());
+  host_.SetCanvas(window_->Views());
   // The end of the user's session stops the music as closing the window does.
   connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { MainWindowClosing(app_); });
+  if (options_.startupPictureMs > 0)
+    window_->Views()->ShowStartupPicture(options_.startupPictureMs);
   window_->show();
   window_->PlaceOnScreen();
   host_.UpdateNow();

@@ -26,6 +26,7 @@ struct TuttiroOptions {
   QString instanceKey;  // names the single-instance lock and socket
   std::string settingsFolder;
   std::vector<std::string> helpFolders;  // where to look for the help pages
+  int startupPictureMs = 0;              // how long the startup picture shows
 };
 
 class TuttiroApp : public QObject, public ShellUi {

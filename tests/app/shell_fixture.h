@@ -46,6 +46,8 @@ class ShellHost : public Host, public MidiPortHost {
     return std::nullopt;
   }
   void RunPortsDialog() override { ++portsDialogs; }
+  void InvalidateViews() override {}
+  void RunDialog(int templateId) override { dialogs.push_back(templateId); }
   void Beep() override {}
   void SetWaitCursor(bool) override {}
 
@@ -53,6 +55,7 @@ class ShellHost : public Host, public MidiPortHost {
   bool Checked(int id) const { return checked_.count(id) && checked_.at(id); }
 
   std::vector<int> messages;
+  std::vector<int> dialogs;
   std::vector<std::string> texts;
   std::vector<std::string> questions;
   bool answerOk = true;

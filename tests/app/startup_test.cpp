@@ -89,7 +89,7 @@ TEST_F(ShellTest, StartupTakesTheSavedSystemSettingsOverTheDefaults) {
   ASSERT_TRUE(Start());
   EXPECT_EQ(app->system.loopMode, 1);
   EXPECT_EQ(app->system.stopDelay, 7000u);
-  EXPECT_EQ(app->transport.boxImage[kBoxLoopMode], kImageOn);
+  EXPECT_EQ(app->views.boxImage[kBoxLoopMode], kImageOn);
   EXPECT_EQ(host.labels[kIdRecentFileFirst], "&1 a.mid");
   EXPECT_EQ(host.labels[kIdRecentFileFirst + 1], "&2 b.mid");
   EXPECT_EQ(host.labels[kIdRecentFileFirst + 2], "");

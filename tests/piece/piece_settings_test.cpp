@@ -408,6 +408,7 @@ TEST(PieceSettings, DefaultsResetTracksAndTellTheViews) {
   ViewsMenuState menu;
   fx.context.hooks = {
       .moveViewsToSaved = [&] { calls.push_back("move"); },
+      .storeViewPositions = [&] { calls.push_back("store"); },
       .centreViews = [&] { calls.push_back("centre"); },
       .showLoopPoints = [&] { calls.push_back("loop"); },
       .setViewsMenu =

@@ -43,6 +43,8 @@ class RecordingHost : public Host {
     return locationAnswer;
   }
   void RunPortsDialog() override {}
+  void InvalidateViews() override {}
+  void RunDialog(int templateId) override { dialogs.push_back(templateId); }
   void Beep() override {}
   void SetWaitCursor(bool on) override { waitCursor.push_back(on); }
 
@@ -61,6 +63,7 @@ class RecordingHost : public Host {
   std::pair<int, int> locationAsked{0, 0};
   std::optional<int32_t> locationAnswer;
   std::vector<bool> waitCursor;
+  std::vector<int> dialogs;
 };
 
 class PlaybackTest : public ::testing::Test {

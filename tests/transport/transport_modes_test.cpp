@@ -49,11 +49,11 @@ TEST_F(TransportModes, MenusAndButtonsFollowTheMode) {
   EXPECT_TRUE(host.menuEnabled[kItemPlayAndFollow]);
   EXPECT_FALSE(host.menuEnabled[15]);  // File > Open items while playing
   EXPECT_FALSE(app->commands.enabled[kCmdLoopMode].load());
-  EXPECT_EQ(app->transport.boxImage[kBoxPlayFile], kImageOn);
-  EXPECT_EQ(app->transport.boxImage[kBoxStop], kImageNormal);
+  EXPECT_EQ(app->views.boxImage[kBoxPlayFile], kImageOn);
+  EXPECT_EQ(app->views.boxImage[kBoxStop], kImageNormal);
   StopTransport(*app);
   EXPECT_TRUE(host.menuEnabled[15]);
-  EXPECT_EQ(app->transport.boxImage[kBoxPlayFile], kImageNormal);
+  EXPECT_EQ(app->views.boxImage[kBoxPlayFile], kImageNormal);
   EXPECT_FALSE(host.menuEnabled[kItemStop]);
 
   // At the end with loop mode off the play modes are greyed; on, they start at the loop start.
@@ -86,7 +86,7 @@ TEST_F(TransportModes, FastForwardMovesFourTimesAsFastAndRewindStepsBack) {
   platform.SetNow(50 * 100);  // exactly tick 300
   Rewind(*app);
   EXPECT_TRUE(TransportRewinding(*app));
-  EXPECT_EQ(app->transport.boxImage[kBoxRewind], kImageOn);
+  EXPECT_EQ(app->views.boxImage[kBoxRewind], kImageOn);
   platform.SetNow(50 * 100 + 17);
   IdlePass(*app);
   EXPECT_EQ(CurrentPosition(*app), 34);
@@ -153,7 +153,7 @@ TEST_F(TransportModes, JumpsOverRehearsalPointsAndTheLoopRule) {
   JumpAhead(*app);
   JumpAhead(*app);
   EXPECT_FALSE(app->system.loopMode);
-  EXPECT_EQ(app->transport.boxImage[kBoxLoopMode], kImageNormal);
+  EXPECT_EQ(app->views.boxImage[kBoxLoopMode], kImageNormal);
 }
 
 TEST_F(TransportModes, JumpAgainStepsBackThroughTheStartsAndWraps) {
@@ -293,7 +293,7 @@ TEST_F(TransportModes, PlayAndFollowHandsTheFollowingTrackToTheSoloist) {
 TEST_F(TransportModes, MetronomeAndLoopModeToggles) {
   ExecuteCommand(*app, kCmdMetronome);
   EXPECT_TRUE(app->system.metronomeOn);
-  EXPECT_EQ(app->transport.boxImage[kBoxMetronome], kImageOn);
+  EXPECT_EQ(app->views.boxImage[kBoxMetronome], kImageOn);
   EXPECT_EQ(host.flashes.back().box, kBoxMetronome);
   EXPECT_EQ(host.flashes.back().holdMs, 50);
   QueueCommand(app->commands, kCmdLoopMode);

@@ -15,107 +15,24 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/readout.h"
 #include "menu_table.h"
 #include "platform/simulated_platform.h"
+#include "program_fixture.h"
 #include "ui/help_window.h"
 #include "ui/main_window.h"
 #include "ui/qt_host.h"
-#include "ui/readout_widget.h"
 #include "ui/single_instance.h"
 #include "ui/tuttiro_app.h"
+#include "ui/views/views_widget.h"
 
 namespace tuttiro {
 namespace {
 
-std::string SourcePath(const std::string& relative) {
-  return std::string(TUTTIRO_SOURCE_DIR) + "/" + relative;
-}
-
-QString UniqueKey() {
-  static int count = 0;
-  return QStringLiteral("tuttiro-ui-test-%1-%2").arg(getpid()).arg(++count);
-}
-
-// Answers every box at once and remembers what it showed.
-class RecordingQtHost : public QtHost {
- public:
-  struct Shown {
-    BoxKind kind;
-    QString text;
-  };
-  std::vector<Shown> shown;
-  bool pressHelp = false;
-
- protected:
-  QMessageBox::StandardButton Present(BoxKind kind, const QString& text,
-                                      const std::function<void()>& help) override {
-    shown.push_back({kind, text});
-    if (pressHelp && help) help();
-    return QMessageBox::Ok;
-  }
-};
-
-class TestProgram : public TuttiroApp {
- public:
-  using TuttiroApp::TuttiroApp;
-  std::optional<std::string> ChooseMidiFile(const std::string&) override { return chosen; }
-  std::optional<std::string> chosen;
-};
-
-class MainWindowTest : public ::testing::Test {
- protected:
-  MainWindowTest() {
-    platform.AddOutputDevice("Out");
-    platform.SetNow(1000);
-    settingsFolder = std::filesystem::temp_directory_path() / UniqueKey().toStdString();
-    program = std::make_unique<TestProgram>(platform, host, Options());
-  }
-  ~MainWindowTest() override {
-    program.reset();
-    std::filesystem::remove_all(settingsFolder);
-  }
-  TuttiroOptions Options() {
-    TuttiroOptions options;
-    options.instanceKey = key;
-    options.settingsFolder = settingsFolder.string();
-    options.helpFolders = {SourcePath("resources/help")};
-    return options;
-  }
-  void SetUp() override { ASSERT_TRUE(program->Start()); }
-
-  MainWindow& Window() { return *program->Window(); }
-  AppRec& App() { return program->App(); }
-  // The menu item carrying `id` (not the accelerator).
-  QAction* Item(int id) {
-    for (QAction* action : Window().menuBar()->findChildren<QAction*>()) {
-      if (action->data().toInt() == id && qobject_cast<QMenu*>(action->parent())) return action;
-    }
-    return nullptr;
-  }
-  QAction* Accelerator(int id) {
-    for (QAction* action : Window().actions()) {
-      if (action->data().toInt() == id) return action;
-    }
-    return nullptr;
-  }
-  QMenu* Submenu(const QString& title) {
-    for (QMenu* menu : Window().menuBar()->findChildren<QMenu*>()) {
-      if (menu->title() == title) return menu;
-    }
-    return nullptr;
-  }
-  void Key(QEvent::Type type, bool autoRepeat) {
-    QKeyEvent event(type, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), autoRepeat);
-    QApplication::sendEvent(&Window(), &event);
-  }
-
-  SimulatedPlatform platform;
-  RecordingQtHost host;
-  QString key = UniqueKey();
-  std::filesystem::path settingsFolder;
-  std::unique_ptr<TestProgram> program;
-};
+using test::MainWindowTest;
+using test::RecordingQtHost;
+using test::SourcePath;
+using test::TestProgram;
+using test::UniqueKey;
 
 TEST_F(MainWindowTest, TheWindowItsMenuBarAndTheFirstPiece) {
   EXPECT_EQ(Window().windowTitle(), QStringLiteral("Tuttiro"));
@@ -129,7 +46,7 @@ TEST_F(MainWindowTest, TheWindowItsMenuBarAndTheFirstPiece) {
   EXPECT_EQ(help->actions().first()->data().toInt(), kIdHelpTopics);
   ASSERT_NE(Item(kIdOpenFile), nullptr);
   EXPECT_EQ(Accelerator(kIdOpenFile)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
-  EXPECT_EQ(Window().Readout()->Shown().title, "Ecossaise");
+  EXPECT_EQ(App().views.title, "Ecossaise");
   EXPECT_TRUE(Item(15)->isChecked());
   for (int id = 100; id <= 107; ++id) EXPECT_TRUE(Item(id)->isChecked()) << id;
   // The ports named their devices in the menus.
@@ -192,9 +109,9 @@ TEST_F(MainWindowTest, SpaceBarTogglesOnItsFirstKeyDownAndFeedsTheTapPoll) {
   Key(QEvent::KeyPress, false);
   EXPECT_FALSE(TransportRunning(App()));
 
-  QTest::mousePress(Window().Readout(), Qt::RightButton);
+  QTest::mousePress(Window().Views(), Qt::RightButton);
   EXPECT_TRUE(platform.KeyDown(KeyId::kRightButton));
-  QTest::mouseRelease(Window().Readout(), Qt::RightButton);
+  QTest::mouseRelease(Window().Views(), Qt::RightButton);
   EXPECT_FALSE(platform.KeyDown(KeyId::kRightButton));
 }
 
@@ -204,8 +121,7 @@ TEST_F(MainWindowTest, AFailedOpenFileKeepsThePieceAndAGoodOneIsRemembered) {
   ASSERT_EQ(host.shown.size(), 1u);
   EXPECT_TRUE(host.shown[0].text.startsWith(
       QStringLiteral("This file is in the wrong format or has been damaged.  You may")));
-  Window().Readout()->Refresh();
-  EXPECT_EQ(Window().Readout()->Shown().title, "Ecossaise");
+  EXPECT_EQ(App().views.title, "Ecossaise");
   EXPECT_FALSE(Item(kIdRecentFileFirst)->isVisible());
   Item(kIdPlayFile)->trigger();
   EXPECT_TRUE(TransportRunning(App()));

@@ -1,0 +1,113 @@
+// The program on the simulated platform for the widget tests: a Qt host that
+// answers every box at once, a program whose file dialog is scripted, and a
+// fixture that starts it with its own settings folder and instance key.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <filesystem>
+#include <memory>
+
+#include "platform/simulated_platform.h"
+#include "ui/main_window.h"
+#include "ui/qt_host.h"
+#include "ui/tuttiro_app.h"
+
+namespace tuttiro::test {
+
+inline std::string SourcePath(const std::string& relative) {
+  return std::string(TUTTIRO_SOURCE_DIR) + "/" + relative;
+}
+
+inline QString UniqueKey() {
+  static int count = 0;
+  return QStringLiteral("tuttiro-ui-test-%1-%2").arg(getpid()).arg(++count);
+}
+
+// Answers every box at once and remembers what it showed.
+class RecordingQtHost : public QtHost {
+ public:
+  struct Shown {
+    BoxKind kind;
+    QString text;
+  };
+  std::vector<Shown> shown;
+  bool pressHelp = false;
+
+ protected:
+  QMessageBox::StandardButton Present(BoxKind kind, const QString& text,
+                                      const std::function<void()>& help) override {
+    shown.push_back({kind, text});
+    if (pressHelp && help) help();
+    return QMessageBox::Ok;
+  }
+};
+
+class TestProgram : public TuttiroApp {
+ public:
+  using TuttiroApp::TuttiroApp;
+  std::optional<std::string> ChooseMidiFile(const std::string&) override { return chosen; }
+  std::optional<std::string> chosen;
+};
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest() {
+    platform.AddOutputDevice("Out");
+    platform.SetNow(1000);
+    settingsFolder = std::filesystem::temp_directory_path() / UniqueKey().toStdString();
+    program = std::make_unique<TestProgram>(platform, host, Options());
+  }
+  ~MainWindowTest() override {
+    program.reset();
+    std::filesystem::remove_all(settingsFolder);
+  }
+  TuttiroOptions Options() {
+    TuttiroOptions options;
+    options.instanceKey = key;
+    options.settingsFolder = settingsFolder.string();
+    options.helpFolders = {SourcePath("resources/help")};
+    return options;
+  }
+  void SetUp() override { ASSERT_TRUE(program->Start()); }
+
+  MainWindow& Window() { return *program->Window(); }
+  AppRec& App() { return program->App(); }
+  // The menu item carrying `id` (not the accelerator).
+  QAction* Item(int id) {
+    for (QAction* action : Window().menuBar()->findChildren<QAction*>()) {
+      if (action->data().toInt() == id && qobject_cast<QMenu*>(action->parent())) return action;
+    }
+    return nullptr;
+  }
+  QAction* Accelerator(int id) {
+    for (QAction* action : Window().actions()) {
+      if (action->data().toInt() == id) return action;
+    }
+    return nullptr;
+  }
+  QMenu* Submenu(const QString& title) {
+    for (QMenu* menu : Window().menuBar()->findChildren<QMenu*>()) {
+      if (menu->title() == title) return menu;
+    }
+    return nullptr;
+  }
+  void Key(QEvent::Type type, bool autoRepeat) {
+    QKeyEvent event(type, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), autoRepeat);
+    QApplication::sendEvent(&Window(), &event);
+  }
+
+  SimulatedPlatform platform;
+  RecordingQtHost host;
+  QString key = UniqueKey();
+  std::filesystem::path settingsFolder;
+  std::unique_ptr<TestProgram> program;
+};
+
+}  // namespace tuttiro::test
