@@ -39,6 +39,12 @@ constexpr StringEntry kStrings[] = {
     {6011, "Standard MIDI Files (*.mid, *.smf)"},
     {6012, "*.mid;*.smf"},
     {6014, "(no settings saved)"},
+    {6020, " bars"},
+    {6021, "/"},
+    {6040,
+     "Warning: the Special Signal has not been defined, so the Wait-for-Special-Signal "
+     "marker(s) you have set will be ignored.  To define the Special Signal, select Remote "
+     "Control... from the Settings menu."},
     {7000, "none"},
     {7001, "C-flat major (seven flats)"},
     {7002, "G-flat major (six flats)"},

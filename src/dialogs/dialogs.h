@@ -1,0 +1,91 @@
+// Control ids of the settings dialogs, the numbers their controls keep in every
+// layer: the dialog models address controls by them and the Qt dialogs give each
+// widget its id, so a test or a model speaks of "control 210" the same way.
+#pragma once
+
+namespace tuttiro::dialogs {
+
+// Every dialog.
+inline constexpr int kOk = 1;
+inline constexpr int kCancel = 2;
+inline constexpr int kHelp = 3;
+
+// Following (200).
+inline constexpr int kSoloistsPlaying = 201;
+inline constexpr int kTappedBeats = 202;
+inline constexpr int kTapSpaceBar = 203;
+inline constexpr int kTapRightMouse = 204;
+inline constexpr int kTapNote = 205;
+inline constexpr int kTapAnyNote = 206;
+inline constexpr int kTapController = 207;
+inline constexpr int kTapAnyController = 208;
+inline constexpr int kAllowMidiInput = 209;
+inline constexpr int kTapNoteField = 210;
+inline constexpr int kTapControllerField = 211;
+inline constexpr int kFirstTrack = 212;
+inline constexpr int kSecondTrack = 214;
+inline constexpr int kTiming = 215;
+inline constexpr int kVolume = 216;
+inline constexpr int kWaitForSolo = 217;
+inline constexpr int kPreviewBeforeStarting = 218;
+inline constexpr int kStartAutomatically = 219;
+inline constexpr int kStopAutomatically = 220;
+inline constexpr int kStopDelay = 221;
+inline constexpr int kFirstTrackLabel = 224;
+inline constexpr int kSecondTrackLabel = 225;
+inline constexpr int kStopAfterLabel = 226;
+inline constexpr int kStopSecondsLabel = 227;
+inline constexpr int kVolumeLabel = 229;
+inline constexpr int kOneTrack = 231;
+inline constexpr int kTwoTracks = 232;
+inline constexpr int kJumpOff = 236;
+inline constexpr int kJumpSeveralBeats = 237;
+inline constexpr int kJumpAnywhere = 238;
+
+// Loop Mode (300).
+inline constexpr int kLoopBeginMeasure = 301;
+inline constexpr int kLoopBeginBeat = 302;
+inline constexpr int kLoopEndMeasure = 303;
+inline constexpr int kLoopEndBeat = 304;
+inline constexpr int kRestartDelay = 305;
+inline constexpr int kRestartAutomatically = 307;
+inline constexpr int kSetLoopPointsAutomatically = 308;
+inline constexpr int kLoopOn = 311;
+inline constexpr int kLoopOff = 312;
+inline constexpr int kLoopLabelFirst = 320;
+inline constexpr int kLoopLabelLast = 328;
+
+// Location (500).
+inline constexpr int kLocationMeasure = 501;
+inline constexpr int kLocationBeat = 502;
+
+// Special Markers (800): the five lists, then New / Change / Delete of each.
+inline constexpr int kRehearsalPoints = 801;
+inline constexpr int kWaitForSoloist = 802;
+inline constexpr int kWaitForSignal = 803;
+inline constexpr int kRestoreTempo = 804;
+inline constexpr int kIgnoreSoloist = 805;
+inline constexpr int kMarkerListCount = 5;
+inline constexpr int kMarkerButtonsFirst = 806;  // list i: 806 + 3i New, +1 Change, +2 Delete
+
+// Ignore Soloist Range (1200).
+inline constexpr int kRangeBeginMeasure = 1201;
+inline constexpr int kRangeBeginBeat = 1202;
+inline constexpr int kRangeEndMeasure = 1203;
+inline constexpr int kRangeEndBeat = 1204;
+
+// File Information (1300).
+inline constexpr int kDisplayName = 1301;
+inline constexpr int kResetToFileName = 1302;
+inline constexpr int kFileName = 1303;
+inline constexpr int kLength = 1304;
+inline constexpr int kInitialKey = 1305;
+inline constexpr int kInitialTimeSignature = 1306;
+
+// Display Preferences (1500).
+inline constexpr int kFreezeViews = 1501;
+inline constexpr int kViewsMove = 1502;
+inline constexpr int kRequireShiftDrag = 1503;
+inline constexpr int kRememberViewLocations = 1504;
+
+}  // namespace tuttiro::dialogs
