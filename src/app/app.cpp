@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/dialog_commit.h"
 #include "string_table.h"
 #include "transport/midi_state.h"
 #include "views/view_controls.h"
@@ -130,6 +131,7 @@ void IdlePass(AppRec& app) {
   if (TransportFollowing(app) && !RecordingGrow(app.input)) {
     app.host.ShowMessage(kStringRecordingOutOfMemory);
   }
+  if (app.followerPending && !TransportFollowing(app)) HandFollowerPending(app);
   if (app.transport.jumpPending.load()) {
     QueueCommand(app.commands, kCmdStop);
   } else {

@@ -45,6 +45,8 @@ struct AppRec {
   SystemSettings system;
   FollowerState follower;
   bool followerReady = false;
+  // What a dialog's commit still has to hand the follower (FollowerPending bits).
+  uint8_t followerPending = 0;
   MidiPortsRec ports;
   TransportClockRec clock;
   TransportRec transport;

@@ -173,7 +173,8 @@ void ClearControllerTaps(InputPathRec& input) {
 
 void ProcessInput(AppRec& app, InputPathRec& input, uint32_t message, SystemTime t, int port) {
   if (port < 0 || port >= kInputPortCount) return;
-  const bool thru = input.settings.thruOn;
+  // A dialog taking values from MIDI has the input to itself: no thru either.
+  const bool thru = input.settings.thruOn && !input.learningDialogOpen;
   const bool processFirst = input.settings.thruProcessFirst;
   if (thru && !processFirst) MidiThru(app, input, message);
   if (input.inputBlocked) return;
