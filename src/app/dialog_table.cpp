@@ -10,11 +10,11 @@ constexpr DialogInfo kDialogs[] = {
     {12, kDialogFileInformation, "File Information", 1},
     {150, kDialogFollowing, "Following", 2},
     {151, 1400, "Performance Settings", 3},
-    {152, 800, "Special Markers", 4},
+    {152, kDialogSpecialMarkers, "Special Markers", 4},
     {153, 600, "Remote Control", 5},
     {154, kDialogMetronome, "MIDI Metronome", 6},
     {155, kDialogLoopMode, "Loop Mode", 7},
-    {156, 1500, "Display Preferences", 17},
+    {156, kDialogDisplayPreferences, "Display Preferences", 17},
     {157, kDialogTracks, "Tracks", 18},
     {158, 1700, "Banks & Programs", 10},
     {159, 900, "Master Transpose", 11},
@@ -22,7 +22,7 @@ constexpr DialogInfo kDialogs[] = {
     {161, 1100, "MIDI & Sync Setup", 13},
     {162, kDialogPortsAndDevices, "MIDI Ports & Devices", 14},
     {0, kDialogLocation, "Location", 15},
-    {0, 1200, "Ignore Soloist Range", 16},
+    {0, kDialogIgnoreRange, "Ignore Soloist Range", 16},
 };
 
 }  // namespace

@@ -19,8 +19,11 @@ inline constexpr int kDialogLoopMode = 300;
 inline constexpr int kDialogMetronome = 400;
 inline constexpr int kDialogLocation = 500;
 inline constexpr int kDialogTracks = 700;
+inline constexpr int kDialogSpecialMarkers = 800;
 inline constexpr int kDialogTempo = 1000;
+inline constexpr int kDialogIgnoreRange = 1200;
 inline constexpr int kDialogFileInformation = 1300;
+inline constexpr int kDialogDisplayPreferences = 1500;
 inline constexpr int kDialogPortsAndDevices = 1600;
 
 std::span<const DialogInfo> DialogTable();

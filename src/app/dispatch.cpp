@@ -68,11 +68,8 @@ void IncomingCommand(AppRec& app, int id) {
 bool RunDialogCommand(ShellRec& shell, int id) {
   const DialogInfo* dialog = DialogForCommand(id);
   if (!dialog) return false;
-  if (dialog->templateId == kDialogPortsAndDevices) {
-    shell.app.host.RunPortsDialog();
-  } else {
-    shell.ui.RunDialog(*dialog);
-  }
+  DialogCall call;
+  shell.ui.RunDialog(*dialog, call);
   return true;
 }
 

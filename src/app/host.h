@@ -35,11 +35,12 @@ class Host {
   // frame), then as it was; the host does not block while it waits.
   virtual void FlashButton(int view, int box, int holdMs) = 0;
   // The Location dialog opened at measure:beat; the chosen position, or none
-  // when it was cancelled.
+  // when it was cancelled. Runs through the one dialog runner.
   virtual std::optional<int32_t> RunLocationDialog(int measure, int beat) = 0;
+  // MIDI Ports & Devices, through the one dialog runner.
   virtual void RunPortsDialog() = 0;
-  // Runs the settings dialog of template `templateId` (the one runner every
-  // dialog opened from a view goes through).
+  // Runs the settings dialog of template `templateId` through the one dialog
+  // runner (the views open their dialogs by it).
   virtual void RunDialog(int templateId) = 0;
   virtual void Beep() = 0;
   virtual void SetWaitCursor(bool on) = 0;

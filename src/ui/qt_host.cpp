@@ -118,9 +118,12 @@ bool QtHost::Flashing(int box) const {
   return flashing_.count(box) != 0;
 }
 
-std::optional<int32_t> QtHost::RunLocationDialog(int, int) {
-  RunDialog(kDialogLocation);
-  return std::nullopt;
+std::optional<int32_t> QtHost::RunLocationDialog(int measure, int beat) {
+  DialogCall call;
+  call.begin = MeasureBeat{measure, beat};
+  const DialogInfo* dialog = DialogForTemplate(kDialogLocation);
+  if (!dialogRunner_ || !dialog || !dialogRunner_(*dialog, call)) return std::nullopt;
+  return call.position;
 }
 
 void QtHost::RunPortsDialog() {
@@ -129,7 +132,8 @@ void QtHost::RunPortsDialog() {
 
 void QtHost::RunDialog(int templateId) {
   const DialogInfo* dialog = DialogForTemplate(templateId);
-  if (dialogRunner_ && dialog) dialogRunner_(*dialog);
+  DialogCall call;
+  if (dialogRunner_ && dialog) dialogRunner_(*dialog, call);
 }
 
 void QtHost::Beep() {
@@ -152,7 +156,7 @@ void QtHost::SetCanvas(ViewsWidget* canvas) {
   canvas_ = canvas;
 }
 
-void QtHost::SetDialogRunner(std::function<void(const DialogInfo&)> runner) {
+void QtHost::SetDialogRunner(std::function<bool(const DialogInfo&, DialogCall&)> runner) {
   dialogRunner_ = std::move(runner);
 }
 

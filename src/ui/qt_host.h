@@ -1,6 +1,7 @@
 // The Host and the ports' host in Qt: message boxes captioned with the program
 // title, menu items enabled, checked and relabelled by command id, the views
-// repainted and their buttons flashed, the dialogs still to come as placeholders.
+// repainted and their buttons flashed; every dialog goes through the one runner
+// (the dialogs still to come show a placeholder).
 #pragma once
 
 #include <QMessageBox>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "app/host.h"
+#include "dialogs/dialog_call.h"
 #include "midi/midi_ports.h"
 
 class QAction;
@@ -56,7 +58,7 @@ class QtHost : public QObject, public Host, public MidiPortHost {
   // The bindings the main window and the application make.
   void SetWindow(QWidget* window);      // owner of the message boxes
   void SetCanvas(ViewsWidget* canvas);  // the client area with the views
-  void SetDialogRunner(std::function<void(const DialogInfo&)> runner);
+  void SetDialogRunner(std::function<bool(const DialogInfo&, DialogCall&)> runner);
   // A menu item or accelerator carrying `commandId`; it takes the item's state.
   void AddAction(int commandId, QAction* action);
   void AddInputPortMenu(int port, QMenu* menu);
@@ -92,7 +94,7 @@ class QtHost : public QObject, public Host, public MidiPortHost {
   std::map<int, int> flashing_;  // box -> flashes in progress
   QPointer<QWidget> window_;
   QPointer<ViewsWidget> canvas_;
-  std::function<void(const DialogInfo&)> dialogRunner_;
+  std::function<bool(const DialogInfo&, DialogCall&)> dialogRunner_;
 };
 
 }  // namespace tuttiro

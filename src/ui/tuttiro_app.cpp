@@ -12,6 +12,7 @@
 #include "app/help.h"
 #include "app/startup.h"
 #include "ui/about_box.h"
+#include "ui/dialogs/settings_dialogs.h"
 #include "ui/help_window.h"
 #include "ui/main_window.h"
 #include "ui/qt_host.h"
@@ -23,7 +24,18 @@ namespace tuttiro {
 TuttiroApp::TuttiroApp(Platform& platform, QtHost& host, TuttiroOptions options)
     : host_(host), options_(std::move(options)), app_(platform, host), shell_(app_, *this, host) {
   shell_.settingsFolder = options_.settingsFolder;
-  host_.SetDialogRunner([this](const DialogInfo& dialog) { RunDialog(dialog); });
+  host_.SetDialogRunner(
+      [this](const DialogInfo& dialog, DialogCall& call) { return RunDialog(dialog, call); });
+  // The input thread hands a captured message to the window thread, where the
+  // dialog taking values from MIDI (if one still is) fills its fields.
+  app_.input.learn = [this](uint32_t message) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, message] {
+          if (captureTarget_) captureTarget_(message);
+        },
+        Qt::QueuedConnection);
+  };
   // Both paces of the idle pass are short enough to want a precise timer.
   idle_.setTimerType(Qt::PreciseTimer);
   connect(&idle_, &QTimer::timeout, this, &TuttiroApp::IdleTick);
@@ -60,7 +72,9 @@ void TuttiroApp::Command(int id) {
 void TuttiroApp::IdleTick() {
   if (busy_) return;
   busy_ = true;
+  inIdle_ = true;
   IdlePass(app_);
+  inIdle_ = false;
   busy_ = false;
   Reschedule();
 }
@@ -135,10 +149,28 @@ std::optional<std::string> TuttiroApp::ChooseMidiFile(const std::string& filter)
   return path.toStdString();
 }
 
-void TuttiroApp::RunDialog(const DialogInfo& dialog) {
+bool TuttiroApp::RunDialog(const DialogInfo& dialog, DialogCall& call) {
+  const uint32_t parentContext = shell_.helpContext;
   shell_.helpContext = static_cast<uint32_t>(dialog.helpContext);
-  host_.ShowDialogPlaceholder(QString::fromUtf8(dialog.title), [this] { HelpRequest(shell_); });
-  shell_.helpContext = 0;
+  // The idle pass runs in the dialog's event loop: displays, queued commands,
+  // the loop end and restart go on. A pass already on the stack is not entered again.
+  const bool wasBusy = std::exchange(busy_, inIdle_);
+  Reschedule();
+  DialogEnv env{
+      app_, window_.get(), [this] { HelpRequest(shell_); },
+      [this](int templateId, DialogCall& child) {
+        const DialogInfo* info = DialogForTemplate(templateId);
+        return info && RunDialog(*info, child);
+      },
+      [this](std::function<void(uint32_t)> target) { captureTarget_ = std::move(target); }};
+  std::optional<bool> ok = RunSettingsDialog(dialog.templateId, env, call);
+  if (!ok) {
+    host_.ShowDialogPlaceholder(QString::fromUtf8(dialog.title), [this] { HelpRequest(shell_); });
+  }
+  busy_ = wasBusy;
+  shell_.helpContext = parentContext;
+  host_.UpdateNow();
+  return ok.value_or(false);
 }
 
 void TuttiroApp::ShowHelpPage(const std::string& path, bool search) {

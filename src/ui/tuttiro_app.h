@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,7 +61,7 @@ class TuttiroApp : public QObject, public ShellUi {
   int DisplayDepth() override;
   void CloseMainWindow() override;
   std::optional<std::string> ChooseMidiFile(const std::string& filter) override;
-  void RunDialog(const DialogInfo& dialog) override;
+  bool RunDialog(const DialogInfo& dialog, DialogCall& call) override;
   void ShowHelpPage(const std::string& path, bool search) override;
   void ShowAbout() override;
   void ShowText(const std::string& text) override;
@@ -70,8 +71,13 @@ class TuttiroApp : public QObject, public ShellUi {
 
   QtHost& host_;
   // A command or an idle pass is running. A message box it shows runs an event
-  // loop of its own, in which the idle timer must not start another pass.
+  // loop of its own, in which the idle timer must not start another pass. A
+  // settings dialog lifts this while it is open (the transport goes on as if it
+  // were closed) unless it was opened from within the idle pass itself.
   bool busy_ = false;
+  bool inIdle_ = false;
+  // Where messages taken from MIDI go while a dialog captures them.
+  std::function<void(uint32_t)> captureTarget_;
   TuttiroOptions options_;
   AppRec app_;
   ShellRec shell_;

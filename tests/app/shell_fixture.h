@@ -96,7 +96,10 @@ class FakeShellUi : public ShellUi {
     dialogFilter = filter;
     return chosenFile;
   }
-  void RunDialog(const DialogInfo& dialog) override { dialogs.push_back(dialog.templateId); }
+  bool RunDialog(const DialogInfo& dialog, DialogCall&) override {
+    dialogs.push_back(dialog.templateId);
+    return false;
+  }
   void ShowHelpPage(const std::string& path, bool search) override {
     helpPages.push_back(std::filesystem::path(path).filename().string());
     helpSearch = search;

@@ -148,16 +148,17 @@ TEST_F(MainWindowTest, EmptySettingsListsSaySoWhileTheirEntriesAreHidden) {
 }
 
 TEST_F(MainWindowTest, DialogsStillToComeShowAPlaceholderWhoseHelpIsTheirPage) {
+  constexpr int kIdTempo = 160;
   host.pressHelp = true;
-  Item(kIdFollowing)->trigger();
+  Item(kIdTempo)->trigger();
   ASSERT_EQ(host.shown.size(), 1u);
   EXPECT_EQ(host.shown[0].kind, QtHost::BoxKind::kPlaceholder);
   EXPECT_EQ(host.shown[0].text,
             QStringLiteral("This dialog box is not yet available in this version of Tuttiro: "
-                           "Following"));
+                           "Tempo"));
   ASSERT_NE(program->Help(), nullptr);
   EXPECT_TRUE(program->Help()->isVisible());
-  EXPECT_TRUE(program->Help()->ShownText().contains(QStringLiteral("Tapped Beats")));
+  EXPECT_TRUE(program->Help()->ShownText().contains(QStringLiteral("written tempo")));
   EXPECT_EQ(program->Shell().helpContext, 0u);
 
   program->Help()->Search(QStringLiteral("loop restart"));
