@@ -6,12 +6,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
 #include <QSignalBlocker>
 
 #include "dialogs/dialogs.h"
@@ -23,8 +23,14 @@ ModelDialog::ModelDialog(QWidget* parent, const QString& title, DialogModel& mod
     : QDialog(parent), model_(model), command_(std::move(command)), help_(std::move(help)) {
   setWindowTitle(title);
   setObjectName(title);
-  auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
-  connect(f1, &QShortcut::activated, this, [this] { help_(); });
+}
+
+void ModelDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F1) {
+    help_();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 QLineEdit* ModelDialog::Field(int id, int width) {

@@ -53,6 +53,10 @@ class ModelDialog : public QDialog {
   // Runs the model's command for `id`, beeps if it says so, and shows the model.
   void Changed(int id);
 
+ protected:
+  // F1 opens the help page from any control of the dialog.
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
   DialogModel& model_;
   std::function<bool(int)> command_;

@@ -1,0 +1,222 @@
+// The settings dialogs in the program's window on the offscreen platform: each
+// opened through the one runner (menu item, accelerator, Jump to..., a view's
+// double-click, another dialog), typed into with real key events and closed with
+// OK or Cancel; the settings and the follower show what was chosen, and the
+// transport goes on while a dialog is open.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "app/app.h"
+#include "dialogs/dialogs.h"
+#include "dialogs/field_rules.h"
+#include "menu_table.h"
+#include "program_fixture.h"
+#include "ui/dialogs/model_dialog.h"
+#include "ui/help_window.h"
+#include "ui/views/views_widget.h"
+#include "views/view_controls.h"
+
+namespace tuttiro {
+namespace {
+
+using namespace dialogs;
+
+constexpr int kIdSpecialMarkers = 152;
+constexpr int kIdLoopMode = 155;
+constexpr int kIdDisplayPreferences = 156;
+
+class SettingsDialogsTest : public test::MainWindowTest {
+ protected:
+  // Runs `act` on the dialog once it is open (a modal dialog runs its own loop).
+  static void WhenOpen(std::function<void(ModelDialog&)> act) {
+    QTimer::singleShot(0, [act = std::move(act)] {
+      auto* dialog = qobject_cast<ModelDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      act(*dialog);
+    });
+  }
+  // Presses a button with the space bar.
+  static void Click(ModelDialog& d, int id) {
+    auto* button = qobject_cast<QAbstractButton*>(d.Control(id));
+    ASSERT_NE(button, nullptr) << id;
+    QTest::keyClick(button, Qt::Key_Space);
+  }
+  // Replaces a field's text by typing, as a user selecting it all and typing.
+  static void Type(ModelDialog& d, int id, const QString& text) {
+    auto* edit = qobject_cast<QLineEdit*>(d.Control(id));
+    ASSERT_NE(edit, nullptr) << id;
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, text);
+  }
+  static bool OkEnabled(ModelDialog& d) { return d.Control(kOk)->isEnabled(); }
+  static void PressEnter(ModelDialog& d) { QTest::keyClick(&d, Qt::Key_Return); }
+  static void PressEscape(ModelDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }
+};
+
+TEST_F(SettingsDialogsTest, FollowingTapsANoteAndTheFollowerGetsTheBeats) {
+  bool checked = false;
+  WhenOpen([&](ModelDialog& d) {
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("Following"));
+    EXPECT_FALSE(d.Control(kTapNote)->isEnabled());
+    Click(d, kTappedBeats);
+    EXPECT_FALSE(d.Control(kFirstTrack)->isEnabled());
+    Click(d, kTapNote);
+    EXPECT_FALSE(OkEnabled(d));  // no note yet
+    Type(d, kTapNoteField, QStringLiteral("H3"));
+    EXPECT_FALSE(OkEnabled(d));
+    Type(d, kTapNoteField, QStringLiteral("c#4"));
+    EXPECT_TRUE(OkEnabled(d));
+    checked = true;
+    PressEnter(d);
+  });
+  Item(kIdFollowing)->trigger();
+  ASSERT_TRUE(checked);
+  EXPECT_EQ(App().system.followSource, 1);
+  EXPECT_EQ(App().system.tapSource, 2);
+  EXPECT_EQ(App().system.tapNote, 49);
+  EXPECT_EQ(App().input.settings.tapNote.load(), 49);
+  EXPECT_EQ(App().follower.tapBeats.size(), App().piece.beatMap.size());
+  EXPECT_FALSE(App().input.learningDialogOpen.load());
+  EXPECT_EQ(program->Shell().helpContext, 0u);
+}
+
+TEST_F(SettingsDialogsTest, CancelChangesNothingAndF1OpensTheDialogsPage) {
+  const SystemSettings before = App().system;
+  WhenOpen([&](ModelDialog& d) {
+    EXPECT_EQ(program->Shell().helpContext, 2u);
+    Click(d, kTappedBeats);
+    Click(d, kAllowMidiInput);
+    EXPECT_EQ(App().transport.followerInputMode.load(), kInputLearning);
+    QTest::keyClick(&d, Qt::Key_F1);
+    PressEscape(d);
+  });
+  Accelerator(kIdFollowing)->trigger();  // Ctrl+L
+  EXPECT_EQ(App().system, before);
+  EXPECT_EQ(App().transport.followerInputMode.load(), kInputListening);  // the saved mode back
+  ASSERT_NE(program->Help(), nullptr);
+  EXPECT_TRUE(program->Help()->ShownText().contains(QStringLiteral("Tapped Beats")));
+}
+
+TEST_F(SettingsDialogsTest, JumpToMovesTheTransport) {
+  const int32_t third = *MeasureBeatPosition(App().piece.beatMap, {3, 1});
+  WhenOpen([&](ModelDialog& d) {
+    EXPECT_EQ(qobject_cast<QLineEdit*>(d.Control(kLocationMeasure))->text(), QStringLiteral("1"));
+    Type(d, kLocationMeasure, QStringLiteral("0"));
+    EXPECT_FALSE(OkEnabled(d));
+    Type(d, kLocationMeasure, QStringLiteral("3"));
+    PressEnter(d);
+  });
+  Accelerator(kIdJumpTo)->trigger();
+  EXPECT_EQ(CurrentPosition(App()), third);
+  EXPECT_EQ(App().displays.measure, 3);
+
+  WhenOpen([&](ModelDialog& d) {
+    EXPECT_EQ(qobject_cast<QLineEdit*>(d.Control(kLocationMeasure))->text(), QStringLiteral("3"));
+    Type(d, kLocationMeasure, QStringLiteral("5"));
+    PressEscape(d);
+  });
+  Item(kIdJumpTo)->trigger();
+  EXPECT_EQ(CurrentPosition(App()), third);
+}
+
+TEST_F(SettingsDialogsTest, SpecialMarkersAddsARehearsalPointThroughTheLocationDialog) {
+  const size_t before = App().live.rehearsalPoints.size();
+  bool nested = false;
+  WhenOpen([&](ModelDialog& d) {
+    auto* list = qobject_cast<QListWidget*>(d.Control(kRehearsalPoints));
+    ASSERT_EQ(list->count(), static_cast<int>(before));
+    WhenOpen([&](ModelDialog& location) {
+      nested = true;
+      EXPECT_EQ(location.windowTitle(), QStringLiteral("Location"));
+      EXPECT_EQ(program->Shell().helpContext, 15u);
+      Type(location, kLocationMeasure, QStringLiteral("2"));
+      Type(location, kLocationBeat, QStringLiteral("2"));
+      PressEnter(location);
+    });
+    Click(d, kMarkerButtonsFirst);                // New
+    EXPECT_EQ(program->Shell().helpContext, 4u);  // the parent's page again
+    ASSERT_EQ(list->count(), static_cast<int>(before) + 1);
+    EXPECT_EQ(list->currentItem()->text(), QStringLiteral("0002:02"));
+    // Deleting every Wait for Soloist marker disables its Change and Delete.
+    auto* waits = qobject_cast<QListWidget*>(d.Control(kWaitForSoloist));
+    while (waits->count() > 0) Click(d, kMarkerButtonsFirst + 5);
+    EXPECT_FALSE(d.Control(kMarkerButtonsFirst + 4)->isEnabled());
+    PressEnter(d);
+  });
+  Item(kIdSpecialMarkers)->trigger();
+  EXPECT_TRUE(nested);
+  ASSERT_EQ(App().live.rehearsalPoints.size(), before + 1);
+  EXPECT_TRUE(App().live.waitForSoloistMarkers.empty());
+  EXPECT_TRUE(App().follower.waitForSoloist.positions.empty());
+}
+
+TEST_F(SettingsDialogsTest, LoopModeChecksItsFieldsAndLightsTheButton) {
+  WhenOpen([&](ModelDialog& d) {
+    Click(d, kLoopOn);
+    EXPECT_TRUE(d.Control(kLoopBeginMeasure)->isEnabled());
+    Type(d, kLoopBeginMeasure, QStringLiteral("4"));
+    Type(d, kLoopEndMeasure, QStringLiteral("2"));
+    EXPECT_FALSE(OkEnabled(d));  // the start after the end
+    Type(d, kLoopEndMeasure, QStringLiteral("6"));
+    Type(d, kRestartDelay, QStringLiteral("10"));
+    EXPECT_TRUE(OkEnabled(d));
+    PressEnter(d);
+  });
+  Item(kIdLoopMode)->trigger();
+  EXPECT_EQ(App().system.loopMode, 1);
+  EXPECT_EQ(App().system.restartDelay, 10);
+  EXPECT_EQ(App().live.loopStart, *MeasureBeatPosition(App().piece.beatMap, {4, 1}));
+  EXPECT_EQ(App().views.boxImage[kBoxLoopMode], kImageOn);
+  EXPECT_TRUE(App().scheduler.settings.loopMode.load());
+}
+
+TEST_F(SettingsDialogsTest, FileInformationFromATitleDoubleClickRenamesThePiece) {
+  WhenOpen([&](ModelDialog& d) {
+    EXPECT_EQ(qobject_cast<QLabel*>(d.Control(kInitialTimeSignature))->text(),
+              QStringLiteral("2/4"));
+    Type(d, kDisplayName, QStringLiteral("Country Dance"));
+    EXPECT_TRUE(d.Control(kResetToFileName)->isEnabled());
+    PressEnter(d);
+  });
+  const LayoutBox f = ViewFrame(App().views, kViewTitle);
+  const QPoint p(f.left + 20, f.top + 10);
+  QTest::mouseDClick(Window().Views(), Qt::LeftButton, {}, p);
+  EXPECT_EQ(App().piece.pieceDisplayName, "Country Dance");
+  EXPECT_EQ(App().views.title, "Country Dance");
+
+  WhenOpen([&](ModelDialog& d) {
+    Click(d, kResetToFileName);
+    PressEnter(d);
+  });
+  Accelerator(kIdGetFileInfo)->trigger();  // Ctrl+I
+  EXPECT_EQ(App().piece.pieceDisplayName, std::nullopt);
+}
+
+TEST_F(SettingsDialogsTest, TheTransportGoesOnWhileADialogIsOpen) {
+  Item(kIdPlayFile)->trigger();
+  ASSERT_TRUE(TransportRunning(App()));
+  bool stoppedWhileOpen = false;
+  WhenOpen([&](ModelDialog& d) {
+    Click(d, kFreezeViews);
+    EXPECT_FALSE(d.Control(kRequireShiftDrag)->isEnabled());
+    // A stop queued as remote control queues it; the idle pass runs meanwhile.
+    QueueCommand(App().commands, kCmdStop);
+    QTest::qWait(120);
+    stoppedWhileOpen = !TransportRunning(App());
+    PressEnter(d);
+  });
+  Item(kIdDisplayPreferences)->trigger();
+  EXPECT_TRUE(stoppedWhileOpen);
+  EXPECT_EQ(App().system.viewsMovable, 0);
+}
+
+}  // namespace
+}  // namespace tuttiro
