@@ -72,6 +72,18 @@ LoopModeDialog OpenLoopMode(const LoopValues& v, std::span<const BeatMapEntry> b
   return dialog;
 }
 
+namespace {
+
+// The position of a pair of fields; -1 when they do not name a beat of the piece
+// (an empty field counts as 0, which never does).
+int32_t PairPosition(const LoopModeDialog& dialog, int measureId, int beatId) {
+  const std::optional<MeasureBeat> at = ReadPair(dialog.model, measureId, beatId);
+  if (!at) return -1;
+  return MeasureBeatPosition(dialog.beatMap, *at).value_or(-1);
+}
+
+}  // namespace
+
 bool LoopModeCommand(LoopModeDialog& dialog) {
   DialogModel& m = dialog.model;
   const bool on = m.Checked(kLoopOn);
@@ -79,16 +91,13 @@ bool LoopModeCommand(LoopModeDialog& dialog) {
             kRestartAutomatically},
            on);
   for (int label = kLoopLabelFirst; label <= kLoopLabelLast; ++label) m.Enable({label}, on);
-  const std::optional<MeasureBeat> begin = ReadPair(m, kLoopBeginMeasure, kLoopBeginBeat);
-  const std::optional<MeasureBeat> end = ReadPair(m, kLoopEndMeasure, kLoopEndBeat);
+  const int32_t from = PairPosition(dialog, kLoopBeginMeasure, kLoopBeginBeat);
+  const int32_t to = PairPosition(dialog, kLoopEndMeasure, kLoopEndBeat);
   const FieldValue delay = ReadInteger(m.Text(kRestartDelay), false, true);
-  const std::optional<int32_t> from =
-      begin ? MeasureBeatPosition(dialog.beatMap, *begin) : std::nullopt;
-  const std::optional<int32_t> to = end ? MeasureBeatPosition(dialog.beatMap, *end) : std::nullopt;
   OkState state = OkState::kValid;
-  if (!from || !to || *from > *to || !delay.ok || delay.value >= kDelayLimit) {
+  if (from < 0 || to < 0 || from > to || !delay.ok || delay.value >= kDelayLimit) {
     state = OkState::kInvalid;
-  } else if (*from == *to || delay.empty) {
+  } else if (from == to || delay.empty) {
     state = OkState::kIncomplete;
   }
   return m.ok.Set(state);
