@@ -127,12 +127,15 @@ std::optional<int32_t> QtHost::RunLocationDialog(int measure, int beat) {
 }
 
 void QtHost::RunPortsDialog() {
-  RunDialog(kDialogPortsAndDevices);
+  const DialogInfo* dialog = DialogForTemplate(kDialogPortsAndDevices);
+  DialogCall call;
+  if (dialogRunner_ && dialog) dialogRunner_(*dialog, call);
 }
 
 void QtHost::RunDialog(int templateId) {
   const DialogInfo* dialog = DialogForTemplate(templateId);
   DialogCall call;
+  call.fromView = true;  // the views open their dialogs through here
   if (dialogRunner_ && dialog) dialogRunner_(*dialog, call);
 }
 

@@ -157,7 +157,10 @@ bool TuttiroApp::RunDialog(const DialogInfo& dialog, DialogCall& call) {
   const bool wasBusy = std::exchange(busy_, inIdle_);
   Reschedule();
   DialogEnv env{
-      app_, window_.get(), [this] { HelpRequest(shell_); },
+      app_,
+      window_.get(),
+      call.fromView ? window_->Views() : nullptr,
+      [this] { HelpRequest(shell_); },
       [this](int templateId, DialogCall& child) {
         const DialogInfo* info = DialogForTemplate(templateId);
         return info && RunDialog(*info, child);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/dialog_frame.h"
 #include "dialogs/dialogs.h"
 #include "dialogs/following_dialog.h"
 #include "dialogs/location_dialogs.h"
@@ -381,6 +382,34 @@ TEST(DisplayPreferencesDialog, FreezingGreysOutShiftDrag) {
   DisplayPreferencesCommand(d);
   EXPECT_FALSE(d.model.Enabled(kRequireShiftDrag));
   EXPECT_EQ(StoreDisplayPreferences(d), (DisplayValues{0, 0, 1}));
+}
+
+TEST(DialogFrame, CentredOnTheMainWindowAndTheZoomTrail) {
+  EXPECT_EQ(CentreDialog({10, 20, 1011, 820}, 300, 200), (FrameRect{360, 320, 660, 520}));
+
+  const FrameRect pointer{100, 100, 100, 100};
+  const FrameRect dialog{400, 300, 800, 600};
+  for (bool opening : {true, false}) {
+    const auto frames = ZoomFrames(pointer, dialog, opening);
+    ASSERT_EQ(frames.size(), static_cast<size_t>(kZoomSteps));
+    for (size_t k = 0; k < frames.size(); ++k) {
+      // A trail of at most four rectangles, growing to four after four steps.
+      EXPECT_EQ(frames[k].size(), k < 4 ? k + 1 : (k < 18 ? 4u : 21 - k)) << k;
+      for (const FrameRect& r : frames[k]) {
+        EXPECT_LE(r.right, 100 + 490) << k;  // never past 70 % of the way
+        EXPECT_LE(r.bottom, 100 + 350) << k;
+        EXPECT_GE(r.left, 100);
+      }
+    }
+    EXPECT_TRUE(frames.back().empty());
+    // Opening starts at the pointer, closing at 70 % of the way.
+    const FrameRect first = frames[0][0];
+    if (opening) {
+      EXPECT_EQ(first, (FrameRect{100, 100, 101, 100}));
+    } else {
+      EXPECT_EQ(first, (FrameRect{309, 239, 589, 449}));
+    }
+  }
 }
 
 }  // namespace

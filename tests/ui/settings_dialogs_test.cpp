@@ -18,6 +18,7 @@
 #include "menu_table.h"
 #include "program_fixture.h"
 #include "ui/dialogs/model_dialog.h"
+#include "ui/dialogs/zoom_trail.h"
 #include "ui/help_window.h"
 #include "ui/views/views_widget.h"
 #include "views/view_controls.h"
@@ -180,6 +181,11 @@ TEST_F(SettingsDialogsTest, LoopModeChecksItsFieldsAndLightsTheButton) {
 
 TEST_F(SettingsDialogsTest, FileInformationFromATitleDoubleClickRenamesThePiece) {
   WhenOpen([&](ModelDialog& d) {
+    // Opened from a view: the zoom trail runs over the views, and is gone
+    // after its 22 steps of 16 ms.
+    EXPECT_NE(Window().Views()->findChild<ZoomTrail*>(), nullptr);
+    QTest::qWait(22 * 16 + 100);
+    EXPECT_EQ(Window().Views()->findChild<ZoomTrail*>(), nullptr);
     EXPECT_EQ(qobject_cast<QLabel*>(d.Control(kInitialTimeSignature))->text(),
               QStringLiteral("2/4"));
     Type(d, kDisplayName, QStringLiteral("Country Dance"));
@@ -191,8 +197,12 @@ TEST_F(SettingsDialogsTest, FileInformationFromATitleDoubleClickRenamesThePiece)
   QTest::mouseDClick(Window().Views(), Qt::LeftButton, {}, p);
   EXPECT_EQ(App().piece.pieceDisplayName, "Country Dance");
   EXPECT_EQ(App().views.title, "Country Dance");
+  // The closing trail runs back to the pointer after the dialog has gone.
+  EXPECT_NE(Window().Views()->findChild<ZoomTrail*>(), nullptr);
+  QTest::qWait(22 * 16 + 100);
 
   WhenOpen([&](ModelDialog& d) {
+    EXPECT_EQ(Window().Views()->findChild<ZoomTrail*>(), nullptr);  // no zoom from the keyboard
     Click(d, kResetToFileName);
     PressEnter(d);
   });

@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCursor>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,7 +15,9 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 
+#include "dialogs/dialog_frame.h"
 #include "dialogs/dialogs.h"
+#include "ui/dialogs/zoom_trail.h"
 
 namespace tuttiro {
 
@@ -23,6 +26,40 @@ ModelDialog::ModelDialog(QWidget* parent, const QString& title, DialogModel& mod
     : QDialog(parent), model_(model), command_(std::move(command)), help_(std::move(help)) {
   setWindowTitle(title);
   setObjectName(title);
+}
+
+void ModelDialog::ZoomFrom(QWidget* canvas) {
+  zoomCanvas_ = canvas;
+  if (canvas) zoomPointer_ = canvas->mapFromGlobal(QCursor::pos());
+}
+
+namespace {
+
+FrameRect ToFrame(const QRect& r) {
+  return {r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+}
+
+}  // namespace
+
+void ModelDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (QWidget* main = parentWidget() ? parentWidget()->window() : nullptr) {
+    const FrameRect at = CentreDialog(ToFrame(main->frameGeometry()), frameGeometry().width(),
+                                      frameGeometry().height());
+    move(at.left, at.top);
+  }
+  if (!zoomCanvas_) return;
+  const QRect dialog(zoomCanvas_->mapFromGlobal(frameGeometry().topLeft()), frameGeometry().size());
+  const FrameRect pointer{zoomPointer_.x(), zoomPointer_.y(), zoomPointer_.x(), zoomPointer_.y()};
+  ZoomTrail::Play(zoomCanvas_, ZoomFrames(pointer, ToFrame(dialog), true));
+}
+
+void ModelDialog::done(int result) {
+  QDialog::done(result);
+  if (!zoomCanvas_) return;
+  const QRect dialog(zoomCanvas_->mapFromGlobal(frameGeometry().topLeft()), frameGeometry().size());
+  const FrameRect pointer{zoomPointer_.x(), zoomPointer_.y(), zoomPointer_.x(), zoomPointer_.y()};
+  ZoomTrail::Play(zoomCanvas_, ZoomFrames(pointer, ToFrame(dialog), false));
 }
 
 void ModelDialog::keyPressEvent(QKeyEvent* event) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <map>
@@ -47,6 +48,10 @@ class ModelDialog : public QDialog {
   // OK, Cancel and Help in a row at the bottom right.
   QBoxLayout* ButtonRow();
 
+  // Centred on the main window; opened from a view, a zoom trail runs between
+  // the pointer and the dialog on `canvas` when it opens and when it closes.
+  void ZoomFrom(QWidget* canvas);
+
   QWidget* Control(int id) const;
   // Shows the model in every bound widget.
   void Refresh();
@@ -56,6 +61,8 @@ class ModelDialog : public QDialog {
  protected:
   // F1 opens the help page from any control of the dialog.
   void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void done(int result) override;
 
  private:
   DialogModel& model_;
@@ -64,6 +71,8 @@ class ModelDialog : public QDialog {
   std::map<int, QWidget*> widgets_;
   QPushButton* ok_ = nullptr;
   bool refreshing_ = false;
+  QPointer<QWidget> zoomCanvas_;
+  QPoint zoomPointer_;
 };
 
 }  // namespace tuttiro

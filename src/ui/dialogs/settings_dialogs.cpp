@@ -55,6 +55,7 @@ bool RunFollowing(DialogEnv& env) {
   ModelDialog d(
       env.parent, Title(kDialogFollowing), model.model,
       [&](int) { return FollowingCommand(model); }, env.help);
+  d.ZoomFrom(env.zoomCanvas);
   const auto captureSwitch = [&] {
     const bool on = FollowingCaptureOn(model);
     CaptureSwitch(app, capture, on);
@@ -161,6 +162,7 @@ bool RunIgnoreRange(DialogEnv& env, DialogCall& call) {
         return false;
       },
       env.help);
+  d.ZoomFrom(env.zoomCanvas);
   auto* grid = new QGridLayout;
   PairRow(d, grid, 0, 0, QStringLiteral("&Begin:"), kRangeBeginMeasure, kRangeBeginBeat);
   PairRow(d, grid, 1, 0, QStringLiteral("&End:"), kRangeEndMeasure, kRangeEndBeat);
@@ -183,6 +185,7 @@ bool RunSpecialMarkers(DialogEnv& env) {
         return false;
       },
       env.help);
+  d.ZoomFrom(env.zoomCanvas);
   const auto edit = [&](int button) {
     std::optional<MarkerEdit> wanted = MarkerEditFor(model, button, CurrentPosition(app));
     if (!wanted) return;
@@ -241,6 +244,7 @@ bool RunLocation(DialogEnv& env, DialogCall& call) {
         return false;
       },
       env.help);
+  d.ZoomFrom(env.zoomCanvas);
   auto* grid = new QGridLayout;
   PairRow(d, grid, 0, 0, QStringLiteral("&Measure:Beat"), kLocationMeasure, kLocationBeat);
   auto* all = new QVBoxLayout(&d);
@@ -259,6 +263,7 @@ bool RunLoopMode(DialogEnv& env) {
   ModelDialog d(
       env.parent, Title(kDialogLoopMode), model.model, [&](int) { return LoopModeCommand(model); },
       env.help);
+  d.ZoomFrom(env.zoomCanvas);
   auto* onOff = d.Group();
   auto* mode = new QHBoxLayout;
   mode->addWidget(d.Radio(kLoopOn, QStringLiteral("&On"), onOff));
@@ -297,6 +302,7 @@ bool RunFileInformation(DialogEnv& env) {
         return false;
       },
       env.help);
+  d.ZoomFrom(env.zoomCanvas);
   auto* grid = new QGridLayout;
   QLineEdit* name = d.Field(kDisplayName, 220);
   grid->addWidget(d.Label(0, QStringLiteral("Display Name:"), name), 0, 0);
@@ -338,6 +344,7 @@ bool RunDisplayPreferences(DialogEnv& env) {
         return false;
       },
       env.help);
+  d.ZoomFrom(env.zoomCanvas);
   auto* group = d.Group();
   auto* all = new QVBoxLayout(&d);
   all->addWidget(d.Radio(kFreezeViews, QStringLiteral("&Freeze View Positions"), group));

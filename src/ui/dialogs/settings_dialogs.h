@@ -18,7 +18,8 @@ struct AppRec;
 struct DialogEnv {
   AppRec& app;
   QWidget* parent = nullptr;
-  std::function<void()> help;  // the open dialog's help page
+  QWidget* zoomCanvas = nullptr;  // where the zoom trail runs; none: no zoom
+  std::function<void()> help;     // the open dialog's help page
   // The one runner, for the dialogs another dialog opens.
   std::function<bool(int templateId, DialogCall& call)> run;
   // Where messages taken from MIDI go on the window thread; empty: nowhere.
