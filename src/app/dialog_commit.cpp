@@ -91,6 +91,9 @@ FollowingValues FollowingValuesOf(const AppRec& app) {
 void CommitFollowing(AppRec& app, const FollowingValues& v) {
   RedrawFollowingStrips(app, v);
   if (FollowedPartChanged(app, v)) {
+    // Following stops first: it silenced the old following tracks and gives
+    // them back when it stops, which it could not do once they changed.
+    if (TransportFollowing(app)) StopTransport(app);
     app.transport.performanceAvailable = false;
     TellTransportMenus(app);
   }

@@ -98,6 +98,22 @@ TEST_F(DialogCommit, FollowingHandsTheFollowerItsScoreOptionsAndInputMode) {
   EXPECT_EQ(app->live.followTrack1, 1);
 }
 
+TEST_F(DialogCommit, ANewFollowingTrackWhileFollowingGivesTheOldOneItsSoundBack) {
+  const int16_t first = app->live.followTrack1;
+  ASSERT_EQ(app->piece.tracks[static_cast<size_t>(first)].play, 1);
+  PlayAndFollow(*app);
+  Run(200);
+  ASSERT_TRUE(TransportFollowing(*app));
+  EXPECT_EQ(app->piece.tracks[static_cast<size_t>(first)].play, 0);  // the soloist's part
+  FollowingValues v = FollowingValuesOf(*app);
+  v.followTrack1 = static_cast<int16_t>(first + 1);
+  CommitFollowing(*app, v);
+  EXPECT_FALSE(TransportRunning(*app));
+  EXPECT_EQ(app->piece.tracks[static_cast<size_t>(first)].play, 1);
+  EXPECT_EQ(app->piece.tracks[static_cast<size_t>(first + 1)].play, 1);
+  EXPECT_EQ(app->live.followTrack1, first + 1);
+}
+
 TEST_F(DialogCommit, SpecialMarkersStoreMergeAndWarnOfAnUndefinedSignal) {
   MarkerLists lists;
   lists.rehearsalPoints = {2000};
