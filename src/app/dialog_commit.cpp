@@ -50,7 +50,11 @@ void HandFollowerPending(AppRec& app) {
   const uint8_t what = app.followerPending;
   app.followerPending = 0;
   if (what & kPendingScore) GiveFollowerScore(app.settings);
-  if (what & kPendingOptions) GiveFollowerOptions(app.settings);
+  if ((what & kPendingOptions) && app.followerReady) {
+    const SystemSettings& s = app.system;
+    FollowerSetOptions(app.follower, s.timingSensitivity, s.startAutomatically != 0,
+                       s.autoJump != 0, s.localJumps != 0, s.waitForSolo != 0);
+  }
   if ((what & kPendingMarkers) && app.followerReady) {
     FollowerSetWaitForSoloist(app.follower, app.live.waitForSoloistMarkers);
     FollowerSetWaitForSignal(app.follower, app.live.waitForSignalMarkers);
