@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <thread>
 
 #include "app/app.h"
 #include "dialogs/dialogs.h"
@@ -104,6 +105,27 @@ TEST_F(SettingsDialogsTest, CancelChangesNothingAndF1OpensTheDialogsPage) {
   EXPECT_EQ(App().transport.followerInputMode.load(), kInputListening);  // the saved mode back
   ASSERT_NE(program->Help(), nullptr);
   EXPECT_TRUE(program->Help()->ShownText().contains(QStringLiteral("Tapped Beats")));
+}
+
+TEST_F(SettingsDialogsTest, FollowingTakesTheTapNoteFromMidiOnTheWindowThread) {
+  WhenOpen([&](ModelDialog& d) {
+    Click(d, kTappedBeats);
+    Click(d, kAllowMidiInput);
+    // The note arrives on an input thread; the field fills once the window
+    // thread runs the queued call.
+    std::thread input(
+        [this] { ProcessInput(App(), App().input, 0x403E91, App().platform.ClockNow(), 0); });
+    input.join();
+    EXPECT_EQ(qobject_cast<QLineEdit*>(d.Control(kTapNoteField))->text(), QString());
+    QTest::qWait(10);
+    EXPECT_EQ(qobject_cast<QLineEdit*>(d.Control(kTapNoteField))->text(), QStringLiteral("D5"));
+    EXPECT_TRUE(qobject_cast<QAbstractButton*>(d.Control(kTapNote))->isChecked());
+    PressEnter(d);
+  });
+  Item(kIdFollowing)->trigger();
+  EXPECT_EQ(App().system.tapNote, 62);
+  EXPECT_EQ(App().system.tapSource, 2);
+  EXPECT_EQ(App().transport.followerInputMode.load(), kInputNone);
 }
 
 TEST_F(SettingsDialogsTest, JumpToMovesTheTransport) {
