@@ -45,6 +45,7 @@ void PairRow(ModelDialog& d, QGridLayout* grid, int row, int labelId, const QStr
   grid->addWidget(measure, row, 1);
   grid->addWidget(d.Label(labelId ? labelId + 1 : 0, QStringLiteral(":")), row, 2);
   grid->addWidget(beat, row, 3);
+  grid->setColumnStretch(4, 1);  // the fields stay together at the left
 }
 
 bool RunFollowing(DialogEnv& env) {
