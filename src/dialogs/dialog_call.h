@@ -1,6 +1,6 @@
 // What a dialog is opened with and gives back through the one dialog runner
 // besides OK or Cancel: the Location dialog's measure:beat and the position it
-// names, the Ignore Soloist Range dialog's begin and end; whether a view opened it.
+// names, the Ignore Soloist Range dialog's begin and end.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +14,6 @@ struct DialogCall {
   MeasureBeat begin{1, 1};          // the Location dialog's pair, or the range's begin
   MeasureBeat end{1, 1};            // the range's end
   std::optional<int32_t> position;  // the Location dialog's answer on OK
-  bool fromView = false;            // opened by a press in a view: the zoom plays
 };
 
 }  // namespace tuttiro

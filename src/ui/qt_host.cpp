@@ -127,15 +127,12 @@ std::optional<int32_t> QtHost::RunLocationDialog(int measure, int beat) {
 }
 
 void QtHost::RunPortsDialog() {
-  const DialogInfo* dialog = DialogForTemplate(kDialogPortsAndDevices);
-  DialogCall call;
-  if (dialogRunner_ && dialog) dialogRunner_(*dialog, call);
+  RunDialog(kDialogPortsAndDevices);
 }
 
 void QtHost::RunDialog(int templateId) {
   const DialogInfo* dialog = DialogForTemplate(templateId);
   DialogCall call;
-  call.fromView = true;  // the views open their dialogs through here
   if (dialogRunner_ && dialog) dialogRunner_(*dialog, call);
 }
 

@@ -105,7 +105,9 @@ bool TuttiroApp::CreateMainWindow() {
   handlers.help = [this] { HelpRequest(shell_); };
   handlers.run = [this](const std::function<void()>& action) {
     const bool wasBusy = std::exchange(busy_, true);
+    const bool wasInView = std::exchange(inView_, true);
     action();
+    inView_ = wasInView;
     busy_ = wasBusy;
     Reschedule();
   };
@@ -155,11 +157,12 @@ bool TuttiroApp::RunDialog(const DialogInfo& dialog, DialogCall& call) {
   // The idle pass runs in the dialog's event loop: displays, queued commands,
   // the loop end and restart go on. A pass already on the stack is not entered again.
   const bool wasBusy = std::exchange(busy_, inIdle_);
+  const bool fromView = std::exchange(inView_, false);
   Reschedule();
   DialogEnv env{
       app_,
       window_.get(),
-      call.fromView ? window_->Views() : nullptr,
+      fromView ? window_->Views() : nullptr,
       [this] { HelpRequest(shell_); },
       [this](int templateId, DialogCall& child) {
         const DialogInfo* info = DialogForTemplate(templateId);
@@ -170,6 +173,7 @@ bool TuttiroApp::RunDialog(const DialogInfo& dialog, DialogCall& call) {
   if (!ok) {
     host_.ShowDialogPlaceholder(QString::fromUtf8(dialog.title), [this] { HelpRequest(shell_); });
   }
+  inView_ = fromView;
   busy_ = wasBusy;
   shell_.helpContext = parentContext;
   host_.UpdateNow();

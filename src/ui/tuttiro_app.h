@@ -76,6 +76,9 @@ class TuttiroApp : public QObject, public ShellUi {
   // were closed) unless it was opened from within the idle pass itself.
   bool busy_ = false;
   bool inIdle_ = false;
+  // A press, move or release in a view is being handled: a dialog it opens
+  // zooms out of the pointer.
+  bool inView_ = false;
   // Where messages taken from MIDI go while a dialog captures them.
   std::function<void(uint32_t)> captureTarget_;
   TuttiroOptions options_;

@@ -148,6 +148,16 @@ TEST_F(SettingsDialogsTest, JumpToMovesTheTransport) {
   });
   Item(kIdJumpTo)->trigger();
   EXPECT_EQ(CurrentPosition(App()), third);
+
+  // A double-click on Measure:Beat asks too, and zooms out of the pointer.
+  WhenOpen([&](ModelDialog& d) {
+    EXPECT_NE(Window().Views()->findChild<ZoomTrail*>(), nullptr);
+    Type(d, kLocationMeasure, QStringLiteral("2"));
+    PressEnter(d);
+  });
+  const LayoutBox f = ViewFrame(App().views, kViewMeasureBeat);
+  QTest::mouseDClick(Window().Views(), Qt::LeftButton, {}, QPoint(f.left + 20, f.top + 20));
+  EXPECT_EQ(CurrentPosition(App()), *MeasureBeatPosition(App().piece.beatMap, {2, 1}));
 }
 
 TEST_F(SettingsDialogsTest, SpecialMarkersAddsARehearsalPointThroughTheLocationDialog) {
