@@ -24,7 +24,9 @@ class CommitHost : public QuietHost {
     messages.push_back(stringId);
   }
   void InvalidateTrackStrip(int track) override { ++strips[track]; }
+  std::optional<int32_t> RunLocationDialog(int, int) override { return location; }
   std::vector<int> messages;
+  std::optional<int32_t> location;  // the Location dialog's answer
   std::map<int, int> strips;
 };
 
@@ -189,10 +191,9 @@ TEST_F(DialogCommit, CaptureDialogHasTheInputToItselfAndRestoresTheMode) {
   EXPECT_GT(platform.Sent(0).size(), sentBefore);  // thru again
 }
 
-// Every dialog's commit while Play and Follow runs and a soloist plays from
-// another thread: the settings other threads read are published whole, the
-// follower gets what it could not take while following once it stops, and no
-// note is left sounding.
+// Every dialog's commit (and Jump to...'s location) while Play and Follow runs and a soloist plays
+// from another thread: the settings other threads read are published whole, the follower gets what
+// it could not take while following once it stops, and no note is left sounding.
 TEST_F(DialogCommit, CommittingWhilePlayAndFollowRunsWithNotesArriving) {
   PlayAndFollow(*app);
   ASSERT_TRUE(TransportFollowing(*app));
@@ -222,6 +223,10 @@ TEST_F(DialogCommit, CommittingWhilePlayAndFollowRunsWithNotesArriving) {
     CommitLoopMode(*app, loop);
     CommitDisplayPreferences(*app, DisplayValues{1, static_cast<uint8_t>(round % 2), 1});
     CommitDisplayName(*app, round % 2 ? std::optional<std::string>("Take") : std::nullopt);
+    if (round % 8 == 7) {  // Jump to... stops and goes on following at the new place
+      host.location = 1000 * round;
+      JumpTo(*app);
+    }
     Run(20);
   }
   EXPECT_GE(roundsFollowing, 20);
