@@ -178,10 +178,20 @@ TEST_F(SettingsDialogsTest, SpecialMarkersAddsARehearsalPointThroughTheLocationD
     EXPECT_EQ(program->Shell().helpContext, 4u);  // the parent's page again
     ASSERT_EQ(list->count(), static_cast<int>(before) + 1);
     EXPECT_EQ(list->currentItem()->text(), QStringLiteral("0002:02"));
-    // Deleting every Wait for Soloist marker disables its Change and Delete.
+    // A Wait for Soloist marker at the proposed beat, then deleted again:
+    // Change and Delete come and go with the list's entries.
     auto* waits = qobject_cast<QListWidget*>(d.Control(kWaitForSoloist));
-    while (waits->count() > 0) Click(d, kMarkerButtonsFirst + 5);
+    ASSERT_EQ(waits->count(), 0);
     EXPECT_FALSE(d.Control(kMarkerButtonsFirst + 4)->isEnabled());
+    WhenOpen([](ModelDialog& location) { PressEnter(location); });
+    Click(d, kMarkerButtonsFirst + 3);
+    ASSERT_EQ(waits->count(), 1);
+    EXPECT_EQ(waits->item(0)->text(), QStringLiteral("0001:01"));
+    EXPECT_TRUE(d.Control(kMarkerButtonsFirst + 4)->isEnabled());
+    Click(d, kMarkerButtonsFirst + 5);
+    EXPECT_EQ(waits->count(), 0);
+    EXPECT_FALSE(d.Control(kMarkerButtonsFirst + 4)->isEnabled());
+    EXPECT_FALSE(d.Control(kMarkerButtonsFirst + 5)->isEnabled());
     PressEnter(d);
   });
   Item(kIdSpecialMarkers)->trigger();
