@@ -339,9 +339,11 @@ void RunHolding(AppRec& app, bool due) {
     s.rescheduleWanted.store(false);
     due = due ? SchedulerStep(app) : ScheduleNextHolding(app);
     if (due) continue;
-    s.busy.store(false, std::memory_order_release);
+    // Letting go, then looking for a request, pairs with the requester's setting
+    // the request, then trying to take over: one of the two always sees the other.
+    s.busy.store(false);
     if (!s.rescheduleWanted.load()) return;
-    if (s.busy.exchange(true, std::memory_order_acquire)) return;
+    if (s.busy.exchange(true)) return;
   }
 }
 
@@ -478,13 +480,17 @@ std::array<uint8_t, 10> FullFrameMessage(const TimeCode& code, int format) {
 }
 
 void SchedulerRun(AppRec& app) {
-  if (app.scheduler.busy.exchange(true, std::memory_order_acquire)) return;
+  // A timer that falls due while another thread holds the scheduler (re-arming
+  // for a follower report) is not dropped: the holder takes it over when it lets
+  // go and finds the pass due.
+  app.scheduler.rescheduleWanted.store(true);
+  if (app.scheduler.busy.exchange(true)) return;
   RunHolding(app, true);
 }
 
 void ScheduleNext(AppRec& app) {
   app.scheduler.rescheduleWanted.store(true);
-  if (app.scheduler.busy.exchange(true, std::memory_order_acquire)) return;
+  if (app.scheduler.busy.exchange(true)) return;
   RunHolding(app, false);
 }
 
