@@ -68,8 +68,7 @@ void IncomingCommand(AppRec& app, int id) {
 bool RunDialogCommand(ShellRec& shell, int id) {
   const DialogInfo* dialog = DialogForCommand(id);
   if (!dialog) return false;
-  DialogCall call;
-  shell.ui.RunDialog(*dialog, call);
+  shell.app.host.RunDialog(dialog->templateId);
   return true;
 }
 

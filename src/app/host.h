@@ -8,6 +8,8 @@
 #include <span>
 #include <string>
 
+#include "dialogs/dialog_call.h"
+
 namespace tuttiro {
 
 class Host {
@@ -34,14 +36,14 @@ class Host {
   // Shows box `box` of view `view` pressed for `holdMs` milliseconds (0: one
   // frame), then as it was; the host does not block while it waits.
   virtual void FlashButton(int view, int box, int holdMs) = 0;
-  // The Location dialog opened at measure:beat; the chosen position, or none
-  // when it was cancelled. Runs through the one dialog runner.
-  virtual std::optional<int32_t> RunLocationDialog(int measure, int beat) = 0;
-  // MIDI Ports & Devices, through the one dialog runner.
-  virtual void RunPortsDialog() = 0;
-  // Runs the settings dialog of template `templateId` through the one dialog
-  // runner (the views open their dialogs by it).
-  virtual void RunDialog(int templateId) = 0;
+  // Runs the dialog of template `templateId` through the one dialog runner:
+  // `call` brings the values it opens with (the Location dialog's measure:beat)
+  // and takes its answer. True when it ended with OK.
+  virtual bool RunDialog(int templateId, DialogCall& call) = 0;
+  bool RunDialog(int templateId) {
+    DialogCall call;
+    return RunDialog(templateId, call);
+  }
   virtual void Beep() = 0;
   virtual void SetWaitCursor(bool on) = 0;
 };
@@ -60,9 +62,8 @@ class QuietHost : public Host {
   void InvalidateViews() override {}
   void UpdateNow() override {}
   void FlashButton(int, int, int) override {}
-  std::optional<int32_t> RunLocationDialog(int, int) override { return std::nullopt; }
-  void RunPortsDialog() override {}
-  void RunDialog(int) override {}
+  using Host::RunDialog;
+  bool RunDialog(int, DialogCall&) override { return false; }
   void Beep() override {}
   void SetWaitCursor(bool) override {}
 };

@@ -37,10 +37,6 @@ class ShellUi {
   virtual void CloseMainWindow() = 0;
   // The file the user picked in a file dialog with the given filter, or none.
   virtual std::optional<std::string> ChooseMidiFile(const std::string& filter) = 0;
-  // The one dialog runner: runs a settings dialog modally while the shell's help
-  // context is its own, from a menu, an accelerator, a view or another dialog;
-  // `call` carries what the dialog is opened with and gives back. True for OK.
-  virtual bool RunDialog(const DialogInfo& dialog, DialogCall& call) = 0;
   // Shows a help page (a path), or the help search when `search` is set.
   virtual void ShowHelpPage(const std::string& path, bool search) = 0;
   virtual void ShowAbout() = 0;

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/app.h"
+#include "app/dialog_table.h"
 #include "app/help.h"
 #include "app/open_file.h"
 #include "app/recent_files.h"
@@ -56,7 +57,7 @@ void InstallShellHooks(ShellRec& shell) {
   SystemSettingsHooks& system = app.settings.systemHooks;
   system.defaultOutputDevice = [&app] { return MidiDefaultOutputDevice(app.platform); };
   system.openPorts = [&shell](const SystemSettings& s) { return OpenShellPorts(shell, s); };
-  system.showPortsDialog = [&app] { app.host.RunPortsDialog(); };
+  system.showPortsDialog = [&app] { app.host.RunDialog(kDialogPortsAndDevices); };
   system.checkIncomingChannels = [&app](const SystemSettings& s) {
     CheckIncomingChannels(app.host, s);
   };
@@ -176,7 +177,7 @@ void ApplySystemSettings(ShellRec& shell, const SystemSettings& settings) {
                             settings.incomingChannels != app.system.incomingChannels;
   app.system = settings;
   if (portsChanged) {
-    if (!OpenShellPorts(shell, app.system)) app.host.RunPortsDialog();
+    if (!OpenShellPorts(shell, app.system)) app.host.RunDialog(kDialogPortsAndDevices);
     CheckIncomingChannels(app.host, app.system);
   }
   ShowSystemButtons(app);

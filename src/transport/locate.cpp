@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/app.h"
+#include "app/dialog_table.h"
 #include "transport/midi_state.h"
 
 namespace tuttiro {
@@ -317,9 +318,10 @@ void JumpTo(AppRec& app) {
         static_cast<int32_t>(map[cursor].time) == p || cursor == 0 ? cursor : cursor - 1;
     measure = map[shown].measure;
   }
-  const std::optional<int32_t> chosen = app.host.RunLocationDialog(measure, 1);
-  if (!chosen) return;
-  MoveTo(app, std::clamp(*chosen, 0, app.piece.endPosition));
+  DialogCall call;
+  call.begin = MeasureBeat{measure, 1};
+  if (!app.host.RunDialog(kDialogLocation, call) || !call.position) return;
+  MoveTo(app, std::clamp(*call.position, 0, app.piece.endPosition));
   ResumeSaved(app);
 }
 

@@ -118,22 +118,9 @@ bool QtHost::Flashing(int box) const {
   return flashing_.count(box) != 0;
 }
 
-std::optional<int32_t> QtHost::RunLocationDialog(int measure, int beat) {
-  DialogCall call;
-  call.begin = MeasureBeat{measure, beat};
-  const DialogInfo* dialog = DialogForTemplate(kDialogLocation);
-  if (!dialogRunner_ || !dialog || !dialogRunner_(*dialog, call)) return std::nullopt;
-  return call.position;
-}
-
-void QtHost::RunPortsDialog() {
-  RunDialog(kDialogPortsAndDevices);
-}
-
-void QtHost::RunDialog(int templateId) {
+bool QtHost::RunDialog(int templateId, DialogCall& call) {
   const DialogInfo* dialog = DialogForTemplate(templateId);
-  DialogCall call;
-  if (dialogRunner_ && dialog) dialogRunner_(*dialog, call);
+  return dialogRunner_ && dialog && dialogRunner_(*dialog, call);
 }
 
 void QtHost::Beep() {

@@ -45,9 +45,8 @@ class QtHost : public QObject, public Host, public MidiPortHost {
   void InvalidateViews() override;
   void UpdateNow() override;
   void FlashButton(int view, int box, int holdMs) override;
-  std::optional<int32_t> RunLocationDialog(int measure, int beat) override;
-  void RunPortsDialog() override;
-  void RunDialog(int templateId) override;
+  using Host::RunDialog;
+  bool RunDialog(int templateId, DialogCall& call) override;
   void Beep() override;
   void SetWaitCursor(bool on) override;
 

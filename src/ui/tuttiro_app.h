@@ -61,9 +61,12 @@ class TuttiroApp : public QObject, public ShellUi {
   int DisplayDepth() override;
   void CloseMainWindow() override;
   std::optional<std::string> ChooseMidiFile(const std::string& filter) override;
-  bool RunDialog(const DialogInfo& dialog, DialogCall& call) override;
   void ShowHelpPage(const std::string& path, bool search) override;
   void ShowAbout() override;
+  // The one dialog runner (the host's RunDialog ends here): runs a settings
+  // dialog modally while the help context is its own; `call` carries what the
+  // dialog is opened with and gives back. True for OK.
+  bool RunDialog(const DialogInfo& dialog, DialogCall& call);
   void ShowText(const std::string& text) override;
 
  private:

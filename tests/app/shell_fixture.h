@@ -41,13 +41,14 @@ class ShellHost : public Host, public MidiPortHost {
   void InvalidateTrackStrip(int track) override { ++stripsRedrawn[track]; }
   void UpdateNow() override { ++updates; }
   void FlashButton(int, int box, int) override { flashes.push_back(box); }
-  std::optional<int32_t> RunLocationDialog(int, int) override {
-    ++locationDialogs;
-    return std::nullopt;
-  }
-  void RunPortsDialog() override { ++portsDialogs; }
   void InvalidateViews() override {}
-  void RunDialog(int templateId) override { dialogs.push_back(templateId); }
+  using Host::RunDialog;
+  bool RunDialog(int templateId, DialogCall&) override {
+    dialogs.push_back(templateId);
+    locationDialogs += templateId == kDialogLocation;
+    portsDialogs += templateId == kDialogPortsAndDevices;
+    return false;
+  }
   void Beep() override {}
   void SetWaitCursor(bool) override {}
 
@@ -96,10 +97,6 @@ class FakeShellUi : public ShellUi {
     dialogFilter = filter;
     return chosenFile;
   }
-  bool RunDialog(const DialogInfo& dialog, DialogCall&) override {
-    dialogs.push_back(dialog.templateId);
-    return false;
-  }
   void ShowHelpPage(const std::string& path, bool search) override {
     helpPages.push_back(std::filesystem::path(path).filename().string());
     helpSearch = search;
@@ -115,7 +112,6 @@ class FakeShellUi : public ShellUi {
   int closes = 0;
   std::optional<std::string> chosenFile;
   std::string dialogFilter;
-  std::vector<int> dialogs;
   std::vector<std::string> helpPages;
   bool helpSearch = false;
   int abouts = 0;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/dialog_table.h"
 #include "app/dialog_commit.h"
 #include "platform/simulated_platform.h"
 #include "string_table.h"
@@ -24,7 +25,12 @@ class CommitHost : public QuietHost {
     messages.push_back(stringId);
   }
   void InvalidateTrackStrip(int track) override { ++strips[track]; }
-  std::optional<int32_t> RunLocationDialog(int, int) override { return location; }
+  using Host::RunDialog;
+  bool RunDialog(int templateId, DialogCall& call) override {
+    if (templateId != kDialogLocation || !location) return false;
+    call.position = location;
+    return true;
+  }
   std::vector<int> messages;
   std::optional<int32_t> location;  // the Location dialog's answer
   std::map<int, int> strips;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/dialog_table.h"
 #include "platform/simulated_platform.h"
 
 namespace tuttiro::test {
@@ -38,13 +39,15 @@ class RecordingHost : public Host {
   void FlashButton(int view, int box, int holdMs) override {
     flashes.push_back({view, box, holdMs});
   }
-  std::optional<int32_t> RunLocationDialog(int measure, int beat) override {
-    locationAsked = {measure, beat};
-    return locationAnswer;
-  }
-  void RunPortsDialog() override {}
   void InvalidateViews() override {}
-  void RunDialog(int templateId) override { dialogs.push_back(templateId); }
+  using Host::RunDialog;
+  bool RunDialog(int templateId, DialogCall& call) override {
+    dialogs.push_back(templateId);
+    if (templateId != kDialogLocation) return false;
+    locationAsked = {call.begin.measure, call.begin.beat};
+    call.position = locationAnswer;
+    return locationAnswer.has_value();
+  }
   void Beep() override {}
   void SetWaitCursor(bool on) override { waitCursor.push_back(on); }
 
