@@ -44,4 +44,16 @@ int DialogModel::CheckedOf(std::span<const int> group) const {
   return group.front();
 }
 
+void ShowPair(DialogModel& m, int measureId, int beatId, MeasureBeat at) {
+  m[measureId].text = std::to_string(at.measure);
+  m[beatId].text = std::to_string(at.beat);
+}
+
+std::optional<MeasureBeat> ReadPair(const DialogModel& m, int measureId, int beatId) {
+  const FieldValue measure = ReadInteger(m.Text(measureId), false, true);
+  const FieldValue beat = ReadInteger(m.Text(beatId), false, true);
+  if (!measure.ok || !beat.ok) return std::nullopt;
+  return MeasureBeat{measure.value, beat.value};
+}
+
 }  // namespace tuttiro

@@ -38,4 +38,9 @@ struct DialogModel {
   int CheckedOf(std::span<const int> group) const;
 };
 
+// A measure:beat pair shown in, and read from, two number fields: an empty field
+// reads as 0, a field that is not a number gives none.
+void ShowPair(DialogModel& m, int measureId, int beatId, MeasureBeat at);
+std::optional<MeasureBeat> ReadPair(const DialogModel& m, int measureId, int beatId);
+
 }  // namespace tuttiro

@@ -126,12 +126,23 @@ MeasureBeat BeatAtOrBefore(std::span<const BeatMapEntry> beatMap, int32_t positi
   return at;
 }
 
-std::string FormatMarker(std::span<const BeatMapEntry> beatMap, int32_t position) {
-  const MeasureBeat at = BeatAtOrBefore(beatMap, position);
+std::string MarkerText(MeasureBeat at) {
   char text[16];
   std::snprintf(text, sizeof text, "%04d:%02d", std::clamp(at.measure, 0, 9999),
                 std::clamp(at.beat, 0, 99));
   return text;
+}
+
+std::optional<MeasureBeat> MarkerPair(std::string_view text) {
+  if (text.size() < 7) return std::nullopt;
+  const FieldValue measure = ReadInteger(text.substr(0, 4), false, false);
+  const FieldValue beat = ReadInteger(text.substr(5, 2), false, false);
+  if (!measure.ok || !beat.ok) return std::nullopt;
+  return MeasureBeat{measure.value, beat.value};
+}
+
+std::string FormatMarker(std::span<const BeatMapEntry> beatMap, int32_t position) {
+  return MarkerText(BeatAtOrBefore(beatMap, position));
 }
 
 std::string FormatMarkerRange(std::span<const BeatMapEntry> beatMap, int32_t begin, int32_t end) {
@@ -139,11 +150,8 @@ std::string FormatMarkerRange(std::span<const BeatMapEntry> beatMap, int32_t beg
 }
 
 std::optional<int32_t> ParseMarker(std::span<const BeatMapEntry> beatMap, std::string_view text) {
-  if (text.size() < 7) return std::nullopt;
-  const FieldValue measure = ReadInteger(text.substr(0, 4), false, false);
-  const FieldValue beat = ReadInteger(text.substr(5, 2), false, false);
-  if (!measure.ok || !beat.ok) return std::nullopt;
-  return MeasureBeatPosition(beatMap, MeasureBeat{measure.value, beat.value});
+  const std::optional<MeasureBeat> at = MarkerPair(text);
+  return at ? MeasureBeatPosition(beatMap, *at) : std::nullopt;
 }
 
 std::optional<std::pair<int32_t, int32_t>> ParseMarkerRange(std::span<const BeatMapEntry> beatMap,

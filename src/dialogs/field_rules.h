@@ -46,6 +46,8 @@ MeasureBeat BeatAtOrBefore(std::span<const BeatMapEntry> beatMap, int32_t positi
 // Marker texts: 0012:03 for a position, 0012:03-0014:01 for a range. Parsing
 // takes the measure from the first four characters and the beat from the sixth
 // and seventh; a text that does not name a beat of the piece gives nothing.
+std::string MarkerText(MeasureBeat at);
+std::optional<MeasureBeat> MarkerPair(std::string_view text);
 std::string FormatMarker(std::span<const BeatMapEntry> beatMap, int32_t position);
 std::string FormatMarkerRange(std::span<const BeatMapEntry> beatMap, int32_t begin, int32_t end);
 std::optional<int32_t> ParseMarker(std::span<const BeatMapEntry> beatMap, std::string_view text);

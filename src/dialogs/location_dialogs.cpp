@@ -15,20 +15,6 @@ constexpr int kDelayLimit = 11;
 constexpr int kStringBars = 6020;
 constexpr int kStringTimeSignatureSlash = 6021;
 
-void ShowPair(DialogModel& m, int measureId, int beatId, MeasureBeat at) {
-  m[measureId].text = std::to_string(at.measure);
-  m[beatId].text = std::to_string(at.beat);
-}
-
-// A measure:beat pair of two fields; 0 for an empty field, none when a field
-// does not read as a number.
-std::optional<MeasureBeat> ReadPair(const DialogModel& m, int measureId, int beatId) {
-  const FieldValue measure = ReadInteger(m.Text(measureId), false, true);
-  const FieldValue beat = ReadInteger(m.Text(beatId), false, true);
-  if (!measure.ok || !beat.ok) return std::nullopt;
-  return MeasureBeat{measure.value, beat.value};
-}
-
 std::string StringOr(int id, const char* fallback) {
   const char* text = StringText(id);
   return text ? text : fallback;

@@ -43,22 +43,6 @@ std::vector<int32_t> Positions(std::span<const BeatMapEntry> map, const ControlS
   return positions;
 }
 
-MeasureBeat ParsePair(std::string_view text) {
-  const FieldValue measure = ReadInteger(text.substr(0, 4), false, false);
-  const FieldValue beat = ReadInteger(text.substr(5, 2), false, false);
-  return MeasureBeat{measure.value, beat.value};
-}
-
-char Digit(int value) {
-  return static_cast<char>('0' + value % 10);
-}
-
-std::string PairText(MeasureBeat at) {
-  const int m = std::clamp(at.measure, 0, 9999);
-  const int b = std::clamp(at.beat, 0, 99);
-  return {Digit(m / 1000), Digit(m / 100), Digit(m / 10), Digit(m), ':', Digit(b / 10), Digit(b)};
-}
-
 }  // namespace
 
 SpecialMarkersDialog OpenSpecialMarkers(const MarkerLists& lists,
@@ -105,8 +89,10 @@ std::optional<MarkerEdit> MarkerEditFor(const SpecialMarkersDialog& dialog, int 
     return std::nullopt;
   const std::string& text = list.items[static_cast<size_t>(list.selection)];
   if (text.size() < 7) return std::nullopt;
-  edit.begin = edit.end = ParsePair(text);
-  if (edit.range && text.size() >= 15) edit.end = ParsePair(std::string_view(text).substr(8));
+  edit.begin = edit.end = MarkerPair(text).value_or(MeasureBeat{0, 0});
+  if (edit.range && text.size() >= 15) {
+    edit.end = MarkerPair(std::string_view(text).substr(8)).value_or(MeasureBeat{0, 0});
+  }
   return edit;
 }
 
@@ -115,7 +101,7 @@ void MarkerEditDone(SpecialMarkersDialog& dialog, const MarkerEdit& edit) {
   if (edit.change && list.selection >= 0 && list.selection < static_cast<int>(list.items.size()))
     list.items.erase(list.items.begin() + list.selection);
   const std::string text =
-      edit.range ? PairText(edit.begin) + "-" + PairText(edit.end) : PairText(edit.begin);
+      edit.range ? MarkerText(edit.begin) + "-" + MarkerText(edit.end) : MarkerText(edit.begin);
   auto at = std::lower_bound(list.items.begin(), list.items.end(), text);
   if (at == list.items.end() || *at != text) at = list.items.insert(at, text);
   list.selection = static_cast<int>(at - list.items.begin());
@@ -165,10 +151,8 @@ RangeDialog OpenIgnoreRange(MeasureBeat begin, MeasureBeat end,
   RangeDialog dialog;
   dialog.beatMap.assign(beatMap.begin(), beatMap.end());
   DialogModel& m = dialog.model;
-  m[kRangeBeginMeasure].text = std::to_string(begin.measure);
-  m[kRangeBeginBeat].text = std::to_string(begin.beat);
-  m[kRangeEndMeasure].text = std::to_string(end.measure);
-  m[kRangeEndBeat].text = std::to_string(end.beat);
+  ShowPair(m, kRangeBeginMeasure, kRangeBeginBeat, begin);
+  ShowPair(m, kRangeEndMeasure, kRangeEndBeat, end);
   IgnoreRangeCommand(dialog);
   return dialog;
 }
@@ -181,12 +165,9 @@ void IgnoreRangeCommand(RangeDialog& dialog) {
 }
 
 std::pair<MeasureBeat, MeasureBeat> StoreIgnoreRange(const RangeDialog& dialog) {
-  const auto read = [&dialog](int id) {
-    const FieldValue v = ReadInteger(dialog.model.Text(id), false, true);
-    return v.ok ? v.value : 0;
-  };
-  return {MeasureBeat{read(kRangeBeginMeasure), read(kRangeBeginBeat)},
-          MeasureBeat{read(kRangeEndMeasure), read(kRangeEndBeat)}};
+  const MeasureBeat none{0, 0};
+  return {ReadPair(dialog.model, kRangeBeginMeasure, kRangeBeginBeat).value_or(none),
+          ReadPair(dialog.model, kRangeEndMeasure, kRangeEndBeat).value_or(none)};
 }
 
 }  // namespace tuttiro
