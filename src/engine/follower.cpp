@@ -237,13 +237,6 @@ int32_t FirstAtOrAfter(const std::vector<int32_t>& list, int32_t p) {
   return static_cast<int32_t>(std::lower_bound(list.begin(), list.end(), p) - list.begin());
 }
 
-int32_t FirstChordAtOrAfter(const FollowerState& f, int32_t p) {
-  return static_cast<int32_t>(
-      std::lower_bound(f.chords.begin(), f.chords.end(), p,
-                       [](const ScoreChord& c, int32_t v) { return c.position < v; }) -
-      f.chords.begin());
-}
-
 void RepositionCursors(FollowerState& f, int32_t p) {
   f.chordCursor = FirstChordAtOrAfter(f, p);
   f.beatCursor = FirstAtOrAfter(f.tapBeats, p);
@@ -684,6 +677,13 @@ bool StartRunning(FollowerState& f, int32_t position, int32_t rate) {
 }  // namespace
 
 // ---- helpers shared with the jump search and tapped beats ------------------------
+
+int32_t FirstChordAtOrAfter(const FollowerState& f, int32_t p) {
+  return static_cast<int32_t>(
+      std::lower_bound(f.chords.begin(), f.chords.end(), p,
+                       [](const ScoreChord& c, int32_t v) { return c.position < v; }) -
+      f.chords.begin());
+}
 
 int32_t MarkNote(FollowerState& f, const ScoreChord& chord, uint8_t pitch) {
   for (int32_t n = chord.firstNote; n < chord.firstNote + chord.noteCount; ++n) {

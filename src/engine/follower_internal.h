@@ -18,6 +18,8 @@ void FollowerReportLoudness(FollowerState& f);
 // Empties a tempo map that holds only the start anchor (the clock really starts later).
 void FollowerDropStartAnchor(FollowerState& f);
 void ComputeWaitLimit(FollowerState& f);
+// The first chord at or after position p (the chord count when there is none).
+int32_t FirstChordAtOrAfter(const FollowerState& f, int32_t p);
 // Marks an unmatched written note of this pitch in the chord; -1 when there is none.
 int32_t MarkNote(FollowerState& f, const ScoreChord& chord, uint8_t pitch);
 bool InIgnoreRange(const FollowerState& f, int32_t p);

@@ -253,10 +253,7 @@ bool MatchOpening(FollowerState& f, int32_t from, int32_t start, OpeningRun& run
 // the opening notes in order, is taken there at once, whatever the tempo and even
 // with one stray note. Only that place is tried; anywhere else is the search's.
 bool StartAtLocation(FollowerState& f, int32_t e, SystemTime t) {
-  const int32_t start = static_cast<int32_t>(
-      std::lower_bound(f.chords.begin(), f.chords.end(), e,
-                       [](const ScoreChord& c, int32_t v) { return c.position < v; }) -
-      f.chords.begin());
+  const int32_t start = FirstChordAtOrAfter(f, e);
   if (start >= static_cast<int32_t>(f.chords.size())) return false;
   // The start is decided within a few notes of it, so it lies among the newest
   // chords; the oldest of them that fits gives the longest run.
