@@ -1,9 +1,13 @@
 // Builds settings records byte by byte as they stand in a file (big-endian),
 // independently of the settings writer, and pieces that carry them; plus a
-// fixture that opens such a piece with the settings hooks in place.
+// fixture that opens such a piece with the settings hooks in place, and a
+// temporary folder removed with the test.
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -179,6 +183,20 @@ struct SettingsFixture {
     PieceHooks hooks;
     SetPieceSettingsHooks(hooks, context);
     return OpenPiece(piece, sources, name, hooks);
+  }
+};
+
+struct TempFolder {
+  std::filesystem::path path;
+  TempFolder() {
+    std::string name = (std::filesystem::temp_directory_path() / "tuttiro-piece-XXXXXX").string();
+    path = ::mkdtemp(name.data());
+  }
+  ~TempFolder() { std::filesystem::remove_all(path); }
+  std::string Str() const { return path.string(); }
+  std::string File(const std::string& name) const { return (path / name).string(); }
+  void Write(const std::string& name, const std::string& text) const {
+    std::ofstream(path / name) << text;
   }
 };
 
