@@ -65,12 +65,8 @@ class StoredRecord {
   }
   // With the version and the record's own size filled in (unless overridden).
   std::vector<uint8_t> Bytes(uint32_t version = kSettingsVersion, int64_t size = -1) const {
-    std::vector<uint8_t> out = bytes_;
-    StoredRecord head;
-    head.bytes_ = std::move(out);
-    head.Put32(0, version)
-        .Put32(4,
-               size < 0 ? static_cast<uint32_t>(head.bytes_.size()) : static_cast<uint32_t>(size));
+    StoredRecord head = *this;
+    head.Put32(0, version).Put32(4, static_cast<uint32_t>(size < 0 ? bytes_.size() : size));
     return head.bytes_;
   }
 

@@ -144,11 +144,10 @@ TEST(SettingsWriter, TheEventIsReplacedAndEveryOtherByteKept) {
   EXPECT_TRUE(std::equal(original.begin(), original.begin() + 18, image.begin()));
   EXPECT_TRUE(std::equal(original.begin() + static_cast<long>(data + oldEvent), original.end(),
                          image.begin() + static_cast<long>(data + event.size())));
-  uint32_t oldLength = static_cast<uint32_t>(original[18] << 24 | original[19] << 16 |
-                                             original[20] << 8 | original[21]);
-  uint32_t newLength =
-      static_cast<uint32_t>(image[18] << 24 | image[19] << 16 | image[20] << 8 | image[21]);
-  EXPECT_EQ(newLength, oldLength - oldEvent + event.size());
+  auto chunkLength = [](const std::vector<uint8_t>& b) {
+    return static_cast<size_t>(b[18] << 24 | b[19] << 16 | b[20] << 8 | b[21]);
+  };
+  EXPECT_EQ(chunkLength(image), chunkLength(original) - oldEvent + event.size());
 
   SettingsFixture back;
   ASSERT_EQ(back.Open(image), kLoadOk);
