@@ -2,12 +2,16 @@
 // SysEx and the results of damaged files.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <tuple>
+
 #include "piece/piece_info.h"
-#include "smf_builder.h"
+#include "settings_fixture.h"
 
 namespace tuttiro {
 namespace {
 
+using test::Concat;
 using test::LoadBytes;
 using test::OneTrackPiece;
 using test::SmfBuilder;
@@ -58,6 +62,8 @@ TEST(OpenPiece, TicksToScoreUnits) {
   smf.Track().End().Track().Event(480, {0x90, 60, 1}).End();
   ASSERT_EQ(LoadBytes(noTempo, smf.Bytes()), kLoadOk);
   EXPECT_EQ(noTempo.tracks[0].events[0].time, 500u);  // (480 * 1042 + 500) / 1000
+  EXPECT_EQ(noTempo.firstEventTime, 500);
+  EXPECT_EQ(noTempo.lastEventTime, 0);  // the first event only lowers firstEventTime
 
   // Division 96 at 500000: 96 ticks are exactly 500000 us, one tick rounds to 5208 us.
   PieceModel piece;
@@ -118,15 +124,6 @@ TEST(OpenPiece, ThirtyThirdCombinationStillSounds) {
   }
 }
 
-TEST(OpenPiece, FirstAndLastEventTimes) {
-  SmfBuilder smf = OneTrackPiece(100);
-  smf.Event(1000, {0x90, 60, 90}).End();  // 5000 ms
-  PieceModel piece;
-  ASSERT_EQ(LoadBytes(piece, smf.Bytes()), kLoadOk);
-  EXPECT_EQ(piece.firstEventTime, 5000);
-  EXPECT_EQ(piece.lastEventTime, 0);  // the first event only lowers firstEventTime
-}
-
 TEST(OpenPiece, BeatMapAndLength) {
   SmfBuilder smf(1, 480);
   smf.Track().Tempo(0, 500000).TimeSig(0, 3, 2).End();
@@ -135,10 +132,8 @@ TEST(OpenPiece, BeatMapAndLength) {
   ASSERT_EQ(LoadBytes(piece, smf.Bytes()), kLoadOk);
   EXPECT_EQ(PieceLengthBars(piece), 8);
   ASSERT_EQ(piece.beatMap.size(), 25u);
-  EXPECT_EQ(piece.beatMap[3].measure, 2);
-  EXPECT_EQ(piece.beatMap[3].beat, 1);
-  EXPECT_EQ(piece.beatMap[3].time, 1500u);
-  EXPECT_EQ(piece.beatMap[3].sixteenths, 12u);
+  const BeatMapEntry& b = piece.beatMap[3];
+  EXPECT_EQ(std::tie(b.measure, b.beat, b.time, b.sixteenths), std::make_tuple(2, 1, 1500u, 12u));
   EXPECT_EQ(piece.beatMap.back().measure, 9);
   EXPECT_EQ(piece.endPosition, 12001);
   PieceInfo info = GetPieceInfo(piece);
@@ -176,8 +171,6 @@ TEST(OpenPiece, KeyAndTimeSignatureOfEachOpen) {
   EXPECT_EQ(piece.otherMetaEvents.size(), 2u);
 
   // The next piece has no key or time signature: nothing of the last one remains.
-  SmfBuilder plain = OneTrackPiece();
-  plain.Event(0, {0x90, 60, 90}).End();
   SmfBuilder noMeter(1, 480);
   noMeter.Track().End().Track().Event(0, {0x90, 60, 90}).End();
   ASSERT_EQ(LoadBytes(piece, noMeter.Bytes()), kLoadOk);
@@ -238,7 +231,7 @@ TEST(OpenPiece, LongMetaAndSysexDataAreReadWhole) {
   EXPECT_EQ(piece.sysexMessages[0].size(), 40003u);
 }
 
-TEST(OpenPiece, RunningStatusInBothPasses) {
+TEST(OpenPiece, RunningStatusSurvivesSysex) {
   PieceModel piece;
   SmfBuilder repeats = OneTrackPiece();
   repeats.Event(0, {0x90, 60, 90}).Event(10, {62, 90}).Event(0, {0xF0, 1, 0xF7});
@@ -246,19 +239,6 @@ TEST(OpenPiece, RunningStatusInBothPasses) {
   ASSERT_EQ(LoadBytes(piece, repeats.Bytes()), kLoadOk);
   ASSERT_EQ(piece.tracks[0].eventCount(), 3);
   EXPECT_EQ(piece.tracks[0].events[2].data1, 64);
-
-  SmfBuilder opens = OneTrackPiece();
-  opens.Event(0, {60, 90}).End();
-  EXPECT_EQ(LoadBytes(piece, opens.Bytes()), kLoadWrongFormat);
-
-  SmfBuilder conductor(1, 480);
-  conductor.Track().Event(0, {0x90, 60, 90}).Event(0, {0xF0, 1, 0xF7}).Event(0, {60, 90}).End();
-  conductor.Track().Event(0, {0x90, 60, 90}).End();
-  EXPECT_EQ(LoadBytes(piece, conductor.Bytes()), kLoadWrongFormat);
-
-  SmfBuilder continuation = OneTrackPiece();
-  continuation.Event(0, {0xF7, 1, 0xF7}).End();
-  EXPECT_EQ(LoadBytes(piece, continuation.Bytes()), kLoadWrongFormat);
 }
 
 TEST(OpenPiece, PortNamesBecomeFilePorts) {
@@ -274,78 +254,84 @@ TEST(OpenPiece, PortNamesBecomeFilePorts) {
   EXPECT_EQ(piece.tracks[2].filePort, 0);
 }
 
-TEST(OpenPiece, HeaderAndChunkDefects) {
+// A format-1 file of track chunks holding the given raw events (delta times
+// included), with `ntrks` in the header when it is not 0.
+std::vector<uint8_t> Chunks(std::initializer_list<std::vector<uint8_t>> tracks,
+                            int16_t division = 480, uint16_t ntrks = 0) {
+  SmfBuilder smf(1, division);
+  for (const std::vector<uint8_t>& t : tracks) smf.Track().Raw(t);
+  return smf.HeaderTracks(ntrks).Bytes();
+}
+
+// Damaged and hostile files give their result (a failed load leaves nothing
+// loaded); hostile values are bounded rather than endless.
+TEST(OpenPiece, DefectsGiveTheirResult) {
+  const std::vector<uint8_t> end{0x00, 0xFF, 0x2F, 0x00}, note{0x00, 0x90, 60, 90},
+      noteTrack = Concat({note, end}), sysex{0x00, 0xF0, 1, 0xF7}, farOff{0xFF, 0xFF, 0xFF, 0x7F};
+  const std::set<int> failed{kLoadDataEnded, kLoadWrongFormat};
+  const std::set<int> bounded{kLoadOk, kLoadWrongFormat};
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    std::set<int> results;
+  };
+  std::vector<uint8_t> longHeader = Chunks({end, noteTrack});
+  longHeader[7] = 10;
+  longHeader.insert(longHeader.begin() + 14, 4, 0);
+  const Case cases[] = {
+      {"header longer than six bytes", longHeader, {kLoadOk}},
+      {"division 0", Chunks({end, noteTrack}, 0), {kLoadWrongFormat}},
+      {"SMPTE division", Chunks({end, noteTrack}, -25 * 256 + 40), {kLoadWrongFormat}},
+      {"not MIDI", {'R', 'I', 'F', 'F', 0, 0, 0, 6, 0, 1, 0, 1, 1, 0xE0}, {kLoadWrongFormat}},
+      {"a single track", Chunks({noteTrack}), {kLoadNoChannelMessages}},
+      {"only meta events",
+       Chunks({end, {0x00, 0xFF, 0x03, 1, 'e', 0x00, 0xFF, 0x2F, 0x00}}),
+       {kLoadNoChannelMessages}},
+      {"a chunk missing", Chunks({end, noteTrack}, 480, 3), {kLoadDataEnded}},
+      {"no end of track: the next chunk is read as events", Chunks({end, note, noteTrack}), failed},
+      {"running status with nothing to run",
+       Chunks({end, {0x00, 60, 90, 0x00, 0xFF, 0x2F, 0}}),
+       {kLoadWrongFormat}},
+      {"running status after SysEx on the conductor track",
+       Chunks({Concat({note, sysex, {0x00, 60, 90}, end}), noteTrack}),
+       {kLoadWrongFormat}},
+      {"a SysEx continuation first",
+       Chunks({end, {0x00, 0xF7, 1, 0xF7, 0x00, 0xFF, 0x2F, 0}}),
+       {kLoadWrongFormat}},
+      {"tempo zero and a far-away end",
+       Chunks({{0x00, 0xFF, 0x51, 3, 0, 0, 0, 0x00, 0xFF, 0x2F, 0},
+               Concat({note, farOff, {0x80, 60, 0}, end})},
+              1),
+       bounded},
+      {"a far-away end at a tempo of one microsecond",
+       Chunks({{0x00, 0xFF, 0x51, 3, 0, 0, 1, 0x00, 0xFF, 0x2F, 0},
+               Concat({note, farOff, {0x80, 60, 0}, end})},
+              1),
+       bounded},
+      {"a meta length far beyond the data (nothing allocated for it)",
+       Chunks({{0x00, 0xFF, 0x01, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 1, 2, 3}}),
+       {kLoadDataEnded}},
+      {"65535 tracks", Chunks({end, noteTrack}, 480, 0xFFFF), {kLoadWrongFormat}},
+      {"30000 tracks", Chunks({end, noteTrack}, 480, 30000), {kLoadDataEnded}},
+  };
   PieceModel piece;
-  SmfBuilder longHeader = OneTrackPiece();
-  longHeader.Event(0, {0x90, 60, 90}).End();
-  longHeader.HeaderLength(10);
-  EXPECT_EQ(LoadBytes(piece, longHeader.Bytes()), kLoadOk);
-
-  for (int16_t division : {0, -25 * 256 + 40}) {
-    SmfBuilder smpte = OneTrackPiece(division);
-    smpte.Event(0, {0x90, 60, 90}).End();
-    EXPECT_EQ(LoadBytes(piece, smpte.Bytes()), kLoadWrongFormat) << division;
+  for (const Case& c : cases) {
+    int r = LoadBytes(piece, c.bytes);
+    EXPECT_TRUE(c.results.count(r)) << c.what << ": " << r;
+    if (r == kLoadOk) continue;
+    EXPECT_FALSE(piece.pieceLoaded) << c.what;
+    EXPECT_TRUE(piece.tracks.empty()) << c.what;
   }
-  std::vector<uint8_t> notMidi{'R', 'I', 'F', 'F', 0, 0, 0, 6, 0, 1, 0, 1, 1, 0xE0};
-  EXPECT_EQ(LoadBytes(piece, notMidi), kLoadWrongFormat);
-
-  SmfBuilder single(1, 480);
-  single.Track().Event(0, {0x90, 60, 90}).End();
-  EXPECT_EQ(LoadBytes(piece, single.Bytes()), kLoadNoChannelMessages);
-
-  SmfBuilder onlyMeta(1, 480);
-  onlyMeta.Track().End().Track().Text(0, 3, "empty").End();
-  EXPECT_EQ(LoadBytes(piece, onlyMeta.Bytes()), kLoadNoChannelMessages);
-
-  SmfBuilder missingChunk = OneTrackPiece();
-  missingChunk.Event(0, {0x90, 60, 90}).End();
-  missingChunk.HeaderTracks(3);
-  EXPECT_EQ(LoadBytes(piece, missingChunk.Bytes()), kLoadDataEnded);
-
-  // Without an end-of-track event the next chunk is read as events.
-  SmfBuilder noEnd(1, 480);
-  noEnd.Track().End().Track().Event(0, {0x90, 60, 90});
-  noEnd.Track().Event(0, {0x90, 60, 90}).End();
-  int r = LoadBytes(piece, noEnd.Bytes());
-  EXPECT_TRUE(r == kLoadDataEnded || r == kLoadWrongFormat) << r;
-  EXPECT_FALSE(piece.pieceLoaded);
-  EXPECT_TRUE(piece.tracks.empty());
 }
 
 TEST(OpenPiece, HostileValuesStayBounded) {
   PieceModel piece;
-  // A tempo of zero and a far-away end: the beat map is limited, not endless.
-  SmfBuilder zeroTempo(1, 1);
-  zeroTempo.Track().Tempo(0, 0).End();
-  zeroTempo.Track().Event(0, {0x90, 60, 90}).Event(0x0FFFFFFF, {0x80, 60, 0}).End();
-  int r = LoadBytes(piece, zeroTempo.Bytes());
-  EXPECT_TRUE(r == kLoadOk || r == kLoadWrongFormat) << r;
-
-  // A far-away end at a normal tempo gives a bounded answer too.
-  SmfBuilder farEnd(1, 1);
-  farEnd.Track().Tempo(0, 1).End();
-  farEnd.Track().Event(0, {0x90, 60, 90}).Event(0x0FFFFFFF, {0x80, 60, 0}).End();
-  r = LoadBytes(piece, farEnd.Bytes());
-  EXPECT_TRUE(r == kLoadOk || r == kLoadWrongFormat) << r;
-
   // A meter with a 2^200 denominator and a time signature two bytes short.
   SmfBuilder meter(1, 480);
   meter.Track().Meta(0, 0x58, {4, 200, 24, 8}).Meta(480, 0x58, {3}).End();
   meter.Track().Event(0, {0x90, 60, 90}).Event(4800, {0x80, 60, 0}).End();
   ASSERT_EQ(LoadBytes(piece, meter.Bytes()), kLoadOk);
   EXPECT_GT(piece.beatMap.size(), 1u);
-
-  // Lengths far beyond the data end the load; nothing is allocated for them.
-  SmfBuilder hugeMeta(1, 480);
-  hugeMeta.Track().Raw({0x00, 0xFF, 0x01, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 1, 2, 3});
-  EXPECT_EQ(LoadBytes(piece, hugeMeta.Bytes()), kLoadDataEnded);
-
-  SmfBuilder manyTracks(1, 480);
-  manyTracks.Track().End().Track().Event(0, {0x90, 60, 90}).End();
-  manyTracks.HeaderTracks(0xFFFF);
-  EXPECT_EQ(LoadBytes(piece, manyTracks.Bytes()), kLoadWrongFormat);
-  manyTracks.HeaderTracks(30000);
-  EXPECT_EQ(LoadBytes(piece, manyTracks.Bytes()), kLoadDataEnded);
 
   // Controller numbers with the top bit set are events, not indexes out of range.
   SmfBuilder wideData = OneTrackPiece();
@@ -386,16 +372,14 @@ TEST(OpenPiece, NamesAndHooks) {
   sources.memoryImages["noext"] = smf.Bytes();
   PieceModel piece;
   std::vector<std::string> calls;
+  auto log = [&calls](const char* name) { return [&calls, name] { calls.push_back(name); }; };
   PieceHooks hooks;
-  hooks.sendClosingSysex = [&] { calls.push_back("closing"); };
-  hooks.layoutViews = [&] { calls.push_back("layout"); };
-  hooks.applySettingsSlot0 = [&] {
-    calls.push_back("settings");
-    return false;
-  };
-  hooks.defaultPieceSettings = [&] { calls.push_back("defaults"); };
-  hooks.firstOpenRepaint = [&] { calls.push_back("first"); };
-  hooks.resetPlaybackState = [&] { calls.push_back("reset"); };
+  hooks.sendClosingSysex = log("closing");
+  hooks.layoutViews = log("layout");
+  hooks.applySettingsSlot0 = [&] { return log("settings")(), false; };
+  hooks.defaultPieceSettings = log("defaults");
+  hooks.firstOpenRepaint = log("first");
+  hooks.resetPlaybackState = log("reset");
   ASSERT_EQ(OpenPiece(piece, sources, "songs/My.Song.mid", hooks), kLoadOk);
   EXPECT_EQ(piece.pieceFileName, "songs/My.Song");
   EXPECT_EQ(calls, (std::vector<std::string>{"layout", "settings", "defaults", "first", "reset"}));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "engine/follower.h"
 #include "platform/simulated_platform.h"
@@ -24,8 +25,8 @@ size_t Slot0(size_t field) {
   return SlotStart(0) + field;
 }
 
-// A slot 0 with every piece-level field set to something other than its default.
-StoredRecord FullSlot0() {
+TEST(PieceSettings, ABareRecordAppliesThePieceFieldsAndLeavesTracksAsLoaded) {
+  // Every piece-level field set to something other than its default.
   StoredRecord r;
   r.Name(0, "Practice")
       .Put32(Slot0(kSlotLoopStart), 1500)
@@ -42,34 +43,7 @@ StoredRecord FullSlot0() {
   const uint8_t visible[8] = {1, 0, 1, 1, 0, 1, 1, 1};
   for (size_t v = 0; v < 8; ++v) r.Byte(Slot0(kSlotViewVisible) + v, visible[v]);
   r.Byte(Slot0(kSlotFollowTwoTracks), 1).Byte(Slot0(kSlotPerformanceOwnPort), 1);
-  return r;
-}
-
-TEST(PieceSettings, APieceWithoutSettingsGetsTheDefaults) {
-  SettingsFixture fx;
-  fx.live.loopStart = 99;
-  fx.live.rehearsalPoints = {5};
-  fx.live.viewOrder = {1, 0, 2, 3, 4, 5, 6, 7};
-  ASSERT_EQ(fx.Open(PieceWithHead({})), kLoadOk);
-  EXPECT_EQ(fx.live.loopStart, 0);
-  EXPECT_EQ(fx.live.loopEnd, fx.piece.endPosition - 1);
-  EXPECT_EQ(fx.live.viewOrder, kDefaultViewOrder);
-  EXPECT_TRUE(fx.live.rehearsalPoints.empty());
-  for (int t = 0; t < fx.piece.trackCount; ++t) {
-    const TrackRec& track = fx.piece.tracks[static_cast<size_t>(t)];
-    EXPECT_EQ(track.outputChannel, t);
-    EXPECT_EQ(track.outputPort, track.filePort);
-    EXPECT_EQ(track.volume, 256);
-  }
-  EXPECT_EQ(fx.piece.performanceTrack().substitutePrograms, 0);
-  std::optional<PieceSettingsRecord> record = ReadPieceSettings(fx.sources, "p.mid");
-  ASSERT_TRUE(record);
-  EXPECT_EQ(record->bytes, DefaultSettingsRecord().bytes);
-  EXPECT_FALSE(ReadPieceSettings(fx.sources, "/no/such/piece.mid"));
-}
-
-TEST(PieceSettings, ABareRecordAppliesThePieceFieldsAndLeavesTracksAsLoaded) {
-  std::vector<uint8_t> bytes = FullSlot0().Bytes();
+  std::vector<uint8_t> bytes = r.Bytes();
   ASSERT_EQ(bytes.size(), kSettingsHeaderSize);
 
   SettingsFixture fx;
@@ -82,19 +56,14 @@ TEST(PieceSettings, ABareRecordAppliesThePieceFieldsAndLeavesTracksAsLoaded) {
   ASSERT_EQ(fx.Open(PieceWithRecord(bytes)), kLoadOk);
 
   const PieceSettings& live = fx.live;
-  EXPECT_EQ(live.loopStart, 1500);
-  EXPECT_EQ(live.loopEnd, 0x00012345);
-  EXPECT_EQ(live.masterVolume, 300);
-  EXPECT_EQ(live.tempoFactor, 3072);
-  EXPECT_EQ(live.masterTranspose, -3);
-  EXPECT_EQ(live.followTrack1, 1);
-  EXPECT_EQ(live.followTrack2, 2);
+  EXPECT_EQ(std::tie(live.loopStart, live.loopEnd, live.masterVolume, live.tempoFactor,
+                     live.masterTranspose, live.followTrack1, live.followTrack2,
+                     live.followTwoTracks, live.performanceUsesOwnPort),
+            std::make_tuple(1500, 0x00012345, 300, 3072, -3, 1, 2, 1, 1));
   EXPECT_EQ(live.viewOrder, (std::array<uint16_t, 8>{7, 6, 5, 4, 3, 2, 1, 0}));
   EXPECT_EQ(live.savedViewPositions[0], (ViewPosition{-40, 25}));
   EXPECT_EQ(live.savedViewPositions[7], (ViewPosition{0x0102, 0}));
   EXPECT_EQ(live.viewVisible, (std::array<uint8_t, 8>{1, 0, 1, 1, 0, 1, 1, 1}));
-  EXPECT_EQ(live.followTwoTracks, 1);
-  EXPECT_EQ(live.performanceUsesOwnPort, 1);
   EXPECT_TRUE(live.waitForSoloistMarkers.empty());
   EXPECT_FALSE(fx.piece.pieceDisplayName);
   EXPECT_EQ(views, 1);
@@ -161,12 +130,9 @@ TEST(PieceSettings, TrackSettingsCoverAsManyTracksAsTheAreaHolds) {
     SettingsFixture fx;
     ASSERT_EQ(fx.Open(PieceWithRecord(r.Bytes())), kLoadOk);
     const TrackRec& t0 = fx.piece.tracks[0];
-    EXPECT_EQ(t0.volume, 200);
-    EXPECT_EQ(t0.outputChannel, 5);
-    EXPECT_EQ(t0.transposition, -12);
-    EXPECT_EQ(t0.outputPort, 3);
-    EXPECT_EQ(t0.play, 0);
-    EXPECT_EQ(t0.substitutePrograms, 1);
+    EXPECT_EQ(std::tie(t0.volume, t0.outputChannel, t0.transposition, t0.outputPort, t0.play,
+                       t0.substitutePrograms),
+              std::make_tuple(200, 5, -12, 3, 0, 1));
     EXPECT_EQ(t0.programCombos[0].substitute, (ProgramCombo{kComboBank0, {1, 40, 0}}));
     EXPECT_EQ(t0.programCombos[1].substitute, ProgramCombo{}) << "an unknown kind plays the file's";
     EXPECT_EQ(t0.programCombos[2].substitute, ProgramCombo{});
@@ -238,8 +204,9 @@ TEST(PieceSettings, LargeAreasAreReadWhole) {
                          static_cast<int32_t>(positions[19999])}));
 }
 
-// Every kind of damage leaves the piece loaded with its defaults.
-TEST(PieceSettings, DamagedRecordsGiveTheDefaults) {
+// A piece without settings, and every kind of damage, leave the piece loaded
+// with the default settings.
+TEST(PieceSettings, MissingOrDamagedRecordsGiveTheDefaults) {
   StoredRecord named;
   named.Name(0, "x").Put32(Slot0(kSlotLoopStart), 777);
   std::vector<uint8_t> good = named.Bytes();
@@ -260,6 +227,7 @@ TEST(PieceSettings, DamagedRecordsGiveTheDefaults) {
     std::vector<uint8_t> bytes;
   };
   std::vector<Case> cases = {
+      {"no settings event", PieceWithHead({})},
       {"wrong identification", PieceWithHead(event(len(wrongId.size()), wrongId))},
       {"wrong version", PieceWithRecord(named.Bytes(0x00030000))},
       {"size above the meta length", PieceWithRecord(named.Bytes(kSettingsVersion, 900))},
@@ -277,6 +245,8 @@ TEST(PieceSettings, DamagedRecordsGiveTheDefaults) {
     SCOPED_TRACE(c.what);
     SettingsFixture fx;
     fx.live.loopStart = 5;
+    fx.live.rehearsalPoints = {5};
+    fx.live.viewOrder = {1, 0, 2, 3, 4, 5, 6, 7};
     int result = fx.Open(c.bytes);
     if (result != kLoadOk) {  // the piece itself is damaged too; its record is still the default
       PieceSourceState sources;
@@ -289,10 +259,24 @@ TEST(PieceSettings, DamagedRecordsGiveTheDefaults) {
     ASSERT_EQ(result, kLoadOk);
     EXPECT_EQ(fx.live.loopStart, 0);
     EXPECT_EQ(fx.live.loopEnd, fx.piece.endPosition - 1);
+    EXPECT_EQ(fx.live.viewOrder, kDefaultViewOrder);
+    EXPECT_TRUE(fx.live.rehearsalPoints.empty());
+    for (int t = 0; t < fx.piece.trackCount; ++t) {
+      const TrackRec& track = fx.piece.tracks[static_cast<size_t>(t)];
+      EXPECT_EQ(std::tie(track.outputChannel, track.volume), std::make_tuple(t, 256));
+      EXPECT_EQ(track.outputPort, track.filePort);
+    }
+    EXPECT_EQ(fx.piece.performanceTrack().substitutePrograms, 0);
     EXPECT_FALSE(ApplySettingsSlot(fx.context, 0));
   }
-  // Not a Standard MIDI File at all: no record.
+  // Without a settings event the record read is the default one; without a
+  // piece, or in something not a Standard MIDI File, there is no record.
   PieceSourceState sources;
+  sources.memoryImages["plain"] = PieceWithHead({});
+  std::optional<PieceSettingsRecord> plain = ReadPieceSettings(sources, "plain");
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain->bytes, DefaultSettingsRecord().bytes);
+  EXPECT_FALSE(ReadPieceSettings(sources, "/no/such/piece.mid"));
   sources.memoryImages["junk"] = {'R', 'I', 'F', 'F', 0, 0, 0, 0};
   EXPECT_FALSE(ReadPieceSettings(sources, "junk"));
   sources.memoryImages["headeronly"] = test::SmfBuilder(1, 480).Bytes();
@@ -406,19 +390,16 @@ TEST(PieceSettings, DefaultsResetTracksAndTellTheViews) {
   fx.piece.tracks[0].programCombos[0].substitute = {kComboProgram, {5, 0, 0}};
   std::vector<std::string> calls;
   ViewsMenuState menu;
+  auto log = [&calls](const char* name) { return [&calls, name] { calls.push_back(name); }; };
   fx.context.hooks = {
-      .moveViewsToSaved = [&] { calls.push_back("move"); },
-      .storeViewPositions = [&] { calls.push_back("store"); },
-      .centreViews = [&] { calls.push_back("centre"); },
-      .showLoopPoints = [&] { calls.push_back("loop"); },
-      .setViewsMenu =
-          [&](const ViewsMenuState& m) {
-            menu = m;
-            calls.push_back("menu");
-          },
-      .updateTitle = [&] { calls.push_back("title"); },
-      .refreshPosition = [&] { calls.push_back("position"); },
-      .redrawViews = [&] { calls.push_back("redraw"); },
+      .moveViewsToSaved = log("move"),
+      .storeViewPositions = log("store"),
+      .centreViews = log("centre"),
+      .showLoopPoints = log("loop"),
+      .setViewsMenu = [&](const ViewsMenuState& m) { menu = m, log("menu")(); },
+      .updateTitle = log("title"),
+      .refreshPosition = log("position"),
+      .redrawViews = log("redraw"),
   };
   fx.live.viewVisible[3] = 0;
   DefaultPieceSettings(fx.context);

@@ -1,9 +1,13 @@
 // Builds settings records byte by byte as they stand in a file (big-endian),
 // independently of the settings writer, and pieces that carry them; plus a
-// fixture that opens such a piece with the settings hooks in place.
+// fixture that opens such a piece with the settings hooks in place, and a
+// temporary folder removed with the test.
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -61,12 +65,8 @@ class StoredRecord {
   }
   // With the version and the record's own size filled in (unless overridden).
   std::vector<uint8_t> Bytes(uint32_t version = kSettingsVersion, int64_t size = -1) const {
-    std::vector<uint8_t> out = bytes_;
-    StoredRecord head;
-    head.bytes_ = std::move(out);
-    head.Put32(0, version)
-        .Put32(4,
-               size < 0 ? static_cast<uint32_t>(head.bytes_.size()) : static_cast<uint32_t>(size));
+    StoredRecord head = *this;
+    head.Put32(0, version).Put32(4, static_cast<uint32_t>(size < 0 ? bytes_.size() : size));
     return head.bytes_;
   }
 
@@ -179,6 +179,20 @@ struct SettingsFixture {
     PieceHooks hooks;
     SetPieceSettingsHooks(hooks, context);
     return OpenPiece(piece, sources, name, hooks);
+  }
+};
+
+struct TempFolder {
+  std::filesystem::path path;
+  TempFolder() {
+    std::string name = (std::filesystem::temp_directory_path() / "tuttiro-piece-XXXXXX").string();
+    path = ::mkdtemp(name.data());
+  }
+  ~TempFolder() { std::filesystem::remove_all(path); }
+  std::string Str() const { return path.string(); }
+  std::string File(const std::string& name) const { return (path / name).string(); }
+  void Write(const std::string& name, const std::string& text) const {
+    std::ofstream(path / name) << text;
   }
 };
 

@@ -57,7 +57,7 @@ TEST(SmfReader, BigEndianConversionOnlyForTwoAndFourBytes) {
   EXPECT_EQ(tempo3, 500000u);
 }
 
-TEST(SmfReader, NonPositiveCountReadsNothing) {
+TEST(SmfReader, CountsAndTheEndOfTheData) {
   OpenReader r({0x42});
   uint8_t b = 0;
   EXPECT_EQ(SmfRead(r.reader, &b, 0, true), kSmfDone);
@@ -65,18 +65,16 @@ TEST(SmfReader, NonPositiveCountReadsNothing) {
   EXPECT_EQ(SmfReadByte(r.reader, b), kSmfDone);
   EXPECT_EQ(b, 0x42);
   EXPECT_EQ(SmfReadByte(r.reader, b), kSmfDataEnded);
-}
 
-TEST(SmfReader, ExactBlockSizedImageEndsOnTheSecondRefill) {
+  // An image of exactly one block ends on the second refill.
   std::vector<uint8_t> bytes(kSmfBlockSize);
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7);
-  OpenReader r(bytes);
+  OpenReader block(bytes);
   std::vector<uint8_t> all(kSmfBlockSize);
-  ASSERT_EQ(SmfRead(r.reader, all.data(), 16000, true), kSmfDone);
-  ASSERT_EQ(SmfRead(r.reader, all.data() + 16000, 384, true), kSmfDone);
+  ASSERT_EQ(SmfRead(block.reader, all.data(), 16000, true), kSmfDone);
+  ASSERT_EQ(SmfRead(block.reader, all.data() + 16000, 384, true), kSmfDone);
   EXPECT_EQ(all, bytes);
-  uint8_t b;
-  EXPECT_EQ(SmfReadByte(r.reader, b), kSmfDataEnded);
+  EXPECT_EQ(SmfReadByte(block.reader, b), kSmfDataEnded);
 }
 
 TEST(SmfReader, LongBlocksAndSkipsCrossRefills) {
