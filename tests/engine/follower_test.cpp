@@ -19,6 +19,12 @@ std::vector<PieceEvent> Scale(int count, uint32_t spacing = 500) {
   return events;
 }
 
+std::vector<int> Flags(const FollowerHarness& h) {
+  std::vector<int> flags;
+  for (const ScoreChord& chord : h.f.chords) flags.push_back(chord.flags);
+  return flags;
+}
+
 TEST(FollowerScore, ChordsFlagsAndPitchIndex) {
   FollowerHarness h;
   ASSERT_TRUE(h.SetScore(Notes({{0, 60},
@@ -34,23 +40,19 @@ TEST(FollowerScore, ChordsFlagsAndPitchIndex) {
   const auto& c = h.f.chords;
   ASSERT_EQ(c.size(), 8u);
   EXPECT_EQ(c[0].noteCount, 2);  // 20 ms apart: one chord
-  std::vector<int> flags;
-  for (const ScoreChord& chord : c) flags.push_back(chord.flags);
   // first, beat 2, off-beat, beat 3, bar start, off-beat, two beats on, two bars on
-  EXPECT_EQ(flags, (std::vector<int>{12, 20, 0, 21, 31, 0, 21, 12}));
+  EXPECT_EQ(Flags(h), (std::vector<int>{12, 20, 0, 21, 31, 0, 21, 12}));
   EXPECT_EQ(h.f.tempoMapCapacity, 1 + 2 * 8);  // room for two anchors a chord
   const PitchRun run = h.f.pitchRuns[64];
   ASSERT_EQ(run.count, 2);
   EXPECT_EQ(h.f.pitchChords[static_cast<size_t>(run.start)], 0);
   EXPECT_EQ(h.f.pitchChords[static_cast<size_t>(run.start + 1)], 3);
-}
 
-TEST(FollowerScore, HalfBeatOfLongBeatsIsUsedOnce) {
-  FollowerHarness h;
-  ASSERT_TRUE(h.SetScore(Notes({{0, 60}, {600, 61}, {900, 62}, {1800, 63}}), Beats(4, 1200, 4)));
-  std::vector<int> flags;
-  for (const ScoreChord& chord : h.f.chords) flags.push_back(chord.flags);
-  EXPECT_EQ(flags, (std::vector<int>{12, 20, 0, 0}));
+  // Beats 1200 long: the half beat is used once (at 600, not again at 1800).
+  FollowerHarness longBeats;
+  ASSERT_TRUE(
+      longBeats.SetScore(Notes({{0, 60}, {600, 61}, {900, 62}, {1800, 63}}), Beats(4, 1200, 4)));
+  EXPECT_EQ(Flags(longBeats), (std::vector<int>{12, 20, 0, 0}));
 }
 
 TEST(FollowerScore, SetUpIsRefusedWhileFollowing) {
