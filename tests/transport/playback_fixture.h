@@ -23,19 +23,17 @@ using Bytes = std::vector<uint8_t>;
 // Records what the transport asked of the user interface.
 class RecordingHost : public Host {
  public:
-  void ShowMessage(int stringId, std::span<const std::string>) override {
-    messages.push_back(stringId);
-  }
+  void ShowMessage(int, std::span<const std::string>) override {}
   bool AskOkCancel(const std::string& question) override {
     questions.push_back(question);
     return answerOk;
   }
   void EnableMenuItem(int commandId, bool enabled) override { menuEnabled[commandId] = enabled; }
-  void CheckMenuItem(int commandId, bool checked) override { menuChecked[commandId] = checked; }
+  void CheckMenuItem(int, bool) override {}
   void SetMenuLabel(int, const std::string&) override {}
-  void InvalidateBox(int box) override { ++invalidated[box]; }
+  void InvalidateBox(int) override {}
   void InvalidateTrackStrip(int track) override { ++stripsRedrawn[track]; }
-  void UpdateNow() override { ++updates; }
+  void UpdateNow() override {}
   void FlashButton(int view, int box, int holdMs) override {
     flashes.push_back({view, box, holdMs});
   }
@@ -54,14 +52,10 @@ class RecordingHost : public Host {
   struct Flash {
     int view, box, holdMs;
   };
-  std::vector<int> messages;
   std::vector<std::string> questions;
   bool answerOk = true;
   std::map<int, bool> menuEnabled;
-  std::map<int, bool> menuChecked;
-  std::map<int, int> invalidated;
   std::map<int, int> stripsRedrawn;
-  int updates = 0;
   std::vector<Flash> flashes;
   std::pair<int, int> locationAsked{0, 0};
   std::optional<int32_t> locationAnswer;
