@@ -41,11 +41,21 @@ void SetSpaceBar(void* context, uint32_t down) {
 
 class LiveFollowing : public PlaybackTest {
  protected:
-  // A player with the soloist's device on input port A and a second output
-  // device behind port B, with `piece` open.
+  // Makes the player again with the soloist's device on input port A (the ports
+  // list the platform's devices when the player is made), a second output
+  // device behind port B, and `piece` open.
   void Start(const std::string& piece) {
     thruDevice = platform.AddOutputDevice("Thru");
-    StartWithSoloist(piece, thruDevice);
+    soloist = platform.AddInputDevice("Soloist");
+    app.reset();
+    app = std::make_unique<AppRec>(platform, host);
+    app->ports.outputDevice[1] = static_cast<int16_t>(thruDevice);
+    MidiOpenOutputs(app->ports, nullptr);
+    app->commands.enabled[kCmdAllNotesOff].store(true);
+    Open(piece);
+    app->ports.inputDevice.fill(-1);
+    app->ports.inputDevice[0] = static_cast<int16_t>(soloist);
+    MidiOpenInputs(app->ports, nullptr);
   }
   // Hands changed system settings to the follower and the input path, as the
   // settings dialogs do when they close.
@@ -252,6 +262,7 @@ class LiveFollowing : public PlaybackTest {
   }
 
   int thruDevice = 0;
+  int soloist = -1;
   std::vector<Played> played;  // in the order it was scheduled
   std::mt19937 random{7};
 };

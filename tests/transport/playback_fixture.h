@@ -73,22 +73,6 @@ class PlaybackTest : public ::testing::Test {
     app->commands.enabled[kCmdAllNotesOff].store(true);
   }
 
-  // Makes the player again with a soloist's device on input port A (the ports
-  // list the platform's devices when the player is made) and `piece` open;
-  // `portB`, when given, is the output device behind port B.
-  void StartWithSoloist(const std::string& piece, int portB = -1) {
-    soloist = platform.AddInputDevice("Soloist");
-    app.reset();
-    app = std::make_unique<AppRec>(platform, host);
-    if (portB >= 0) app->ports.outputDevice[1] = static_cast<int16_t>(portB);
-    MidiOpenOutputs(app->ports, nullptr);
-    app->commands.enabled[kCmdAllNotesOff].store(true);
-    Open(piece);
-    app->ports.inputDevice.fill(-1);
-    app->ports.inputDevice[0] = static_cast<int16_t>(soloist);
-    MidiOpenInputs(app->ports, nullptr);
-  }
-
   // Opens a built-in piece or an in-memory image registered under `name`.
   void Open(const std::string& name) { ASSERT_EQ(AppOpenPiece(*app, name), kLoadOk); }
   void OpenBytes(const Bytes& bytes) {
@@ -160,7 +144,6 @@ class PlaybackTest : public ::testing::Test {
   SimulatedPlatform platform;
   RecordingHost host;
   std::unique_ptr<AppRec> app;
-  int soloist = -1;  // the soloist's input device, once StartWithSoloist made it
 };
 
 }  // namespace tuttiro::test
