@@ -1,10 +1,13 @@
-// Live following end to end in simulated time: the soloist (notes generated from
-// a built-in piece's solo track, taps, or a flood of messages) comes in through
-// the platform's input callback, and what reaches the output ports, where the
-// transport stands and what was recorded are checked.
+// Play and Follow end to end in simulated time: the soloist (notes generated
+// from a built-in piece's solo track, taps, remote control or a flood of
+// messages) comes in through the platform's input callback, and what reaches the
+// output ports, where the transport stands and what was recorded are checked.
+// Play Performance then replays the recording: its notes at their recorded
+// times, the four play modes, and the tempo choices around the section.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -38,11 +41,21 @@ void SetSpaceBar(void* context, uint32_t down) {
 
 class LiveFollowing : public PlaybackTest {
  protected:
-  // A player with the soloist's device on input port A and a second output
-  // device behind port B, with `piece` open.
+  // Makes the player again with the soloist's device on input port A (the ports
+  // list the platform's devices when the player is made), a second output
+  // device behind port B, and `piece` open.
   void Start(const std::string& piece) {
     thruDevice = platform.AddOutputDevice("Thru");
-    StartWithSoloist(piece, thruDevice);
+    soloist = platform.AddInputDevice("Soloist");
+    app.reset();
+    app = std::make_unique<AppRec>(platform, host);
+    app->ports.outputDevice[1] = static_cast<int16_t>(thruDevice);
+    MidiOpenOutputs(app->ports, nullptr);
+    app->commands.enabled[kCmdAllNotesOff].store(true);
+    Open(piece);
+    app->ports.inputDevice.fill(-1);
+    app->ports.inputDevice[0] = static_cast<int16_t>(soloist);
+    MidiOpenInputs(app->ports, nullptr);
   }
   // Hands changed system settings to the follower and the input path, as the
   // settings dialogs do when they close.
@@ -193,36 +206,115 @@ class LiveFollowing : public PlaybackTest {
     EXPECT_EQ(misplaced, 0) << "of " << placed.size() << " recorded notes";
   }
 
+  // Play and Follow from `from` while the soloist plays [from, to) from 50 ms
+  // on, `warp` turning a score distance from `from` into the time it takes;
+  // stops half a second after the last message.
+  void Record(int32_t from, int32_t to, const Warp& warp) {
+    SetPosition(*app, from);
+    Locate(*app);
+    StartFollowing();
+    const SystemTime start = Now() + 50;
+    Perform([=](double p) { return start + warp(p - from); }, from, to);
+    StopAfterPlaying();
+  }
+  void StopAfterPlaying() {
+    Follow(played.back().time + 500 - Now());
+    StopFollowing();
+  }
+  // When the soloist's note-ons were played.
+  std::vector<SystemTime> Arrivals() const {
+    std::vector<SystemTime> out;
+    for (const Played& m : played) {
+      if (IsNoteOn(m.bytes)) out.push_back(m.time);
+    }
+    return out;
+  }
+
+  // Play Performance from the start for `ms`; every message sent meanwhile with
+  // the transport position at that moment.
+  struct Tagged {
+    SimulatedPlatform::SentMessage message;
+    int32_t position;
+  };
+  std::vector<Tagged> Replay(SystemTime ms) {
+    SetPosition(*app, 0);
+    Locate(*app);
+    PlayPerformance(*app);
+    EXPECT_TRUE(app->transport.playingPerformance.load());
+    std::vector<Tagged> out;
+    size_t seen = Sent().size();
+    const SystemTime end = Now() + ms;
+    while (Now() < end && TransportRunning(*app)) {
+      platform.RunUntil(Now() + 1);
+      const auto sent = Sent();
+      for (; seen < sent.size(); ++seen) out.push_back({sent[seen], CurrentPosition(*app)});
+      IdlePass(*app);
+    }
+    if (TransportRunning(*app)) StopTransport(*app);
+    return out;
+  }
+  static std::vector<Tagged> NoteOns(const std::vector<Tagged>& sent, int channel) {
+    std::vector<Tagged> out;
+    for (const Tagged& t : sent) {
+      if (IsNoteOn(t.message.bytes) && (t.message.bytes[0] & 0x0F) == channel) out.push_back(t);
+    }
+    return out;
+  }
+
   int thruDevice = 0;
+  int soloist = -1;
   std::vector<Played> played;  // in the order it was scheduled
   std::mt19937 random{7};
 };
 
 // ---- tempo, markers, jumps, starting and stopping ---------------------------------
 
-class LiveTempoChange : public LiveFollowing, public ::testing::WithParamInterface<double> {};
+// The soloist's stretch against the written timing at the start and at the end
+// of the piece, changing evenly in between.
+struct Stretch {
+  double from, to;
+};
+void PrintTo(const Stretch& s, std::ostream* os) {
+  *os << s.from << " to " << s.to;
+}
 
-TEST_P(LiveTempoChange, TheAccompanimentFollowsARitardandoOrAnAccelerando) {
+class LiveTempoChange : public LiveFollowing, public ::testing::WithParamInterface<Stretch> {};
+
+TEST_P(LiveTempoChange, TheAccompanimentTakesTheSoloistsTempoAndTheNotesAreRecordedInPlace) {
   Start("Ecossaise");
-  const double endStretch = GetParam();
+  const auto [from, to] = GetParam();
   const double length = app->piece.endPosition;
   StartFollowing();
   const SystemTime start = Now();
-  // The stretch changes evenly from 1.0 at the start to endStretch at the end;
-  // the soloist's time is its integral.
-  const Warp warp = [=](double p) { return start + p + (endStretch - 1) * p * p / (2 * length); };
-  Perform(warp, 0, app->piece.endPosition, 12);
+  // The soloist's time is the integral of the stretch.
+  const Warp warp = [=](double p) { return start + from * p + (to - from) * p * p / (2 * length); };
+  Perform(warp, 0, 39000, 12);
   EXPECT_EQ(Follow(std::lround(warp(30000)) - start), 0);
-  EXPECT_NEAR(app->clock.tempoFactor.load() / 4096.0, 1 / (1 + (endStretch - 1) * 30000 / length),
+  EXPECT_NEAR(app->clock.tempoFactor.load() / 4096.0, 1 / (from + (to - from) * 30000 / length),
               0.06);
   Follow(std::lround(warp(39000)) - Now());
   // Played at the piece's own tempo, the notes would be 130 ms or more away.
   EXPECT_LT(MedianDrift(warp, 10000, 39000), 40.0);
   StopFollowing();
   ExpectNoHangingNotes();
+  // Once the follower has the tempo, every recorded note is where it is written.
+  ExpectRecordedWherePlayed(std::lround(warp(4000)), start);
 }
 
-INSTANTIATE_TEST_SUITE_P(EndStretch, LiveTempoChange, ::testing::Values(1.3, 0.8));
+INSTANTIATE_TEST_SUITE_P(StartAndEnd, LiveTempoChange,
+                         ::testing::Values(Stretch{1, 1.3}, Stretch{1, 0.8}, Stretch{1.25, 1.25}));
+
+TEST_F(LiveFollowing, RemoteControlNotesNeverReachTheFollowerOrTheRecording) {
+  Start("Ecossaise");
+  app->system.remoteControl[kCmdStop] = 21;  // the lowest A stops
+  StartFollowing();
+  InputTakeSettings(app->input, app->system, 0);
+  Play(Now() + 100, {0x90, 21, 100});
+  Play(Now() + 150, {0x80, 21, 0});
+  Follow(300);
+  EXPECT_FALSE(TransportRunning(*app));
+  EXPECT_EQ(app->piece.performanceTrack().eventCount(), 0);
+}
 
 TEST_F(LiveFollowing, AtAWaitForSoloistMarkerTheAccompanimentWaitsForTheSoloist) {
   Start("Longing");  // its settings mark bar 11 Wait for Soloist
@@ -327,6 +419,190 @@ TEST_P(LiveAutoStop, TheTransportStopsAfterTheSetSilenceWithNothingHanging) {
 
 INSTANTIATE_TEST_SUITE_P(DelayAndTempo, LiveAutoStop,
                          ::testing::Values(AutoStopCase{2000, 1.0}, AutoStopCase{4000, 1.25}));
+
+// ---- recording and Play Performance ---------------------------------------------
+
+constexpr uint8_t kOwnChannel = 15;
+
+double Steady(double d) {
+  return d * 1.25;
+}
+
+TEST_F(LiveFollowing, RecordedNotesComeBackAtTheirTimesWithTheAccompanimentInTheirTempo) {
+  Start("Ecossaise");
+  StartFollowing();
+  const SystemTime start = Now() + 50;
+  Perform([=](double p) { return start + Steady(p); }, 0, 20000);
+  Play(played.back().time + 100, {0x90, 72, 80});  // held when following stops
+  StopAfterPlaying();
+  const std::vector<SystemTime> arrivals = Arrivals();
+  ASSERT_TRUE(app->transport.performanceAvailable);
+  // Every note-on with its note-off; the note held when following stopped ends there.
+  const TrackRec& performance = app->piece.performanceTrack();
+  EXPECT_EQ(performance.eventCount(), static_cast<int>(arrivals.size()) * 2);
+  EXPECT_EQ(performance.events.back().time, static_cast<uint32_t>(app->transport.performanceEnd));
+  EXPECT_NEAR(app->transport.performance.averageTempo, 4096 / 1.25, 80);
+
+  const std::vector<Tagged> sent = Replay(30000);
+  // Punch-In: inside the recorded section the soloist's part is the recording.
+  std::vector<Tagged> solo = NoteOns(sent, Solo().outputChannel);
+  std::erase_if(solo, [&](const Tagged& t) { return t.position >= app->transport.performanceEnd; });
+  ASSERT_EQ(solo.size(), arrivals.size());
+  for (size_t i = 1; i < solo.size(); ++i) {
+    const SystemTime replayed = solo[i].message.time - solo[0].message.time;
+    EXPECT_LE(std::llabs(replayed - (arrivals[i] - arrivals[0])), 2) << "note " << i;
+  }
+  // The accompaniment sits where the soloist's tempo puts it.
+  const SystemTime origin = solo[0].message.time;
+  const auto firstSolo = static_cast<double>(
+      std::find_if(Solo().events.begin(), Solo().events.end(), [](const PieceEvent& e) {
+        return e.status == 0x90;
+      })->time);
+  EXPECT_LT(MedianDrift([=](double p) { return origin + (p - firstSolo) * 1.25; }, 4000, 19000),
+            60.0);
+  ExpectNoHangingNotes();
+}
+
+TEST_F(LiveFollowing, ThePlayModesChooseBetweenTheRecordingAndTheWrittenPart) {
+  Start("Ecossaise");
+  Record(8000, 16000, Steady);
+  ASSERT_TRUE(app->transport.performanceAvailable);
+  const int32_t start = app->transport.performanceStart;
+  const int32_t end = app->transport.performanceEnd;
+  EXPECT_EQ(start, 8000);
+  EXPECT_GT(end, 15000);
+  app->live.performanceUsesOwnPort = 1;
+  app->piece.performanceTrack().outputChannel = kOwnChannel;
+
+  struct Expected {
+    bool writtenBefore, writtenInside, recorded;
+  };
+  const Expected expected[4] = {
+      {true, false, true},   // Punch-In
+      {true, true, true},    // Sound on Sound
+      {false, false, true},  // Overwrite
+      {true, true, false},   // Only the Following Track
+  };
+  for (uint16_t mode = 0; mode < 4; ++mode) {
+    SCOPED_TRACE(mode);
+    app->system.performancePlayback = mode;
+    PublishSystemSettings(*app);
+    const std::vector<Tagged> sent = Replay(24000);
+    int before = 0, inside = 0, after = 0;
+    for (const Tagged& t : NoteOns(sent, Solo().outputChannel)) {
+      if (t.position < start - 100) ++before;
+      if (t.position > start + 100 && t.position < end - 100) ++inside;
+      if (t.position > end + 100) ++after;
+    }
+    EXPECT_EQ(before > 0, expected[mode].writtenBefore);
+    EXPECT_EQ(inside > 0, expected[mode].writtenInside);
+    EXPECT_EQ(after > 0, expected[mode].writtenBefore);
+    EXPECT_EQ(!NoteOns(sent, kOwnChannel).empty(), expected[mode].recorded);
+    // The following track's play flag is its own again after Overwrite.
+    EXPECT_EQ(Solo().play, 1);
+    EXPECT_EQ(app->piece.performanceTrack().outputChannel, kOwnChannel);
+    ExpectNoHangingNotes();
+  }
+}
+
+TEST_F(LiveFollowing, AfterARepeatTheLastTakeStandsInScoreOrder) {
+  // Bars 1-12, then back to bar 5 and on to bar 16: following jumps back.
+  constexpr uint32_t kBar = 952;  // two quarters of Ecossaise
+  Start("Ecossaise");
+  StartFollowing();
+  const SystemTime start = Now() + 50;
+  Perform([=](double p) { return start + Steady(p); }, 0, 12 * kBar);
+  const size_t firstTake = Arrivals().size();
+  const SystemTime again = played.back().time + 300;
+  Perform([=](double p) { return again + Steady(p - 4 * kBar); }, 4 * kBar, 16 * kBar);
+  StopAfterPlaying();
+  const std::vector<SystemTime> arrivals = Arrivals();
+  ASSERT_TRUE(app->transport.performanceAvailable);
+
+  const TrackRec& performance = app->piece.performanceTrack();
+  int32_t previous = 0;
+  int backwards = 0;
+  int notes = 0;
+  for (const PieceEvent& e : performance.events) {
+    backwards += static_cast<int32_t>(e.time) < previous - 100 ? 1 : 0;
+    previous = std::max(previous, static_cast<int32_t>(e.time));
+    notes += e.status == 0x90 && e.data2 > 0 ? 1 : 0;
+  }
+  EXPECT_EQ(backwards, 0);
+  // The first take's bars 5-12 gave way to the second take; a few notes
+  // played while the follower was finding the repeat may stay.
+  const auto secondTake = static_cast<int>(arrivals.size() - firstTake);
+  const auto kept = std::count_if(
+      Solo().events.begin(), Solo().events.end(),
+      [](const PieceEvent& e) { return e.status == 0x90 && e.data2 > 0 && e.time < 4 * kBar; });
+  EXPECT_GE(notes, kept + secondTake);
+  EXPECT_LE(notes, kept + secondTake + 8);
+  // Played back, the notes come one by one, never in a burst.
+  const std::vector<Tagged> sent = Replay(40000);
+  int burst = 0;
+  const std::vector<Tagged> solo = NoteOns(sent, Solo().outputChannel);
+  for (size_t i = 2; i < solo.size(); ++i) {
+    burst += solo[i].message.time == solo[i - 2].message.time ? 1 : 0;
+  }
+  EXPECT_EQ(burst, 0);
+  ExpectNoHangingNotes();
+}
+
+// The tempo factor while the transport is at `position` during a replay.
+int32_t TempoAt(const std::vector<int32_t>& positions, const std::vector<int32_t>& tempos,
+                int32_t position) {
+  const auto at = std::lower_bound(positions.begin(), positions.end(), position);
+  return at == positions.end() ? 0 : tempos[static_cast<size_t>(at - positions.begin())];
+}
+
+TEST_F(LiveFollowing, TheTempoChoicesApplyBeforeDuringAndAfterTheSection) {
+  // A ritardando from the written tempo to two thirds of it over the section.
+  constexpr double kSpan = 8000;
+  Start("Ecossaise");
+  Record(8000, 16000, [](double d) { return d + 0.25 * d * d / kSpan; });
+  ASSERT_TRUE(app->transport.performanceAvailable);
+  const int32_t average = app->transport.performance.averageTempo;
+  const int32_t last = app->transport.performance.lastTempo;
+  EXPECT_NEAR(average, 4096 / 1.25, 150);
+  EXPECT_NEAR(last, 4096 / 1.5, 250);
+
+  struct Case {
+    std::array<uint16_t, 3> choice;
+    int32_t before, early, late, after;  // expected tempo factors, 0 = not checked
+    int32_t startFactor = 4096;          // the tempo factor when playback starts
+  };
+  const int32_t slow = 4096 * 2 / 3;
+  const Case cases[] = {
+      {{0, 1, 1}, 4096, 4096, slow, average},
+      {{1, 0, 2}, average, 4096, 4096, last},
+      {{0, 1, 0}, 4096, 4096, slow, 4096},
+      {{0, 1, 0}, 2048, 2048, slow / 2, 2048, 2048},  // at half the tempo it was recorded at
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << c.choice[0] << c.choice[1] << c.choice[2] << " at " << c.startFactor);
+    app->system.performanceTempo = c.choice;
+    TransportClock clock = TransportClockRead(app->clock);
+    clock.tempoFactor = c.startFactor;
+    TransportClockWrite(app->clock, clock);
+    std::vector<int32_t> positions, tempos;
+    SetPosition(*app, 0);
+    Locate(*app);
+    PlayPerformance(*app);
+    while (TransportRunning(*app) && CurrentPosition(*app) < 20000) {
+      platform.RunUntil(Now() + 5);
+      positions.push_back(CurrentPosition(*app));
+      tempos.push_back(app->clock.tempoFactor.load());
+      IdlePass(*app);
+    }
+    StopTransport(*app);
+    EXPECT_EQ(app->clock.tempoFactor.load(), c.startFactor);  // given back at stop
+    EXPECT_NEAR(TempoAt(positions, tempos, 4000), c.before, 100);
+    EXPECT_NEAR(TempoAt(positions, tempos, 8600), c.early, 300);
+    EXPECT_NEAR(TempoAt(positions, tempos, 15500), c.late, 250);
+    EXPECT_NEAR(TempoAt(positions, tempos, 19000), c.after, 100);
+  }
+}
 
 // ---- tapped beats -----------------------------------------------------------------
 

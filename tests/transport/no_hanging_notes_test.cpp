@@ -3,6 +3,10 @@
 // end with a note-off for every note-on sent.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
+#include <vector>
+
 #include "playback_fixture.h"
 
 namespace tuttiro::test {
@@ -13,72 +17,59 @@ class NoHangingNotes : public PlaybackTest {
   void SetUp() override { Open("Raggedy Rag"); }
 };
 
-TEST_F(NoHangingNotes, StoppingAnywhereReleasesEverySoundingNote) {
-  // Stop times that fall inside notes of every length.
-  for (SystemTime playFor : {1, 137, 333, 1250, 2901, 4444}) {
-    SCOPED_TRACE(playFor);
-    PlayFile(*app);
-    Run(playFor);
-    ASSERT_TRUE(TransportRunning(*app));
-    StopTransport(*app);
-    ExpectNoHangingNotes();
-  }
-}
-
-TEST_F(NoHangingNotes, LocatingAndStartingInsideHeldNotes) {
-  for (int32_t position : {777, 3010, 12345}) {
-    SCOPED_TRACE(position);
-    SetPosition(*app, position);
-    Locate(*app);
-    PlayFile(*app);
-    Run(900);
-    StopTransport(*app);
-    ExpectNoHangingNotes();
-  }
-}
-
-TEST_F(NoHangingNotes, JumpsWhilePlaying) {
+TEST_F(NoHangingNotes, StoppingLocatingJumpingTransposingAndMutingWhileNotesSound) {
   app->live.rehearsalPoints = {4000, 9000, 15000};
-  PlayFile(*app);
-  Run(1300);
-  ExecuteCommand(*app, kCmdJumpAhead);
-  EXPECT_TRUE(app->transport.playingFile.load());
-  Run(1700);
-  ExecuteCommand(*app, kCmdJumpBack);
-  Run(800);
-  ExecuteCommand(*app, kCmdJumpAgain);
-  Run(1100);
-  StopTransport(*app);
-  ExpectNoHangingNotes();
-}
-
-TEST_F(NoHangingNotes, MutingAndUnmutingTracksWhilePlaying) {
-  PlayFile(*app);
-  Run(1210);
-  for (int t = 0; t < app->piece.trackCount; ++t) SetTrackPlay(*app, t, false);
-  Run(700);
-  SetTrackPlay(*app, 0, true);
-  Run(1333);
-  SetTrackPlay(*app, 0, false);
-  SetTrackPlay(*app, 1 % app->piece.trackCount, true);
-  Run(500);
-  StopTransport(*app);
-  ExpectNoHangingNotes();
-}
-
-// Regression: a note-off sent under a new transposition would end a different
-// pitch and leave the old one sounding.
-TEST_F(NoHangingNotes, TranspositionChangesWhileNotesSound) {
-  PlayFile(*app);
-  Run(1210);
-  SetMasterTranspose(*app, 5);
-  Run(640);
-  SetTrackTransposition(*app, 0, -12);
-  Run(777);
-  SetMasterTranspose(*app, 0);
-  Run(300);
-  StopTransport(*app);
-  ExpectNoHangingNotes();
+  const auto command = [this](uint16_t id) { return [this, id] { ExecuteCommand(*app, id); }; };
+  // Each case starts at `from` (-1: where the last one stopped), runs and acts
+  // in turn while playing, then stops.
+  struct Case {
+    int32_t from;
+    std::vector<std::pair<SystemTime, std::function<void()>>> steps;
+  };
+  std::vector<Case> cases;
+  // Stop times that fall inside notes of every length.
+  for (SystemTime ms : {1, 137, 333, 1250, 2901, 4444}) cases.push_back({-1, {{ms, nullptr}}});
+  // Starting inside held notes.
+  for (int32_t position : {777, 3010, 12345}) cases.push_back({position, {{900, nullptr}}});
+  cases.push_back({0,
+                   {{1300, command(kCmdJumpAhead)},
+                    {1700, command(kCmdJumpBack)},
+                    {800, command(kCmdJumpAgain)},
+                    {1100, nullptr}}});
+  // Regression: a note-off sent under a new transposition would end a
+  // different pitch and leave the old one sounding.
+  cases.push_back({0,
+                   {{1210, [this] { SetMasterTranspose(*app, 5); }},
+                    {640, [this] { SetTrackTransposition(*app, 0, -12); }},
+                    {777, [this] { SetMasterTranspose(*app, 0); }},
+                    {300, nullptr}}});
+  cases.push_back({0,
+                   {{1210,
+                     [this] {
+                       for (int t = 0; t < app->piece.trackCount; ++t) SetTrackPlay(*app, t, false);
+                     }},
+                    {700, [this] { SetTrackPlay(*app, 0, true); }},
+                    {1333,
+                     [this] {
+                       SetTrackPlay(*app, 0, false);
+                       SetTrackPlay(*app, 1 % app->piece.trackCount, true);
+                     }},
+                    {500, nullptr}}});
+  for (size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(i);
+    if (cases[i].from >= 0) {
+      SetPosition(*app, cases[i].from);
+      Locate(*app);
+    }
+    PlayFile(*app);
+    for (const auto& [ms, act] : cases[i].steps) {
+      Run(ms);
+      ASSERT_TRUE(app->transport.playingFile.load());
+      if (act) act();
+    }
+    StopTransport(*app);
+    ExpectNoHangingNotes();
+  }
 }
 
 TEST_F(NoHangingNotes, LoopEndPreviewFastForwardAndTheEnd) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <map>
+#include <string>
 #include <tuple>
 
 #include "../piece/smf_builder.h"
@@ -118,37 +119,35 @@ class PlayFileTest : public PlaybackTest {
   }
 };
 
-TEST_F(PlayFileTest, EveryBuiltinPieceSendsExactlyItsEventsAtTheirTimes) {
+TEST_F(PlayFileTest, EveryPieceSendsExactlyItsEventsAtTheirTimesShapedByTempoAndTrackSettings) {
+  struct Case {
+    std::string piece;
+    int32_t factor;
+    bool shaped;  // track volume and transposition, master volume and transposition
+  };
+  std::vector<Case> cases;
   for (int piece = 0; piece < kBuiltinPieceCount; ++piece) {
-    SCOPED_TRACE(BuiltinPieceName(piece));
-    Open(BuiltinPieceName(piece));
-    SystemTime asked = 0;
-    SystemTime start = 0;
-    const auto got = PlayWhole(&asked, &start);
-    const auto expected = ExpectedPlayback(*app, asked, start, 4096);
-    ASSERT_GT(expected.size(), 100u);
-    EXPECT_EQ(got, expected);
-    EXPECT_GE(CurrentPosition(*app), app->piece.endPosition - 1);
+    cases.push_back({BuiltinPieceName(piece), 4096, false});
   }
-}
-
-TEST_F(PlayFileTest, TempoScalesEveryTimeAndTrackSettingsShapeEveryMessage) {
-  Open("Ecossaise");
-  TrackRec& first = app->piece.tracks[0];
-  first.volume = 128;
-  first.transposition = 3;
-  app->live.masterTranspose = -1;
-  app->live.masterVolume = 200;
-  for (int32_t factor : {2048, 8192, 4096 * 3 / 2}) {
-    SCOPED_TRACE(factor);
-    SetPosition(*app, 0);
-    Locate(*app);
-    app->clock.tempoFactor.store(factor);
+  for (int32_t factor : {2048, 8192, 4096 * 3 / 2}) cases.push_back({"Ecossaise", factor, true});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.piece << " at " << c.factor);
+    Open(c.piece);
+    if (c.shaped) {
+      app->piece.tracks[0].volume = 128;
+      app->piece.tracks[0].transposition = 3;
+      app->live.masterTranspose = -1;
+      app->live.masterVolume = 200;
+    }
+    app->clock.tempoFactor.store(c.factor);
     platform.RunFor(10);
     SystemTime asked = 0;
     SystemTime start = 0;
     const auto got = PlayWhole(&asked, &start);
-    EXPECT_EQ(got, ExpectedPlayback(*app, asked, start, factor));
+    const auto expected = ExpectedPlayback(*app, asked, start, c.factor);
+    ASSERT_GT(expected.size(), 100u);
+    EXPECT_EQ(got, expected);
+    EXPECT_GE(CurrentPosition(*app), app->piece.endPosition - 1);
   }
 }
 

@@ -23,19 +23,17 @@ using Bytes = std::vector<uint8_t>;
 // Records what the transport asked of the user interface.
 class RecordingHost : public Host {
  public:
-  void ShowMessage(int stringId, std::span<const std::string>) override {
-    messages.push_back(stringId);
-  }
+  void ShowMessage(int, std::span<const std::string>) override {}
   bool AskOkCancel(const std::string& question) override {
     questions.push_back(question);
     return answerOk;
   }
   void EnableMenuItem(int commandId, bool enabled) override { menuEnabled[commandId] = enabled; }
-  void CheckMenuItem(int commandId, bool checked) override { menuChecked[commandId] = checked; }
+  void CheckMenuItem(int, bool) override {}
   void SetMenuLabel(int, const std::string&) override {}
-  void InvalidateBox(int box) override { ++invalidated[box]; }
+  void InvalidateBox(int) override {}
   void InvalidateTrackStrip(int track) override { ++stripsRedrawn[track]; }
-  void UpdateNow() override { ++updates; }
+  void UpdateNow() override {}
   void FlashButton(int view, int box, int holdMs) override {
     flashes.push_back({view, box, holdMs});
   }
@@ -54,14 +52,10 @@ class RecordingHost : public Host {
   struct Flash {
     int view, box, holdMs;
   };
-  std::vector<int> messages;
   std::vector<std::string> questions;
   bool answerOk = true;
   std::map<int, bool> menuEnabled;
-  std::map<int, bool> menuChecked;
-  std::map<int, int> invalidated;
   std::map<int, int> stripsRedrawn;
-  int updates = 0;
   std::vector<Flash> flashes;
   std::pair<int, int> locationAsked{0, 0};
   std::optional<int32_t> locationAnswer;
@@ -77,22 +71,6 @@ class PlaybackTest : public ::testing::Test {
     app = std::make_unique<AppRec>(platform, host);
     MidiOpenOutputs(app->ports, nullptr);
     app->commands.enabled[kCmdAllNotesOff].store(true);
-  }
-
-  // Makes the player again with a soloist's device on input port A (the ports
-  // list the platform's devices when the player is made) and `piece` open;
-  // `portB`, when given, is the output device behind port B.
-  void StartWithSoloist(const std::string& piece, int portB = -1) {
-    soloist = platform.AddInputDevice("Soloist");
-    app.reset();
-    app = std::make_unique<AppRec>(platform, host);
-    if (portB >= 0) app->ports.outputDevice[1] = static_cast<int16_t>(portB);
-    MidiOpenOutputs(app->ports, nullptr);
-    app->commands.enabled[kCmdAllNotesOff].store(true);
-    Open(piece);
-    app->ports.inputDevice.fill(-1);
-    app->ports.inputDevice[0] = static_cast<int16_t>(soloist);
-    MidiOpenInputs(app->ports, nullptr);
   }
 
   // Opens a built-in piece or an in-memory image registered under `name`.
@@ -166,7 +144,6 @@ class PlaybackTest : public ::testing::Test {
   SimulatedPlatform platform;
   RecordingHost host;
   std::unique_ptr<AppRec> app;
-  int soloist = -1;  // the soloist's input device, once StartWithSoloist made it
 };
 
 }  // namespace tuttiro::test

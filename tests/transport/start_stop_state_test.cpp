@@ -73,30 +73,34 @@ TEST_F(StartStopState, FastForwardSoundsHeldNotesAtHalfVelocityAndTransposes) {
   ExpectNoHangingNotes();
 }
 
-TEST_F(StartStopState, ANoteOnAtTheStartPositionIsPlayedNotChased) {
-  const auto sent = StartAt(2500, false);
-  const Bytes noteOn{0x90, 62, 70};
-  EXPECT_EQ(CountBytes(sent, noteOn), 1);
-  EXPECT_EQ(CountBytes(sent, {0x90, 60, 100}), 0);  // ended at 2000
-}
-
-TEST_F(StartStopState, LocatingBackwardsForgetsLaterControllers) {
-  SetPosition(*app, 2200);
-  Locate(*app);
-  EXPECT_EQ(app->piece.tracks[0].controllerValues[7], 80);
-  SetPosition(*app, 0);
-  Locate(*app);
-  EXPECT_EQ(app->piece.tracks[0].controllerValues[7], 80);  // at 0 itself, not a note-on
-  EXPECT_EQ(app->piece.tracks[0].noteState[60], 0);         // the note at 0 plays at start
-  EXPECT_EQ(app->piece.tracks[0].playCursor, 4);
-}
-
-TEST_F(StartStopState, HeldNotesOptionOffClearsTheCounts) {
-  app->system.soundHeldNotes = 0;
-  const auto sent = StartAt(1000, false);
-  EXPECT_EQ(CountBytes(sent, {0x90, 60, 100}), 0);
-  StopTransport(*app);
-  ExpectNoHangingNotes();
+TEST_F(StartStopState, WhatAStartSoundsDependsOnWhereAndOnTheHeldNotesOption) {
+  struct Case {
+    const char* what;
+    int32_t position;
+    bool soundHeld;
+    std::vector<std::pair<Bytes, int>> counts;  // how often each message is sent
+  };
+  const Case cases[] = {
+      {"a note-on at the start is played, not chased; the note ended at 2000 is not",
+       2500,
+       true,
+       {{{0x90, 62, 70}, 1}, {{0x90, 60, 100}, 0}}},
+      {"located back from later: what is at 0 is sent once, the note played not chased",
+       0,
+       true,
+       {{{0x90, 60, 100}, 1}, {{0xB0, 7, 80}, 1}}},
+      {"held notes option off", 1000, false, {{{0x90, 60, 100}, 0}, {{0xB0, 7, 80}, 1}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    app->system.soundHeldNotes = c.soundHeld;
+    SetPosition(*app, 2200);
+    Locate(*app);
+    const auto sent = StartAt(c.position, false);
+    for (const auto& [bytes, count] : c.counts) EXPECT_EQ(CountBytes(sent, bytes), count);
+    StopTransport(*app);
+    ExpectNoHangingNotes();
+  }
 }
 
 TEST_F(StartStopState, TransposedOutOfRangeIsNeitherSoundedNorReleased) {

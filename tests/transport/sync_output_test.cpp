@@ -37,37 +37,46 @@ class SyncOutput : public PlaybackTest {
   }
 };
 
-TEST_F(SyncOutput, MidiClockSends24PerQuarterTheLastWithTheNextBeat) {
+TEST_F(SyncOutput, MidiClockSendsTheSongPositionStartOrContinueAnd24PerQuarter) {
   app->system.syncType = 0;
-  const size_t before = Sent().size();
-  PlayFile(*app);
-  const SystemTime start = app->clock.baseTime.load();
-  const auto first = SentBytes(before);
-  ASSERT_GE(first.size(), 2u);
-  EXPECT_EQ(first[0], (Bytes{0xF2, 0, 0}));
-  EXPECT_EQ(first[1], (Bytes{0xFA}));
-  RunToStop();
-  const auto clocks = TimesOf({0xF8}, before);
-  // Eight beats of the piece end with the beat at 4000: 24 per beat and one on it.
-  ASSERT_EQ(clocks.size(), 24u * 8 + 1);
-  for (int k = 0; k < 24; ++k) EXPECT_EQ(clocks[static_cast<size_t>(k)], start + 21 * k);
-  EXPECT_EQ(clocks[24], start + 500);
-  EXPECT_EQ(CountBytes(SentBytes(before), {0xFC}), 1);
-}
-
-TEST_F(SyncOutput, StartingMidPieceSendsTheSongPositionAndContinue) {
-  app->system.syncType = 0;
-  SetPosition(*app, 1250);  // beat 3 (1000) plus half a beat: 8 + 2 sixteenths
-  Locate(*app);
-  const size_t before = Sent().size();
-  PlayFile(*app);
-  const auto sent = SentBytes(before);
-  EXPECT_EQ(sent[0], (Bytes{0xF2, 10, 0}));
-  EXPECT_EQ(sent[1], (Bytes{0xFB}));
-  Run(250);
-  // Half a beat: 12 clocks from 1250 up to and including the beat at 1500.
-  EXPECT_EQ(TimesOf({0xF8}, before).size(), 12u);
-  StopTransport(*app);
+  struct Case {
+    int32_t from;
+    Bytes songPosition, start;
+    SystemTime runFor;  // 0: to the end
+    size_t clocks;
+  };
+  const Case cases[] = {
+      // Eight beats of the piece end with the beat at 4000: 24 per beat and one on it.
+      {0, {0xF2, 0, 0}, {0xFA}, 0, 24 * 8 + 1},
+      // Beat 3 (1000) plus half a beat: 8 + 2 sixteenths; 12 clocks from 1250
+      // up to and including the beat at 1500.
+      {1250, {0xF2, 10, 0}, {0xFB}, 250, 12},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.from);
+    SetPosition(*app, c.from);
+    Locate(*app);
+    const size_t before = Sent().size();
+    PlayFile(*app);
+    const SystemTime start = app->clock.baseTime.load();
+    const auto first = SentBytes(before);
+    ASSERT_GE(first.size(), 2u);
+    EXPECT_EQ(first[0], c.songPosition);
+    EXPECT_EQ(first[1], c.start);
+    if (c.runFor > 0) {
+      Run(c.runFor);
+    } else {
+      RunToStop();
+    }
+    const auto clocks = TimesOf({0xF8}, before);
+    ASSERT_EQ(clocks.size(), c.clocks);
+    if (c.runFor == 0) {
+      for (size_t k = 0; k < 24; ++k) EXPECT_EQ(clocks[k], start + 21 * SystemTime(k)) << k;
+      EXPECT_EQ(clocks[24], start + 500);
+      EXPECT_EQ(CountBytes(SentBytes(before), {0xFC}), 1);
+    }
+    if (TransportRunning(*app)) StopTransport(*app);
+  }
 }
 
 TEST_F(SyncOutput, TimeCodeSendsAFullFrameThenFourQuartersPerFrame) {
