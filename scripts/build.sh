@@ -5,7 +5,13 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=$1
 shift
-cmake -S "$root" -B "$root/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+# ccache, when installed, lets other checkouts of the tree reuse each other's objects.
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR="$root"
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$root" -B "$root/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
 targets=()
 for t in ${TUTTIRO_TARGETS:-}; do targets+=(--target "$t"); done
-cmake --build "$root/$dir" -j 2 "${targets[@]}"
+cmake --build "$root/$dir" -j "${TUTTIRO_JOBS:-2}" "${targets[@]}"
