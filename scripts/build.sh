@@ -8,7 +8,7 @@ shift
 # ccache, when installed, lets other checkouts of the tree reuse each other's objects.
 launcher=()
 if command -v ccache >/dev/null; then
-  export CCACHE_BASEDIR="$root"
+  export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S "$root" -B "$root/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
