@@ -92,6 +92,7 @@ void VisitSettings(Settings& s, Visitor& v) {
   v("performance", "tempoAfter", s.performanceTempo[2], Valid{0, 2});
   v("ports", "inputDevices", s.inputDevice, kDevice);
   v("ports", "outputDevices", s.outputDevice, kDevice);
+  v("ports", "outputLeadMs", s.outputLeadMs, Valid{0, kMaxOutputLeadMs});
   v.Grid("ports", "incomingChannels", s.incomingChannels, kFlag);
   v("display", "viewsMovable", s.viewsMovable, kFlag);
   v("display", "requireShiftDrag", s.requireShiftDrag, kFlag);

@@ -21,6 +21,7 @@ inline constexpr uint8_t kNoNoteOrController = 255;
 inline constexpr uint16_t kAllOutputPorts = 65534;
 inline constexpr uint16_t kThruSameChannel = 65533;
 inline constexpr int kSettingsPortCount = 8;
+inline constexpr int kMaxOutputLeadMs = 500;
 
 // Follower input modes: how MIDI input reaches the follower.
 enum FollowerInputMode : uint16_t {
@@ -100,6 +101,9 @@ struct SystemSettings {
   // MIDI Ports & Devices
   std::array<uint16_t, kSettingsPortCount> inputDevice{};
   std::array<uint16_t, kSettingsPortCount> outputDevice{};  // the default output device
+  // How much earlier than due each output port's events are sent, in ms
+  // (0-500), so that a device that sounds late sounds on time.
+  std::array<uint16_t, kSettingsPortCount> outputLeadMs{};
   // Incoming MIDI switches, index port * 16 + channel, 1 = listened to.
   std::array<uint8_t, kSettingsPortCount* 16> incomingChannels = MakeChannelSwitches();
   // Display Preferences
