@@ -89,7 +89,7 @@ PieceHooks AppPieceHooks(AppRec& app) {
     }
     SchedulerPublishSettings(app);
     const int32_t travel = SongThumbTravel();
-    app.displays.unitsPerPixel =
+    app.views.displays.unitsPerPixel =
         std::max<int32_t>(1, (app.piece.endPosition + travel / 2) / travel);
     Locate(app);
     RefreshPositionDisplays(app);

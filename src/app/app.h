@@ -53,7 +53,6 @@ struct AppRec {
   SchedulerRec scheduler;
   CommandQueueRec commands;
   LoopRestartRec loopRestart;
-  PositionDisplayRec displays;
   ViewsRec views;
   InputPathRec input;
   SettingsContext settings;  // the settings operations' view of the records above

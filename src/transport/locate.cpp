@@ -162,7 +162,7 @@ void Locate(AppRec& app) {
          ++i) {
       lastBeat = piece.beatMap[i].beat;
     }
-    app.displays.twoDigitBeat = lastBeat > 9;
+    app.views.displays.twoDigitBeat = lastBeat > 9;
     app.scheduler.shownBpm.store(TempoAtPosition(app, position));
     LocateSync(app, position, shown, true);
   }
@@ -187,7 +187,7 @@ MeasureBeat LoopPointDisplay(AppRec& app, int32_t position) {
 }
 
 void RefreshPositionDisplays(AppRec& app) {
-  PositionDisplayRec& d = app.displays;
+  PositionDisplayRec& d = app.views.displays;
   const int32_t p = CurrentPosition(app);
   if (p >= app.piece.endPosition && TransportRunning(app) && !TransportRewinding(app)) {
     QueueCommand(app.commands, kCmdStop);

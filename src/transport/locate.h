@@ -11,21 +11,6 @@ namespace tuttiro {
 
 struct AppRec;
 
-// What the position displays show; a display is redrawn when its value changes.
-struct PositionDisplayRec {
-  int32_t measure = 1;
-  int32_t beat = 1;
-  int32_t bpm = 0;
-  int32_t songOffset = -1;
-  int32_t masterPercent = -1;
-  int32_t loopStartMeasure = -1, loopStartBeat = -1;
-  int32_t loopEndMeasure = -1, loopEndBeat = -1;
-  bool twoDigitBeat = false;
-  // Score units of one pixel of the song position bar (opening a piece spreads
-  // the piece over the bar).
-  int32_t unitsPerPixel = 100;
-};
-
 void Locate(AppRec& app);
 void RefreshPositionDisplays(AppRec& app);
 void JumpTo(AppRec& app);

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSettings>
 #include <QShortcut>
 #include <algorithm>
 
@@ -106,11 +107,30 @@ void MainWindow::BuildMenus(const std::vector<MenuRow>& rows,
   }
 }
 
-void MainWindow::PlaceOnScreen() {
+namespace {
+
+QString PlacementFile(const std::string& folder) {
+  return QString::fromStdString(folder) + QStringLiteral("/window.ini");
+}
+
+}  // namespace
+
+void MainWindow::PlaceOnScreen(const std::string& folder) {
+  if (!folder.empty()) {
+    const QSettings placement(PlacementFile(folder), QSettings::IniFormat);
+    // restoreGeometry moves a window whose screen is gone onto one that is there.
+    if (restoreGeometry(placement.value(QStringLiteral("geometry")).toByteArray())) return;
+  }
   const QRect area = screen()->availableGeometry();
   move(area.topLeft());
   const QSize frame = frameGeometry().size() - size();
   resize(area.size() - frame);
+}
+
+void MainWindow::SavePlacement(const std::string& folder) const {
+  if (folder.empty()) return;
+  QSettings placement(PlacementFile(folder), QSettings::IniFormat);
+  placement.setValue(QStringLiteral("geometry"), saveGeometry());
 }
 
 void MainWindow::BringToFront() {

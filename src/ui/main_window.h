@@ -34,8 +34,12 @@ class MainWindow : public QMainWindow {
   // Builds the menu bar from the rows; each item and accelerator is an action
   // carrying its command id, registered with the host.
   void BuildMenus(const std::vector<MenuRow>& rows, std::span<const Accelerator> accelerators);
-  // Top-left corner of the screen's work area, filling it.
-  void PlaceOnScreen();
+  // Where the window was when the musician last closed it (the placement file
+  // in `folder`), when that still fits a screen; else the top-left corner of
+  // the screen's work area, filling it.
+  void PlaceOnScreen(const std::string& folder);
+  // Writes the window's placement for the next session; nothing without a folder.
+  void SavePlacement(const std::string& folder) const;
   // Shown, restored if minimised, in front and active.
   void BringToFront();
   ViewsWidget* Views() const { return views_; }

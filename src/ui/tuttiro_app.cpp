@@ -112,6 +112,7 @@ bool TuttiroApp::CreateMainWindow() {
     Reschedule();
   };
   handlers.closing = [this] {
+    window_->SavePlacement(shell_.settingsFolder);
     MainWindowClosing(app_);
     QCoreApplication::quit();
   };
@@ -123,7 +124,7 @@ bool TuttiroApp::CreateMainWindow() {
   if (options_.startupPictureMs > 0)
     window_->Views()->ShowStartupPicture(options_.startupPictureMs);
   window_->show();
-  window_->PlaceOnScreen();
+  window_->PlaceOnScreen(shell_.settingsFolder);
   host_.UpdateNow();
   return true;
 }

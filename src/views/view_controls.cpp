@@ -868,7 +868,7 @@ bool ViewsGestureActive(const AppRec& app) {
 }
 
 LayoutBox SongThumbShown(const AppRec& app) {
-  return SongThumb(std::max(0, app.displays.songOffset));
+  return SongThumb(std::max(0, app.views.displays.songOffset));
 }
 
 }  // namespace tuttiro

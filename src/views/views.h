@@ -66,6 +66,23 @@ struct GestureRec {
   ViewPoint current;
 };
 
+// The values the digit displays, the song position thumb and the loop
+// displays show. The transport sets them as the position moves; a display is
+// redrawn when its value changes.
+struct PositionDisplayRec {
+  int32_t measure = 1;
+  int32_t beat = 1;
+  int32_t bpm = 0;
+  int32_t songOffset = -1;
+  int32_t masterPercent = -1;
+  int32_t loopStartMeasure = -1, loopStartBeat = -1;
+  int32_t loopEndMeasure = -1, loopEndBeat = -1;
+  bool twoDigitBeat = false;
+  // Score units of one pixel of the song position bar (opening a piece spreads
+  // the piece over the bar).
+  int32_t unitsPerPixel = 100;
+};
+
 struct ViewsRec {
   // The working layout table: frames moved, the title text box recentred and
   // the Tracks right part shifted. Thumbs are placed from their values.
@@ -95,6 +112,7 @@ struct ViewsRec {
   MeasureText measureTrackName = [](const std::string& s) {
     return static_cast<int32_t>(s.size()) * 6;
   };
+  PositionDisplayRec displays;
   GestureRec gesture;
   // The last Set Loop Start or Set Loop End swapped the loop points.
   bool loopSwapped = false;

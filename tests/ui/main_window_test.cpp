@@ -165,12 +165,18 @@ TEST_F(MainWindowTest, DialogsStillToComeShowAPlaceholderWhoseHelpIsTheirPage) {
   EXPECT_TRUE(program->Help()->ShownText().contains(QStringLiteral("Loop Mode")));
 }
 
-TEST_F(MainWindowTest, ClosingTheWindowStopsTheTransport) {
+TEST_F(MainWindowTest, ClosingTheWindowStopsTheTransportAndTheNextStartPlacesItAsItWas) {
   Item(kIdPlayFile)->trigger();
   ASSERT_TRUE(TransportRunning(App()));
+  const QRect placed(40, 50, 700, 400);
+  Window().setGeometry(placed);
   Window().close();
   EXPECT_FALSE(TransportRunning(App()));
   EXPECT_TRUE(host.Flashing(kBoxStop));
+
+  program = std::make_unique<TestProgram>(platform, host, Options());
+  ASSERT_TRUE(program->Start());
+  EXPECT_EQ(Window().geometry(), placed);
 }
 
 TEST_F(MainWindowTest, ASecondStartHandsOverAndEndsQuietly) {

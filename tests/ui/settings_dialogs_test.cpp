@@ -139,7 +139,7 @@ TEST_F(SettingsDialogsTest, JumpToMovesTheTransport) {
   });
   Accelerator(kIdJumpTo)->trigger();
   EXPECT_EQ(CurrentPosition(App()), third);
-  EXPECT_EQ(App().displays.measure, 3);
+  EXPECT_EQ(App().views.displays.measure, 3);
 
   WhenOpen([&](ModelDialog& d) {
     EXPECT_EQ(qobject_cast<QLineEdit*>(d.Control(kLocationMeasure))->text(), QStringLiteral("3"));

@@ -289,7 +289,7 @@ void ViewsWidget::DrawMainTransport(QPainter& p, const QRect& dirty) {
 
 void ViewsWidget::DrawSongPosition(QPainter& p, const QRect& dirty) {
   const ViewsRec& v = app_.views;
-  const PositionDisplayRec& d = app_.displays;
+  const PositionDisplayRec& d = app_.views.displays;
   if (Touches(v.boxes[kBoxSongBar], dirty)) {
     DrawSkin(p, kSkinSongBar, kImageNormal, ToRect(v.boxes[kBoxSongBar]));
     const GestureRec& g = v.gesture;
@@ -317,7 +317,7 @@ void ViewsWidget::DrawSongPosition(QPainter& p, const QRect& dirty) {
 
 void ViewsWidget::DrawCurrentTempo(QPainter& p, const QRect& dirty) {
   DrawButton(p, kBoxMetronome, dirty);
-  DrawCells(p, kBoxTempoDigits, 3, std::min(app_.displays.bpm, 999), true, true, dirty);
+  DrawCells(p, kBoxTempoDigits, 3, std::min(app_.views.displays.bpm, 999), true, true, dirty);
 }
 
 void ViewsWidget::DrawMasterSlider(QPainter& p, int view, const QRect& dirty) {
@@ -347,8 +347,8 @@ void ViewsWidget::DrawMasterSlider(QPainter& p, int view, const QRect& dirty) {
 }
 
 void ViewsWidget::DrawMeasureBeat(QPainter& p, const QRect& dirty) {
-  DrawCells(p, kBoxMeasureDigits, 4, app_.displays.measure, true, true, dirty);
-  DrawCells(p, kBoxBeatDigits, 2, app_.displays.beat, true, false, dirty);
+  DrawCells(p, kBoxMeasureDigits, 4, app_.views.displays.measure, true, true, dirty);
+  DrawCells(p, kBoxBeatDigits, 2, app_.views.displays.beat, true, false, dirty);
   const LayoutBox& colon = app_.views.boxes[kBoxMeasureColon];
   if (Touches(colon, dirty)) DrawColon(p, true, ToRect(colon));
 }
