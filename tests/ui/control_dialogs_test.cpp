@@ -1,15 +1,19 @@
-// The Remote Control and Tempo dialogs in the program's window on the offscreen
-// platform, driven with real key events: a duplicate assignment keeps OK off
-// until it is corrected, the stored notes reach the input path, and the tempo
-// typed as beats per minute becomes the master tempo.
+// The Remote Control, MIDI Metronome and Tempo dialogs in the program's window
+// on the offscreen platform, driven with real key events: a duplicate
+// assignment keeps OK off until it is corrected, the stored notes reach the
+// input path, a note played while the Metronome dialog listens is sounded as a
+// click (and not echoed), and the tempo typed as beats per minute becomes the
+// master tempo.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
+#include <thread>
 
 #include "app/app.h"
 #include "dialogs/dialogs.h"
+#include "layout_table.h"
 #include "program_fixture.h"
 #include "ui/dialogs/model_dialog.h"
 
@@ -19,6 +23,7 @@ namespace {
 using namespace dialogs;
 
 constexpr int kIdRemoteControl = 153;
+constexpr int kIdMetronome = 154;
 constexpr int kIdTempo = 160;
 
 class ControlDialogsTest : public test::MainWindowTest {
@@ -39,6 +44,7 @@ class ControlDialogsTest : public test::MainWindowTest {
     QTest::keyClick(edit, Qt::Key_Backspace);
     QTest::keyClicks(edit, text);
   }
+  static void Click(ModelDialog& d, int id) { QTest::keyClick(d.Control(id), Qt::Key_Space); }
   static bool OkEnabled(ModelDialog& d) { return d.Control(kOk)->isEnabled(); }
 };
 
@@ -66,6 +72,37 @@ TEST_F(ControlDialogsTest, RemoteControlRefusesADuplicateAndStoresTheFootSwitche
   EXPECT_EQ(App().system.remoteControl[5], 256 + 64);
   EXPECT_EQ(App().input.settings.remote[5].load(), 256 + 64);
   EXPECT_FALSE(App().input.learningDialogOpen.load());
+}
+
+TEST_F(ControlDialogsTest, MetronomeSoundsTheCapturedClickWhileThruIsSilent) {
+  App().system.midiThru = 1;
+  PublishSystemSettings(App());
+  const size_t before = platform.Sent(0).size();
+  WhenOpen([&](ModelDialog& d) {
+    EXPECT_FALSE(d.Control(kDownbeatNote)->isEnabled());
+    Click(d, kMetronomeOn);
+    Click(d, kMetronomeCapture);
+    EXPECT_TRUE(App().input.metronomeDialogLearning.load());
+    Type(d, kMetronomePatch, QStringLiteral("5"));
+    std::thread input(
+        [this] { ProcessInput(App(), App().input, 0x603891, App().platform.ClockNow(), 0); });
+    input.join();
+    QTest::qWait(10);
+    EXPECT_EQ(Edit(d, kDownbeatNote)->text(), QStringLiteral("G#4"));
+    EXPECT_EQ(Edit(d, kDownbeatVelocity)->text(), QStringLiteral("96"));
+    QTest::keyClick(&d, Qt::Key_Return);
+  });
+  Item(kIdMetronome)->trigger();
+  platform.RunFor(60);
+  const auto sent = platform.Sent(0);
+  ASSERT_EQ(sent.size(), before + 3);  // program, note, its release; no echo
+  EXPECT_EQ(sent[before].bytes, (std::vector<uint8_t>{0xC9, 5}));
+  EXPECT_EQ(sent[before + 1].bytes, (std::vector<uint8_t>{0x99, 0x38, 0x60}));
+  EXPECT_EQ(sent[before + 2].bytes, (std::vector<uint8_t>{0x99, 0x38, 0}));
+  EXPECT_EQ(App().system.downbeatNote, 0x38);
+  EXPECT_EQ(App().system.metronomePatch, 5);
+  EXPECT_EQ(App().views.boxImage[kBoxMetronome], kImageOn);
+  EXPECT_FALSE(App().input.metronomeDialogLearning.load());
 }
 
 TEST_F(ControlDialogsTest, TempoTypedAsBeatsPerMinuteSetsTheMasterTempo) {
