@@ -1,8 +1,8 @@
 // The Remote Control and MIDI Metronome dialogs in the program's window on the
 // offscreen platform, driven with real key events: a duplicate assignment keeps
-// OK off until it is corrected and the stored notes reach the input path; a
-// note played while the Metronome dialog listens is sounded as a click (and
-// not echoed).
+// OK off until it is corrected, a played note goes into the row the focus is
+// in, and the stored values reach the input path; a note played while the
+// Metronome dialog listens is sounded as a click (and not echoed).
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
@@ -59,6 +59,13 @@ TEST_F(ControlDialogsTest, RemoteControlRefusesADuplicateAndStoresTheFootSwitche
     EXPECT_TRUE(OkEnabled(d));
     Type(d, kRemoteControllerField + 5, QStringLiteral("64"));
     EXPECT_TRUE(OkEnabled(d));
+    // Moving into a row makes it the one a played note goes to.
+    QApplication::setActiveWindow(&d);
+    Click(d, kRemoteCapture);
+    d.Control(kRemoteControllerField + 7)->setFocus();
+    ProcessInput(App(), App().input, 0x403091, App().platform.ClockNow(), 0);
+    QTest::qWait(10);
+    EXPECT_EQ(Edit(d, kRemoteNoteField + 7)->text(), QStringLiteral("C4"));
     checked = true;
     QTest::keyClick(&d, Qt::Key_Return);
   });
@@ -66,6 +73,7 @@ TEST_F(ControlDialogsTest, RemoteControlRefusesADuplicateAndStoresTheFootSwitche
   ASSERT_TRUE(checked);
   EXPECT_EQ(App().system.remoteControl[1], 60);
   EXPECT_EQ(App().system.remoteControl[5], 256 + 64);
+  EXPECT_EQ(App().system.remoteControl[7], 48);
   EXPECT_EQ(App().input.settings.remote[5].load(), 256 + 64);
   EXPECT_FALSE(App().input.learningDialogOpen.load());
 }

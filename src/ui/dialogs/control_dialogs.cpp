@@ -39,17 +39,18 @@ QGroupBox* Box(QWidget* parent, const QString& title, QLayout* layout) {
 }
 
 // Moving the keyboard focus onto one of the controls first..last is a command
-// from that control, as clicking or typing there is.
-void CommandOnFocus(ModelDialog& d, int first, int last) {
-  QObject::connect(qApp, &QApplication::focusChanged, &d,
-                   [&d, first, last](QWidget*, QWidget* now) {
-                     for (int id = first; now && id <= last; ++id) {
-                       if (d.Control(id) == now) {
-                         d.Changed(id);
-                         return;
-                       }
-                     }
-                   });
+// from that control, as clicking or typing there is. The caller ends this
+// once the dialog has closed, before its widgets go.
+QMetaObject::Connection CommandOnFocus(ModelDialog& d, int first, int last) {
+  return QObject::connect(qApp, &QApplication::focusChanged, &d,
+                          [&d, first, last](QWidget*, QWidget* now) {
+                            for (int id = first; now && id <= last; ++id) {
+                              if (d.Control(id) == now) {
+                                d.Changed(id);
+                                return;
+                              }
+                            }
+                          });
 }
 
 // Routes messages taken from MIDI to `take` while `on`, else nowhere.
@@ -119,9 +120,10 @@ bool RunRemoteControl(DialogEnv& env) {
   all->addWidget(Box(&d, QStringLiteral("Remote Functions"), grid));
   all->addLayout(bottom);
   all->addLayout(d.ButtonRow());
-  CommandOnFocus(d, kRemoteNoteRadio, kRemoteControllerField + kRemoteRows - 1);
+  const auto focus = CommandOnFocus(d, kRemoteNoteRadio, kRemoteControllerField + kRemoteRows - 1);
   d.Refresh();
   const bool ok = d.exec() == QDialog::Accepted;
+  QObject::disconnect(focus);
   CaptureTarget(env, false, {});
   CaptureClose(app, capture);
   if (ok) CommitRemoteControl(app, StoreRemoteControl(model));
@@ -180,9 +182,10 @@ bool RunMetronome(DialogEnv& env) {
     QObject::connect(qobject_cast<QAbstractButton*>(d.Control(id)), &QAbstractButton::clicked, &d,
                      captureSwitch);
   }
-  CommandOnFocus(d, kDownbeatNote, kBeatVelocity);
+  const auto focus = CommandOnFocus(d, kDownbeatNote, kBeatVelocity);
   d.Refresh();
   const bool ok = d.exec() == QDialog::Accepted;
+  QObject::disconnect(focus);
   CaptureTarget(env, false, {});
   MetronomeAuditionSwitch(app, false);
   CaptureClose(app, capture);
