@@ -55,9 +55,33 @@ inline constexpr int kLoopOff = 312;
 inline constexpr int kLoopLabelFirst = 320;
 inline constexpr int kLoopLabelLast = 328;
 
+// MIDI Metronome (400).
+inline constexpr int kMetronomeChannel = 404;
+inline constexpr int kMetronomePatch = 405;
+inline constexpr int kDownbeatNote = 406;
+inline constexpr int kDownbeatVelocity = 407;
+inline constexpr int kBeatNote = 408;
+inline constexpr int kBeatVelocity = 409;
+inline constexpr int kMetronomeCapture = 410;
+inline constexpr int kMetronomeOn = 411;
+inline constexpr int kMetronomeOff = 412;
+inline constexpr int kMetronomePort = 413;
+inline constexpr int kMetronomeLabelFirst = 420;  // the labels of the port list and the five fields
+inline constexpr int kMetronomeLabelLast = 426;
+
 // Location (500).
 inline constexpr int kLocationMeasure = 501;
 inline constexpr int kLocationBeat = 502;
+
+// Remote Control (600): row r has its Note radio at 601 + r, its Controller
+// radio at 615 + r, its note field at 629 + r and its controller field at 643 + r.
+inline constexpr int kRemoteRows = 14;
+inline constexpr int kRemoteNoteRadio = 601;
+inline constexpr int kRemoteControllerRadio = 615;
+inline constexpr int kRemoteNoteField = 629;
+inline constexpr int kRemoteControllerField = 643;
+inline constexpr int kRemoteCapture = 657;
+inline constexpr int kRemoteClearAll = 658;
 
 // Special Markers (800): the five lists, then New / Change / Delete of each.
 inline constexpr int kRehearsalPoints = 801;
@@ -67,6 +91,15 @@ inline constexpr int kRestoreTempo = 804;
 inline constexpr int kIgnoreSoloist = 805;
 inline constexpr int kMarkerListCount = 5;
 inline constexpr int kMarkerButtonsFirst = 806;  // list i: 806 + 3i New, +1 Change, +2 Delete
+
+// Master Transpose (900).
+inline constexpr int kTransposeField = 901;
+inline constexpr int kTransposeReset = 902;
+
+// Tempo (1000).
+inline constexpr int kTempoPercent = 1001;
+inline constexpr int kTempoBpm = 1002;
+inline constexpr int kTempoReset = 1003;
 
 // Ignore Soloist Range (1200).
 inline constexpr int kRangeBeginMeasure = 1201;

@@ -788,6 +788,8 @@ void SetMasterTempo(AppRec& app, uint16_t factor) {
     c.tempoFactor = factor;
   });
   if (running) ScheduleNext(app);
+  // The Current Tempo digits follow the new factor at once, not at the next beat.
+  app.scheduler.shownBpm.store(TempoAtPosition(app, position));
   app.host.InvalidateBox(kBoxMasterThumb);
   RefreshPositionDisplays(app);
 }

@@ -18,6 +18,7 @@
 #include "app/dialog_table.h"
 #include "dialogs/dialogs.h"
 #include "dialogs/field_rules.h"
+#include "ui/dialogs/control_dialogs.h"
 #include "ui/dialogs/model_dialog.h"
 
 namespace tuttiro {
@@ -381,6 +382,14 @@ std::optional<bool> RunSettingsDialog(int templateId, DialogEnv& env, DialogCall
       return RunFileInformation(env);
     case kDialogDisplayPreferences:
       return RunDisplayPreferences(env);
+    case kDialogRemoteControl:
+      return RunRemoteControl(env);
+    case kDialogMetronome:
+      return RunMetronome(env);
+    case kDialogMasterTranspose:
+      return RunMasterTranspose(env);
+    case kDialogTempo:
+      return RunTempo(env);
     default:
       return std::nullopt;
   }

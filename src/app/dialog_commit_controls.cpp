@@ -1,0 +1,108 @@
+// The commit steps of the Remote Control, MIDI Metronome, Master Transpose and
+// Tempo dialogs.
+#include "app/dialog_commit_controls.h"
+
+#include <algorithm>
+
+#include "app/app.h"
+#include "engine/follower.h"
+#include "layout_table.h"
+#include "transport/locate.h"
+
+namespace tuttiro {
+namespace {
+
+constexpr size_t kPortPrefix = 4;  // "&A--"
+
+// The beat-map entry at or before the position and the next one: the file's
+// beat there. The last beat measures like the one before it.
+int64_t BeatLengthAt(const PieceModel& piece, int32_t position) {
+  const auto& map = piece.beatMap;
+  if (map.size() < 2) return 0;
+  auto after = std::upper_bound(
+      map.begin(), map.end(), position,
+      [](int32_t p, const BeatMapEntry& b) { return p < static_cast<int32_t>(b.time); });
+  size_t e = after == map.begin() ? 0 : static_cast<size_t>(after - map.begin() - 1);
+  if (e + 1 >= map.size()) e = map.size() - 2;
+  const int64_t length = static_cast<int64_t>(map[e + 1].time) - map[e].time;
+  return length > 0 ? length * 4096 : 0;
+}
+
+int PortOf(uint16_t port) {
+  return port == kAllOutputPorts ? kMidiAllPorts : port;
+}
+
+}  // namespace
+
+RemoteTable RemoteControlOf(const AppRec& app) {
+  return app.system.remoteControl;
+}
+
+void CommitRemoteControl(AppRec& app, const RemoteTable& table) {
+  app.system.remoteControl = table;
+  PublishSystemSettings(app);
+  if (app.followerReady) {
+    FollowerSetSpecialSignal(app.follower, table[kRemoteControlEntries - 1]);
+  }
+}
+
+MetronomeValues MetronomeValuesOf(const AppRec& app) {
+  const SystemSettings& s = app.system;
+  return MetronomeValues{s.metronomeOn,  s.metronomePort,    s.metronomeChannel, s.metronomePatch,
+                         s.downbeatNote, s.downbeatVelocity, s.beatNote,         s.beatVelocity};
+}
+
+std::vector<std::string> OutputPortNames(const AppRec& app) {
+  std::vector<std::string> names;
+  for (int port = 0; port < kMidiPortCount; ++port) {
+    const std::string name = MidiPortName(app.ports, port);
+    names.push_back(name.size() > kPortPrefix ? name.substr(kPortPrefix) : std::string());
+  }
+  return names;
+}
+
+void CommitMetronome(AppRec& app, const MetronomeValues& v) {
+  SystemSettings& s = app.system;
+  s.metronomeOn = v.on;
+  s.metronomePort = v.port;
+  s.metronomeChannel = v.channel;
+  s.metronomePatch = v.patch;
+  s.downbeatNote = v.downbeatNote;
+  s.downbeatVelocity = v.downbeatVelocity;
+  s.beatNote = v.beatNote;
+  s.beatVelocity = v.beatVelocity;
+  PublishSystemSettings(app);
+  SetBoxImage(app, kBoxMetronome, v.on ? kImageOn : kImageNormal);
+}
+
+void MetronomeAuditionSwitch(AppRec& app, bool on) {
+  app.input.metronomeDialogLearning.store(on);
+}
+
+void MetronomeAuditionSend(AppRec& app, const MetronomeAudition& click) {
+  const int port = PortOf(static_cast<uint16_t>(click.port));
+  if (click.programChange) MidiSend(app.ports, *click.programChange, port, 0);
+  MidiSend(app.ports, click.noteOn, port, 0);
+  MidiSend(app.ports, click.noteOn & 0xFFFFu, port, kAuditionMs);
+}
+
+int16_t MasterTransposeOf(const AppRec& app) {
+  return app.live.masterTranspose;
+}
+
+void CommitMasterTranspose(AppRec& app, int16_t semitones) {
+  SetMasterTranspose(app, semitones);
+  PublishSystemSettings(app);
+}
+
+TempoFacts TempoFactsOf(AppRec& app) {
+  const int32_t position = CurrentPosition(app);
+  return TempoFacts{static_cast<uint16_t>(app.clock.tempoFactor.load()),
+                    BeatLengthAt(app.piece, position), TempoAtPosition(app, position)};
+}
+
+void CommitTempo(AppRec& app, uint16_t factor) {
+  SetMasterTempo(app, factor);
+}
+
+}  // namespace tuttiro

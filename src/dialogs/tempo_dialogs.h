@@ -1,0 +1,41 @@
+// The Master Transpose and Tempo dialogs' rules. Tempo shows the master tempo
+// both as a percentage of the file's tempo and as beats per minute at the
+// current location; editing either rewrites the other.
+#pragma once
+
+#include <cstdint>
+
+#include "dialogs/dialog_model.h"
+
+namespace tuttiro {
+
+struct MasterTransposeDialog {
+  DialogModel model;
+};
+
+MasterTransposeDialog OpenMasterTranspose(int16_t semitones);
+// After every edit: the OK state and Reset to Normal. True when the dialog must beep.
+bool MasterTransposeCommand(MasterTransposeDialog& dialog);
+// Reset to Normal: an empty field (no transposition).
+void MasterTransposeReset(MasterTransposeDialog& dialog);
+int16_t StoreMasterTranspose(const MasterTransposeDialog& dialog);
+
+struct TempoDialog {
+  DialogModel model;
+  // The file's beat at the current location, in milliseconds × 4096; 0 when
+  // the piece has no beats to measure (the beats-per-minute field then stays empty).
+  int64_t beatLength = 0;
+};
+
+// `currentBpm`: the Current Tempo view's beats per minute (0: none).
+TempoDialog OpenTempo(uint16_t factor, int64_t beatLength, int32_t currentBpm);
+// After an edit of control `id`: the percent rewrites the beats per minute or
+// the other way round, then the OK state and Reset to Original Tempo. True
+// when the dialog must beep.
+bool TempoCommand(TempoDialog& dialog, int id);
+// Reset to Original Tempo: 100 %.
+void TempoReset(TempoDialog& dialog);
+// The master tempo factor (4.12) for the percent shown; an empty field is 100 %.
+uint16_t StoreTempo(const TempoDialog& dialog);
+
+}  // namespace tuttiro

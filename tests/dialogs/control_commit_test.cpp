@@ -1,0 +1,109 @@
+// The Remote Control, Master Transpose and Tempo dialogs' commit steps on a
+// whole player in simulated time: notes assigned in the Remote Control dialog
+// drive the transport, and the master tempo re-times a running transport
+// without a jump.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "app/app.h"
+#include "app/dialog_commit.h"
+#include "app/dialog_commit_controls.h"
+#include "dialogs/dialogs.h"
+#include "dialogs/tempo_dialogs.h"
+#include "platform/simulated_platform.h"
+
+namespace tuttiro {
+namespace {
+
+using namespace dialogs;
+
+class ControlCommit : public ::testing::Test {
+ protected:
+  ControlCommit() {
+    platform.AddOutputDevice("Out");
+    pedal = platform.AddInputDevice("Pedal board");
+    platform.SetNow(1000);
+    app = std::make_unique<AppRec>(platform, host);
+    MidiOpenOutputs(app->ports, nullptr);
+    EXPECT_EQ(AppOpenPiece(*app, "Ecossaise"), kLoadOk);
+    app->ports.inputDevice.fill(-1);
+    app->ports.inputDevice[0] = static_cast<int16_t>(pedal);
+    MidiOpenInputs(app->ports, nullptr);
+  }
+  void Run(SystemTime ms) {
+    const SystemTime end = platform.ClockNow() + ms;
+    while (platform.ClockNow() < end) {
+      platform.RunUntil(platform.ClockNow() + 5);
+      IdlePass(*app);
+    }
+  }
+  // A foot switch pressed and released: remote functions act on the release.
+  void Press(uint8_t note) {
+    platform.InjectInput(pedal, {0x90, note, 100});
+    Run(20);
+    platform.InjectInput(pedal, {0x80, note, 0});
+    Run(20);
+  }
+
+  SimulatedPlatform platform;
+  QuietHost host;
+  int pedal = -1;
+  std::unique_ptr<AppRec> app;
+};
+
+TEST_F(ControlCommit, RemoteNotesFromTheDialogStartJumpAndStopTheTransport) {
+  const int32_t rehearsal = *MeasureBeatPosition(app->piece.beatMap, {9, 1});
+  app->live.rehearsalPoints = {rehearsal};
+  RemoteControlDialog d = OpenRemoteControl(RemoteControlOf(*app), false);
+  const std::pair<int, const char*> assigned[] = {
+      {1, "C5"}, {5, "D5"}, {7, "E5"}, {13, "F5"}};  // Play File, Stop, Jump Ahead, Special Signal
+  for (const auto& [row, note] : assigned) {
+    d.model[kRemoteNoteField + row].text = note;
+    EXPECT_FALSE(RemoteControlCommand(d, kRemoteNoteField + row));
+  }
+  CommitRemoteControl(*app, StoreRemoteControl(d));
+  EXPECT_EQ(app->follower.specialSignal.load(), 65);
+
+  Press(60);
+  EXPECT_TRUE(app->transport.playingFile.load());
+  EXPECT_LT(CurrentPosition(*app), rehearsal);
+  Press(64);
+  EXPECT_TRUE(TransportRunning(*app));
+  EXPECT_GE(CurrentPosition(*app), rehearsal);
+  Press(62);
+  EXPECT_FALSE(TransportRunning(*app));
+}
+
+// 50 % in the Tempo dialog halves the beats per minute; committed while the
+// file plays, the position goes on from where it was at half the speed.
+TEST_F(ControlCommit, TempoReTimesARunningTransportWithoutAJump) {
+  const TempoFacts facts = TempoFactsOf(*app);
+  ASSERT_GT(facts.currentBpm, 0);
+  TempoDialog d = OpenTempo(facts.factor, facts.beatLength, facts.currentBpm);
+  d.model[kTempoPercent].text = "50";
+  TempoCommand(d, kTempoPercent);
+  EXPECT_NEAR(std::stoi(d.model.Text(kTempoBpm)), facts.currentBpm / 2.0, 1);
+
+  PlayFile(*app);
+  Run(1000);
+  const int32_t before = CurrentPosition(*app);
+  CommitTempo(*app, StoreTempo(d));
+  EXPECT_EQ(app->live.tempoFactor, 2048);
+  EXPECT_EQ(app->clock.tempoFactor.load(), 2048);
+  EXPECT_EQ(CurrentPosition(*app), before);
+  EXPECT_NEAR(app->scheduler.shownBpm.load(), facts.currentBpm / 2.0, 1);  // at once
+  Run(1000);
+  EXPECT_NEAR(CurrentPosition(*app) - before, 500, 10);
+}
+
+TEST_F(ControlCommit, MasterTransposeReachesTheScoreAndTheInputPath) {
+  CommitMasterTranspose(*app, -7);
+  EXPECT_EQ(app->live.masterTranspose, -7);
+  EXPECT_EQ(app->scheduler.settings.masterTranspose.load(), -7);
+  EXPECT_EQ(app->input.settings.masterTranspose.load(), -7);
+}
+
+}  // namespace
+}  // namespace tuttiro
