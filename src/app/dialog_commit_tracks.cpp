@@ -36,13 +36,17 @@ void ApplyWhilePlaying(AppRec& app, int index, const TrackValues& v) {
   const bool moved = old.outputPort != v.outputPort || old.outputChannel != v.outputChannel ||
                      ProgramsDiffer(old, v);
   SchedulerHold(app);
-  if (old.play && (moved || !v.play)) {
+  // A track left out of the playing list (the soloist's while following)
+  // sounds nothing now, and must not be made to.
+  const std::vector<int32_t>& listed = app.scheduler.listedTracks;
+  const bool sounds = std::find(listed.begin(), listed.end(), index) != listed.end();
+  if (sounds && old.play && (moved || !v.play)) {
     SilenceTracks(app, index);
-  } else if (old.play && old.transposition != v.transposition) {
+  } else if (sounds && old.play && old.transposition != v.transposition) {
     ReleaseSoundingNotes(app, index);
   }
   ApplyValues(rec, v);
-  if (v.play && (moved || !old.play)) SoundStartState(app, index);
+  if (sounds && v.play && (moved || !old.play)) SoundStartState(app, index);
   SchedulerRelease(app);
 }
 

@@ -102,6 +102,7 @@ inline constexpr int kPerformanceValue3 = 1410;
 inline constexpr int kTempoBefore = 1411;
 inline constexpr int kTempoDuring = 1412;
 inline constexpr int kTempoAfter = 1413;
+inline constexpr int kPerformanceValuesLabel = 1414;
 
 // Tracks (700).
 inline constexpr int kTrackName = 701;

@@ -12,8 +12,11 @@ namespace {
 using namespace dialogs;
 
 constexpr int kOutputChoices[] = {kFollowingTrackOutput, kOwnPort};
-constexpr ComboControls kProgram{
-    kPerformanceKind, {kPerformanceValue1, kPerformanceValue2, kPerformanceValue3}, 0, 0};
+constexpr ComboControls kProgram{kPerformanceKind,
+                                 {kPerformanceValue1, kPerformanceValue2, kPerformanceValue3},
+                                 0,
+                                 0,
+                                 kPerformanceValuesLabel};
 constexpr int kTempoLists[] = {kTempoBefore, kTempoDuring, kTempoAfter};
 
 const std::vector<std::string> kModes = {
@@ -61,7 +64,7 @@ bool PerformanceCommand(PerformanceDialog& d, int id) {
   DialogModel& m = d.model;
   if (id == kPerformanceKind) ComboKindChosen(m, kProgram);
   m.Enable({kPerformancePort, kPerformanceChannel, kPerformanceKind, kPerformanceValue1,
-            kPerformanceValue2, kPerformanceValue3},
+            kPerformanceValue2, kPerformanceValue3, kPerformanceValuesLabel},
            m.Checked(kOwnPort));
   // The program is checked even while its controls are disabled.
   return m.ok.Set(ComboState(m, kProgram));

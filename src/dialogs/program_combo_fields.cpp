@@ -30,6 +30,7 @@ void ShowFieldsOf(DialogModel& m, const ComboControls& c, int kind) {
   for (int i = 0; i < 3; ++i) m[c.values[static_cast<size_t>(i)]].visible = i < count;
   if (c.oneValueLabel) m[c.oneValueLabel].visible = count == 1;
   if (c.valuesLabel) m[c.valuesLabel].visible = count > 1;
+  if (c.anyValuesLabel) m[c.anyValuesLabel].visible = count > 0;
 }
 
 }  // namespace

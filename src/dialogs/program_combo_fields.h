@@ -15,12 +15,14 @@
 namespace tuttiro {
 
 // The controls of one combination: the kind list, its three value fields and
-// the labels shown over the fields (0 where the dialog has none).
+// the labels shown beside them (0 where the dialog has none): one for a single
+// value, one for several, one for any number of values.
 struct ComboControls {
   int kind = 0;
   std::array<int, 3> values{};
   int oneValueLabel = 0;
   int valuesLabel = 0;
+  int anyValuesLabel = 0;
 };
 
 inline constexpr int kComboKindCount = 6;

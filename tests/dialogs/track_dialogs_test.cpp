@@ -190,9 +190,11 @@ TEST(PerformanceDialog, ProgramValidationEnablingAndStore) {
   PerformanceDialog d = OpenPerformance(v, {});
   EXPECT_TRUE(d.model.ok.enabled());
   EXPECT_FALSE(d.model.Enabled(kPerformancePort));
+  EXPECT_FALSE(d.model[kPerformanceValuesLabel].visible) << "no change: no values";
   d.model[kPerformanceKind].selection = kComboProgram;
   EXPECT_FALSE(PerformanceCommand(d, kPerformanceKind)) << "an empty value is only incomplete";
   EXPECT_EQ(d.model.ok.state, OkState::kIncomplete);
+  EXPECT_TRUE(d.model[kPerformanceValuesLabel].visible);
   EXPECT_TRUE(Type(d, PerformanceCommand, kPerformanceValue1, "128"));
   EXPECT_EQ(d.model.ok.state, OkState::kInvalid);
   EXPECT_FALSE(Type(d, PerformanceCommand, kPerformanceValue1, "12"));

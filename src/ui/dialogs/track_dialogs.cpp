@@ -128,7 +128,7 @@ QLayout* PerformanceOutput(ModelDialog& d) {
   grid->addWidget(d.Label(0, QStringLiteral("Pro&gram:"), kind), 3, 0);
   grid->addWidget(kind, 3, 1, 1, 4);
   QLineEdit* first = d.Field(kPerformanceValue1, 50);
-  grid->addWidget(d.Label(0, QStringLiteral("Val&ues:"), first), 4, 0);
+  grid->addWidget(d.Label(kPerformanceValuesLabel, QStringLiteral("Val&ues:"), first), 4, 0);
   grid->addWidget(first, 4, 1);
   grid->addWidget(d.Field(kPerformanceValue2, 50), 4, 2);
   grid->addWidget(d.Field(kPerformanceValue3, 50), 4, 3);
