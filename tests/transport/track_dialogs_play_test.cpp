@@ -10,6 +10,7 @@
 #include "dialogs/dialogs.h"
 #include "dialogs/tracks_dialog.h"
 #include "playback_fixture.h"
+#include "transport/performance_playback.h"
 
 namespace tuttiro::test {
 namespace {
@@ -105,6 +106,19 @@ TEST_F(TrackDialogsPlay, PerformanceSettingsReachTheSettingsTheTrackAndThePlayer
   EXPECT_EQ(performance.outputChannel, 4);
   EXPECT_EQ(performance.programCombos[0].substitute, v.program);
   EXPECT_EQ(PerformanceValuesOf(*app).program, v.program);
+
+  // While a performance plays through the following track's output, the
+  // dialog shows and sets the performance's own, which the stop puts back.
+  app->live.performanceUsesOwnPort = 0;
+  app->transport.playingPerformance = true;
+  PerformanceTakeOutput(*app);
+  EXPECT_EQ(PerformanceValuesOf(*app).outputChannel, 4);
+  v.outputChannel = 7;
+  CommitPerformance(*app, v);
+  EXPECT_EQ(performance.outputChannel, app->piece.tracks[0].outputChannel) << "not halfway";
+  app->transport.playingPerformance = false;
+  PerformanceRestoreOutput(*app);
+  EXPECT_EQ(performance.outputChannel, 7);
 }
 
 }  // namespace
