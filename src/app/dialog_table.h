@@ -25,8 +25,10 @@ inline constexpr int kDialogMasterTranspose = 900;
 inline constexpr int kDialogTempo = 1000;
 inline constexpr int kDialogIgnoreRange = 1200;
 inline constexpr int kDialogFileInformation = 1300;
+inline constexpr int kDialogPerformanceSettings = 1400;
 inline constexpr int kDialogDisplayPreferences = 1500;
 inline constexpr int kDialogPortsAndDevices = 1600;
+inline constexpr int kDialogBanksAndPrograms = 1700;
 
 std::span<const DialogInfo> DialogTable();
 // The dialog a menu command opens, or nullptr.

@@ -20,6 +20,7 @@ struct ControlState {
   std::vector<std::string> items;
   int selection = -1;
   bool enabled = true;
+  bool visible = true;
 };
 
 struct DialogModel {

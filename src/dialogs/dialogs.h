@@ -121,4 +121,48 @@ inline constexpr int kViewsMove = 1502;
 inline constexpr int kRequireShiftDrag = 1503;
 inline constexpr int kRememberViewLocations = 1504;
 
+// Performance Settings (1400).
+inline constexpr int kPerformanceMode = 1401;
+inline constexpr int kPlayTappedNotes = 1402;
+inline constexpr int kFollowingTrackOutput = 1403;
+inline constexpr int kOwnPort = 1404;
+inline constexpr int kPerformancePort = 1405;
+inline constexpr int kPerformanceChannel = 1406;
+inline constexpr int kPerformanceKind = 1407;
+inline constexpr int kPerformanceValue1 = 1408;
+inline constexpr int kPerformanceValue2 = 1409;
+inline constexpr int kPerformanceValue3 = 1410;
+inline constexpr int kTempoBefore = 1411;
+inline constexpr int kTempoDuring = 1412;
+inline constexpr int kTempoAfter = 1413;
+inline constexpr int kPerformanceValuesLabel = 1414;
+
+// Tracks (700).
+inline constexpr int kTrackName = 701;
+inline constexpr int kTrackList = 702;
+inline constexpr int kResetToOriginalName = 703;
+inline constexpr int kTrackChannel = 705;
+inline constexpr int kTrackTranspose = 706;
+inline constexpr int kResetTranspose = 707;
+inline constexpr int kTrackVolumeField = 708;
+inline constexpr int kResetVolume = 709;
+inline constexpr int kPlayTrack = 715;
+inline constexpr int kMuteTrack = 716;
+inline constexpr int kTrackPort = 717;
+inline constexpr int kResetTrack = 719;
+inline constexpr int kUndoChanges = 722;
+
+// Banks & Programs (1700).
+inline constexpr int kNewChangeKind = 1702;
+inline constexpr int kNewValue1 = 1703;
+inline constexpr int kNewValue2 = 1704;
+inline constexpr int kNewValue3 = 1705;
+inline constexpr int kSetNew = 1706;
+inline constexpr int kUseFilesPrograms = 1707;
+inline constexpr int kSubstitutePrograms = 1708;
+inline constexpr int kProgramEntries = 1709;
+inline constexpr int kBanksTrackList = 1710;
+inline constexpr int kNewValueLabel = 1711;
+inline constexpr int kNewValuesLabel = 1712;
+
 }  // namespace tuttiro::dialogs

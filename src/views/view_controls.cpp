@@ -283,13 +283,6 @@ void FollowStatusRelease(AppRec& app, int track, bool shift) {
   SetFollowSelection(app, first, second, two);
 }
 
-void UpdateResetVolumes(AppRec& app) {
-  const auto& tracks = app.piece.tracks;
-  const bool differs = std::any_of(tracks.begin(), tracks.begin() + app.piece.trackCount,
-                                   [](const TrackRec& t) { return t.volume != kFullVolume; });
-  app.host.EnableMenuItem(kIdResetVolumes, differs);
-}
-
 // The scheduler reads the volume on the timer thread: while playing it is
 // held off the tracks during the change.
 void SetTrackVolume(AppRec& app, int track, int32_t volume) {
@@ -670,7 +663,9 @@ void PressStrip(AppRec& app, ViewPoint client, const TracksSpot& spot, bool dbl)
     return;
   }
   if (dbl && Stopped(app)) {
-    app.host.RunDialog(kDialogTracks);
+    DialogCall call;
+    call.track = track;
+    app.host.RunDialog(kDialogTracks, call);
     return;
   }
   StartViewDrag(app, kViewTracks, client);
@@ -869,6 +864,21 @@ bool ViewsGestureActive(const AppRec& app) {
 
 LayoutBox SongThumbShown(const AppRec& app) {
   return SongThumb(std::max(0, app.views.displays.songOffset));
+}
+
+void UpdateResetVolumes(AppRec& app) {
+  const auto& tracks = app.piece.tracks;
+  const bool differs = std::any_of(tracks.begin(), tracks.begin() + app.piece.trackCount,
+                                   [](const TrackRec& t) { return t.volume != kFullVolume; });
+  app.host.EnableMenuItem(kIdResetVolumes, differs);
+}
+
+TrackValues StripValues(const AppRec& app, int track) {
+  const std::vector<TrackValues>* working = app.views.workingTracks;
+  if (working && track >= 0 && static_cast<size_t>(track) < working->size()) {
+    return (*working)[static_cast<size_t>(track)];
+  }
+  return TrackValuesOf(app.piece.tracks[static_cast<size_t>(track)]);
 }
 
 }  // namespace tuttiro

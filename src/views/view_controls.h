@@ -39,6 +39,12 @@ void ViewsRelease(AppRec& app, ViewPoint p);
 void ViewsCancelGesture(AppRec& app);
 bool ViewsGestureActive(const AppRec& app);
 
+// What a track's strip shows: the Tracks dialog's working copy while it is
+// open, else the track itself.
+TrackValues StripValues(const AppRec& app, int track);
+// "Reset Volume on All Tracks" is enabled while a track's volume is not 100 %.
+void UpdateResetVolumes(AppRec& app);
+
 // The song position thumb (view-relative) where the position display puts it.
 LayoutBox SongThumbShown(const AppRec& app);
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "layout_table.h"
+#include "piece/track_values.h"
 
 namespace tuttiro {
 
@@ -120,6 +121,8 @@ struct ViewsRec {
   int16_t pressFollow1 = 0;
   int16_t pressFollow2 = 0;
   uint8_t pressFollowTwo = 0;
+  // While the Tracks dialog is open the strips show its working copy.
+  const std::vector<TrackValues>* workingTracks = nullptr;
 };
 
 // ---- Layout and positioning ----

@@ -148,17 +148,17 @@ TEST_F(MainWindowTest, EmptySettingsListsSaySoWhileTheirEntriesAreHidden) {
 }
 
 TEST_F(MainWindowTest, DialogsStillToComeShowAPlaceholderWhoseHelpIsTheirPage) {
-  constexpr int kIdPerformances = 151;
+  constexpr int kIdPortsAndDevices = 162;
   host.pressHelp = true;
-  Item(kIdPerformances)->trigger();
+  Item(kIdPortsAndDevices)->trigger();
   ASSERT_EQ(host.shown.size(), 1u);
   EXPECT_EQ(host.shown[0].kind, QtHost::BoxKind::kPlaceholder);
   EXPECT_EQ(host.shown[0].text,
             QStringLiteral("This dialog box is not yet available in this version of Tuttiro: "
-                           "Performance Settings"));
+                           "MIDI Ports & Devices"));
   ASSERT_NE(program->Help(), nullptr);
   EXPECT_TRUE(program->Help()->isVisible());
-  EXPECT_TRUE(program->Help()->ShownText().contains(QStringLiteral("Punch-In")));
+  EXPECT_TRUE(program->Help()->ShownText().contains(QStringLiteral("eight input ports")));
   EXPECT_EQ(program->Shell().helpContext, 0u);
 
   program->Help()->Search(QStringLiteral("loop restart"));

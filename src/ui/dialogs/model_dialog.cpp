@@ -35,6 +35,16 @@ void ModelDialog::ZoomFrom(QWidget* canvas) {
 
 namespace {
 
+// A list's entries are replaced only when they changed, so that an open
+// drop-down is not rebuilt under the user.
+bool SameItems(const QComboBox* combo, const std::vector<std::string>& items) {
+  if (combo->count() != static_cast<int>(items.size())) return false;
+  for (int i = 0; i < combo->count(); ++i) {
+    if (combo->itemText(i).toStdString() != items[static_cast<size_t>(i)]) return false;
+  }
+  return true;
+}
+
 FrameRect ToFrame(const QRect& r) {
   return {r.left(), r.top(), r.right() + 1, r.bottom() + 1};
 }
@@ -194,13 +204,14 @@ void ModelDialog::Refresh() {
     const ControlState& state = it->second;
     const QSignalBlocker blocker(widget);
     widget->setEnabled(state.enabled);
+    if (widget->isHidden() == state.visible) widget->setVisible(state.visible);
     const QString text = QString::fromStdString(state.text);
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
       if (edit->text() != text) edit->setText(text);
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
       if (button->isCheckable()) button->setChecked(state.checked);
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-      if (combo->count() != static_cast<int>(state.items.size())) {
+      if (!SameItems(combo, state.items)) {
         combo->clear();
         for (const std::string& item : state.items) combo->addItem(QString::fromStdString(item));
       }

@@ -20,6 +20,7 @@
 #include "dialogs/field_rules.h"
 #include "ui/dialogs/control_dialogs.h"
 #include "ui/dialogs/model_dialog.h"
+#include "ui/dialogs/track_dialogs.h"
 
 namespace tuttiro {
 namespace {
@@ -390,6 +391,12 @@ std::optional<bool> RunSettingsDialog(int templateId, DialogEnv& env, DialogCall
       return RunMasterTranspose(env);
     case kDialogTempo:
       return RunTempo(env);
+    case kDialogTracks:
+      return RunTracks(env, call);
+    case kDialogBanksAndPrograms:
+      return RunBanksAndPrograms(env);
+    case kDialogPerformanceSettings:
+      return RunPerformanceSettings(env);
     default:
       return std::nullopt;
   }

@@ -33,10 +33,6 @@ bool Touches(const LayoutBox& b, const QRect& dirty) {
   return ToRect(b).intersects(dirty);
 }
 
-QString TrackName(const TrackRec& track) {
-  return QString::fromStdString(track.userName ? *track.userName : track.name);
-}
-
 // The caption printed at the top of the panels that have room for one.
 const char* Caption(int view) {
   switch (view) {
@@ -398,7 +394,7 @@ void ViewsWidget::DrawTracks(QPainter& p, const QRect& dirty) {
 }
 
 void ViewsWidget::DrawStrip(QPainter& p, int track, int32_t left) {
-  const TrackRec& t = app_.piece.tracks[static_cast<size_t>(track)];
+  const TrackValues t = StripValues(app_, track);
   const ViewsRec& v = app_.views;
   const int32_t pitch = StripPitch();
   const auto text = [&](int box, const QString& s) {
@@ -436,7 +432,7 @@ void ViewsWidget::DrawStrip(QPainter& p, int track, int32_t left) {
   DrawSkin(p, kSkinThumb, kImageNormal, ToRect(thumb));
   p.setFont(trackFont_);
   p.setPen(kText);
-  const std::string name = FitTrackName(TrackName(t).toStdString(), v.measureTrackName);
+  const std::string name = FitTrackName(ShownName(t), v.measureTrackName);
   text(track % 2 == 0 ? kBoxTrackName1 : kBoxTrackName2, QString::fromStdString(name));
 }
 

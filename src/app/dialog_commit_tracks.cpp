@@ -1,0 +1,133 @@
+// The commit steps of the track dialogs.
+#include "app/dialog_commit_tracks.h"
+
+#include <algorithm>
+
+#include "app/app.h"
+#include "transport/midi_state.h"
+#include "views/view_controls.h"
+
+namespace tuttiro {
+namespace {
+
+constexpr size_t kPortPrefix = 4;  // "&A--"
+
+void ApplyValues(TrackRec& rec, const TrackValues& v) {
+  rec.userName = v.userName;
+  rec.volume = v.volume;
+  rec.outputChannel = v.outputChannel;
+  rec.outputPort = v.outputPort;
+  rec.transposition = v.transposition;
+  rec.play = v.play;
+  rec.substitutePrograms = v.substitutePrograms;
+  for (size_t i = 0; i < rec.programCombos.size(); ++i) {
+    rec.programCombos[i].substitute = v.programCombos[i].substitute;
+  }
+}
+
+// While playing: the scheduler is held off the track; its sounding notes are
+// released under the old routing and transposition (and the whole track
+// silenced when it goes quiet, moves or changes programs); then the new values
+// apply and a track that now sounds differently gets its state at the current
+// position.
+void ApplyWhilePlaying(AppRec& app, int index, const TrackValues& v) {
+  TrackRec& rec = app.piece.tracks[static_cast<size_t>(index)];
+  const TrackValues old = TrackValuesOf(rec);
+  const bool moved = old.outputPort != v.outputPort || old.outputChannel != v.outputChannel ||
+                     ProgramsDiffer(old, v);
+  SchedulerHold(app);
+  // A track left out of the playing list (the soloist's while following)
+  // sounds nothing now, and must not be made to.
+  const std::vector<int32_t>& listed = app.scheduler.listedTracks;
+  const bool sounds = std::find(listed.begin(), listed.end(), index) != listed.end();
+  if (sounds && old.play && (moved || !v.play)) {
+    SilenceTracks(app, index);
+  } else if (sounds && old.play && old.transposition != v.transposition) {
+    ReleaseSoundingNotes(app, index);
+  }
+  ApplyValues(rec, v);
+  if (sounds && v.play && (moved || !old.play)) SoundStartState(app, index);
+  SchedulerRelease(app);
+}
+
+}  // namespace
+
+std::vector<std::string> OutputPortNames(const AppRec& app) {
+  std::vector<std::string> names;
+  for (int port = 0; port < kMidiPortCount; ++port) {
+    const std::string name = MidiPortName(app.ports, port);
+    names.push_back(name.size() > kPortPrefix ? name.substr(kPortPrefix) : "");
+  }
+  return names;
+}
+
+void ShowWorkingTracks(AppRec& app, const std::vector<TrackValues>* working) {
+  app.views.workingTracks = working;
+  app.host.InvalidateBox(kBoxTracksFrame);
+}
+
+void RedrawTrackStrip(AppRec& app, int track) {
+  app.host.InvalidateTrackStrip(track);
+}
+
+void CommitTracks(AppRec& app, const std::vector<TrackValues>& tracks) {
+  const bool running = TransportRunning(app) && !TransportRewinding(app);
+  const int count = std::min<int>(app.piece.trackCount, static_cast<int>(tracks.size()));
+  for (int i = 0; i < count; ++i) {
+    const TrackValues& v = tracks[static_cast<size_t>(i)];
+    TrackRec& rec = app.piece.tracks[static_cast<size_t>(i)];
+    if (running && SoundDiffers(TrackValuesOf(rec), v)) {
+      ApplyWhilePlaying(app, i, v);
+    } else {
+      ApplyValues(rec, v);
+    }
+    app.host.InvalidateTrackStrip(i);
+  }
+  UpdateResetVolumes(app);
+}
+
+PerformanceValues PerformanceValuesOf(const AppRec& app) {
+  const SystemSettings& s = app.system;
+  const TrackRec& performance = app.piece.tracks.back();
+  PerformanceValues v;
+  v.performancePlayback = s.performancePlayback;
+  v.playTappedNotes = s.playTappedNotes;
+  v.usesOwnPort = app.live.performanceUsesOwnPort;
+  v.outputPort = performance.outputPort;
+  v.outputChannel = performance.outputChannel;
+  v.program = performance.programCombos[0].substitute;
+  v.performanceTempo = s.performanceTempo;
+  // While a performance plays it borrows the following track's output; the
+  // settings are its own, kept aside until it stops.
+  if (app.transport.playingPerformance.load()) {
+    const PerformancePlaybackRec& saved = app.transport.performance;
+    v.outputPort = saved.savedPort;
+    v.outputChannel = saved.savedChannel;
+    v.program = saved.savedCombos[0].substitute;
+  }
+  return v;
+}
+
+void CommitPerformance(AppRec& app, const PerformanceValues& v) {
+  SystemSettings& s = app.system;
+  s.performancePlayback = v.performancePlayback;
+  s.playTappedNotes = v.playTappedNotes;
+  s.performanceTempo = v.performanceTempo;
+  app.live.performanceUsesOwnPort = v.usesOwnPort;
+  if (app.transport.playingPerformance.load()) {
+    // Playback restores these when it stops; the new output applies from the
+    // next start, not halfway through the notes now sounding.
+    PerformancePlaybackRec& saved = app.transport.performance;
+    saved.savedPort = v.outputPort;
+    saved.savedChannel = v.outputChannel;
+    saved.savedCombos[0].substitute = v.program;
+  } else {
+    TrackRec& performance = app.piece.tracks.back();
+    performance.outputPort = v.outputPort;
+    performance.outputChannel = v.outputChannel;
+    performance.programCombos[0].substitute = v.program;
+  }
+  PublishSystemSettings(app);
+}
+
+}  // namespace tuttiro
