@@ -10,6 +10,8 @@
 namespace tuttiro {
 namespace {
 
+constexpr size_t kPortPrefix = 4;  // "&A--"
+
 bool FollowedPartChanged(const AppRec& app, const FollowingValues& v) {
   return v.followSource != app.system.followSource || v.followTrack1 != app.live.followTrack1 ||
          v.followTrack2 != app.live.followTrack2 || v.followTwoTracks != app.live.followTwoTracks;
@@ -79,6 +81,15 @@ void CaptureClose(AppRec& app, const CaptureRec& capture) {
     app.transport.followerInputMode.store(capture.savedMode);
   }
   app.input.learningDialogOpen.store(false);
+}
+
+std::vector<std::string> OutputPortNames(const AppRec& app) {
+  std::vector<std::string> names;
+  for (int port = 0; port < kMidiPortCount; ++port) {
+    const std::string name = MidiPortName(app.ports, port);
+    names.push_back(name.size() > kPortPrefix ? name.substr(kPortPrefix) : std::string());
+  }
+  return names;
 }
 
 FollowingValues FollowingValuesOf(const AppRec& app) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "dialogs/following_dialog.h"
 #include "dialogs/location_dialogs.h"
@@ -39,6 +40,10 @@ struct CaptureRec {
 CaptureRec CaptureOpen(AppRec& app);
 void CaptureSwitch(AppRec& app, const CaptureRec& capture, bool on);
 void CaptureClose(AppRec& app, const CaptureRec& capture);
+
+// The output ports' names as the dialogs' port lists show them (the device
+// name without the "&A--" menu prefix; empty for a port without a device).
+std::vector<std::string> OutputPortNames(const AppRec& app);
 
 FollowingValues FollowingValuesOf(const AppRec& app);
 void CommitFollowing(AppRec& app, const FollowingValues& values);

@@ -12,8 +12,6 @@
 namespace tuttiro {
 namespace {
 
-constexpr size_t kPortPrefix = 4;  // "&A--"
-
 // The beat-map entry at or before the position and the next one: the file's
 // beat there. The last beat measures like the one before it.
 int64_t BeatLengthAt(const PieceModel& piece, int32_t position) {
@@ -50,15 +48,6 @@ MetronomeValues MetronomeValuesOf(const AppRec& app) {
   const SystemSettings& s = app.system;
   return MetronomeValues{s.metronomeOn,  s.metronomePort,    s.metronomeChannel, s.metronomePatch,
                          s.downbeatNote, s.downbeatVelocity, s.beatNote,         s.beatVelocity};
-}
-
-std::vector<std::string> OutputPortNames(const AppRec& app) {
-  std::vector<std::string> names;
-  for (int port = 0; port < kMidiPortCount; ++port) {
-    const std::string name = MidiPortName(app.ports, port);
-    names.push_back(name.size() > kPortPrefix ? name.substr(kPortPrefix) : std::string());
-  }
-  return names;
 }
 
 void CommitMetronome(AppRec& app, const MetronomeValues& v) {

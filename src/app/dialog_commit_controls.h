@@ -21,8 +21,6 @@ RemoteTable RemoteControlOf(const AppRec& app);
 void CommitRemoteControl(AppRec& app, const RemoteTable& table);
 
 MetronomeValues MetronomeValuesOf(const AppRec& app);
-// The names of the devices behind output ports A-H, for the port list.
-std::vector<std::string> OutputPortNames(const AppRec& app);
 // Stores the settings, publishes them to the scheduler and lights the
 // Metronome button when the metronome is on.
 void CommitMetronome(AppRec& app, const MetronomeValues& values);

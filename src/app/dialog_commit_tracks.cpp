@@ -10,8 +10,6 @@
 namespace tuttiro {
 namespace {
 
-constexpr size_t kPortPrefix = 4;  // "&A--"
-
 void ApplyValues(TrackRec& rec, const TrackValues& v) {
   rec.userName = v.userName;
   rec.volume = v.volume;
@@ -51,15 +49,6 @@ void ApplyWhilePlaying(AppRec& app, int index, const TrackValues& v) {
 }
 
 }  // namespace
-
-std::vector<std::string> OutputPortNames(const AppRec& app) {
-  std::vector<std::string> names;
-  for (int port = 0; port < kMidiPortCount; ++port) {
-    const std::string name = MidiPortName(app.ports, port);
-    names.push_back(name.size() > kPortPrefix ? name.substr(kPortPrefix) : "");
-  }
-  return names;
-}
 
 void ShowWorkingTracks(AppRec& app, const std::vector<TrackValues>* working) {
   app.views.workingTracks = working;

@@ -15,9 +15,6 @@ namespace tuttiro {
 
 struct AppRec;
 
-// The output devices behind ports A-H, for the port lists.
-std::vector<std::string> OutputPortNames(const AppRec& app);
-
 // While the Tracks dialog is open the Tracks view draws `working` (none: the
 // tracks themselves again).
 void ShowWorkingTracks(AppRec& app, const std::vector<TrackValues>* working);

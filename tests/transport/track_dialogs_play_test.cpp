@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "../piece/smf_builder.h"
+#include "app/dialog_commit.h"
 #include "app/dialog_commit_tracks.h"
 #include "dialogs/banks_dialog.h"
 #include "dialogs/dialogs.h"

@@ -12,6 +12,7 @@
 #include <QPushButton>
 
 #include "app/app.h"
+#include "app/dialog_commit.h"
 #include "app/dialog_commit_tracks.h"
 #include "app/dialog_table.h"
 #include "dialogs/banks_dialog.h"
