@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "piece/piece_model.h"
 
@@ -14,6 +15,7 @@ struct DialogCall {
   MeasureBeat begin{1, 1};          // the Location dialog's pair, or the range's begin
   MeasureBeat end{1, 1};            // the range's end
   std::optional<int32_t> position;  // the Location dialog's answer on OK
+  std::string name;                 // the Save Settings dialog's name on OK
 };
 
 }  // namespace tuttiro

@@ -3,14 +3,18 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <utility>
 
 #include "app/dialog_table.h"
 #include "app/dispatch.h"
 #include "app/help.h"
+#include "app/named_settings.h"
 #include "app/startup.h"
+#include "string_table.h"
 #include "ui/about_box.h"
 #include "ui/dialogs/settings_dialogs.h"
 #include "ui/help_window.h"
@@ -112,8 +116,13 @@ bool TuttiroApp::CreateMainWindow() {
     Reschedule();
   };
   handlers.closing = [this] {
+    const bool wasBusy = std::exchange(busy_, true);
+    const bool close = PieceMayClose(shell_);
+    busy_ = wasBusy;
+    if (!close) return false;
     MainWindowClosing(app_);
     QCoreApplication::quit();
+    return true;
   };
   window_ = std::make_unique<MainWindow>(app_, host_, std::move(handlers));
   host_.SetWindow(window_.get());
@@ -151,6 +160,31 @@ std::optional<std::string> TuttiroApp::ChooseMidiFile(const std::string& filter)
   return path.toStdString();
 }
 
+std::optional<std::string> TuttiroApp::ChooseSaveFile(const std::string& filter,
+                                                      const std::string& proposedName) {
+  QString path = QFileDialog::getSaveFileName(
+      window_.get(), QStringLiteral("Save As"), QString::fromStdString(proposedName),
+      QString::fromStdString(filter), nullptr, QFileDialog::HideNameFilterDetails);
+  if (path.isEmpty()) return std::nullopt;
+  if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".mid");
+  return path.toStdString();
+}
+
+SaveChoice TuttiroApp::AskSaveChanges(const std::string& question) {
+  QMessageBox box(QMessageBox::Warning, QString::fromUtf8(StringText(kStringProgramTitle)),
+                  QString::fromStdString(question),
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, window_.get());
+  box.setDefaultButton(QMessageBox::Save);
+  switch (box.exec()) {
+    case QMessageBox::Save:
+      return SaveChoice::kSave;
+    case QMessageBox::Discard:
+      return SaveChoice::kDontSave;
+    default:
+      return SaveChoice::kCancel;
+  }
+}
+
 bool TuttiroApp::RunDialog(const DialogInfo& dialog, DialogCall& call) {
   const uint32_t parentContext = shell_.helpContext;
   shell_.helpContext = static_cast<uint32_t>(dialog.helpContext);
@@ -169,7 +203,9 @@ bool TuttiroApp::RunDialog(const DialogInfo& dialog, DialogCall& call) {
         return info && RunDialog(*info, child);
       },
       [this](std::function<void(uint32_t)> target) { captureTarget_ = std::move(target); }};
+  SettingsBefore before = SettingsBeforeDialog(shell_);
   std::optional<bool> ok = RunSettingsDialog(dialog.templateId, env, call);
+  if (ok.value_or(false)) SettingsAfterDialog(shell_, std::move(before));
   if (!ok) {
     host_.ShowDialogPlaceholder(QString::fromUtf8(dialog.title), [this] { HelpRequest(shell_); });
   }

@@ -61,6 +61,9 @@ class TuttiroApp : public QObject, public ShellUi {
   int DisplayDepth() override;
   void CloseMainWindow() override;
   std::optional<std::string> ChooseMidiFile(const std::string& filter) override;
+  std::optional<std::string> ChooseSaveFile(const std::string& filter,
+                                            const std::string& proposedName) override;
+  SaveChoice AskSaveChanges(const std::string& question) override;
   void ShowHelpPage(const std::string& path, bool search) override;
   void ShowAbout() override;
   // The one dialog runner (the host's RunDialog ends here): runs a settings

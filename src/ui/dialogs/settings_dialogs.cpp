@@ -19,6 +19,7 @@
 #include "dialogs/dialogs.h"
 #include "dialogs/field_rules.h"
 #include "ui/dialogs/model_dialog.h"
+#include "ui/dialogs/save_settings_dialogs.h"
 
 namespace tuttiro {
 namespace {
@@ -381,6 +382,8 @@ std::optional<bool> RunSettingsDialog(int templateId, DialogEnv& env, DialogCall
       return RunFileInformation(env);
     case kDialogDisplayPreferences:
       return RunDisplayPreferences(env);
+    case kDialogSaveSettings:
+      return RunSaveSettings(env, call);
     default:
       return std::nullopt;
   }
