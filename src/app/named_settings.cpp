@@ -8,6 +8,7 @@
 #include "app/app.h"
 #include "app/dialog_table.h"
 #include "app/open_file.h"
+#include "app/recent_files.h"
 #include "app/shell.h"
 #include "app/startup.h"
 #include "piece/settings_store.h"
@@ -178,7 +179,13 @@ bool SaveCopy(ShellRec& shell, PieceSettingsRecord record, bool openCopy) {
     app.host.ShowMessage(kStringCannotSaveFile);
     return false;
   }
-  if (openCopy) OpenUserFile(shell, *path);
+  if (openCopy) {
+    OpenUserFile(shell, *path);
+  } else {  // closing: the copy is found again among the recent files
+    RecentFilesAdd(shell.recentFiles, *path);
+    SaveRecentFiles(shell.settingsFolder, shell.recentFiles);
+    ShowRecentFiles(shell);
+  }
   return true;
 }
 

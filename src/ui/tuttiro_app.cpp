@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <utility>
 
@@ -65,6 +66,11 @@ void TuttiroApp::Shutdown() {
   ShellShutdown(shell_);
 }
 
+void TuttiroApp::CloseWithoutQuestions() {
+  askOnClose_ = false;
+  if (window_) window_->close();
+}
+
 void TuttiroApp::Command(int id) {
   const bool wasBusy = std::exchange(busy_, true);
   DispatchCommand(shell_, id);
@@ -117,7 +123,7 @@ bool TuttiroApp::CreateMainWindow() {
   };
   handlers.closing = [this] {
     const bool wasBusy = std::exchange(busy_, true);
-    const bool close = PieceMayClose(shell_);
+    const bool close = !askOnClose_ || PieceMayClose(shell_);
     busy_ = wasBusy;
     if (!close) return false;
     MainWindowClosing(app_);
@@ -175,6 +181,7 @@ SaveChoice TuttiroApp::AskSaveChanges(const std::string& question) {
                   QString::fromStdString(question),
                   QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, window_.get());
   box.setDefaultButton(QMessageBox::Save);
+  box.button(QMessageBox::Discard)->setText(QStringLiteral("Do&n't Save"));
   switch (box.exec()) {
     case QMessageBox::Save:
       return SaveChoice::kSave;

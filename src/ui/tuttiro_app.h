@@ -42,6 +42,9 @@ class TuttiroApp : public QObject, public ShellUi {
   // The shutdown sequence; runs once.
   void Shutdown();
 
+  // Closes the main window without asking to save changed piece settings.
+  void CloseWithoutQuestions();
+
   // A command from a menu item or an accelerator.
   void Command(int id);
   // One idle pass, then the next is timed by what the transport does.
@@ -95,6 +98,7 @@ class TuttiroApp : public QObject, public ShellUi {
   std::unique_ptr<HelpWindow> help_;
   QTimer idle_;
   bool shutDown_ = false;
+  bool askOnClose_ = true;
 };
 
 }  // namespace tuttiro
