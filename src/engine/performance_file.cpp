@@ -134,7 +134,9 @@ class PieceTempoMap {
   explicit PieceTempoMap(const PieceModel& piece) : division_(piece.division) {
     for (const SmfTempoEntry& e : piece.smfTempoList) {
       if (e.tick == kSentinelTick) break;
-      entries_.push_back({static_cast<double>(e.tick), static_cast<double>(e.time), e.tempo});
+      // A tempo of 0 would stop time; it counts as the shortest there is.
+      entries_.push_back(
+          {static_cast<double>(e.tick), static_cast<double>(e.time), std::max(e.tempo, 1u)});
     }
     if (entries_.empty() || entries_.front().tick > 0) {
       entries_.insert(entries_.begin(), {0.0, 0.0, kDefaultTempo});
