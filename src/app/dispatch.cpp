@@ -136,6 +136,9 @@ bool DispatchCommand(ShellRec& shell, int id) {
     case kIdOpenFile:
       if (PieceMayClose(shell)) OpenFileCommand(shell);
       return true;
+    case kIdPerformanceTempo:
+      shell.ui.ShowPerformanceTempo();
+      return true;
     case kIdSavePerformanceAs:
       SavePerformanceCommand(shell);
       return true;

@@ -49,6 +49,8 @@ class ShellUi {
   // Shows a help page (a path), or the help search when `search` is set.
   virtual void ShowHelpPage(const std::string& path, bool search) = 0;
   virtual void ShowAbout() = 0;
+  // The Performance Tempo window, opened or brought to the front.
+  virtual void ShowPerformanceTempo() = 0;
   // A message box with the program title and a text that is not in the string table.
   virtual void ShowText(const std::string& text) = 0;
 };

@@ -20,6 +20,7 @@
 #include "ui/dialogs/settings_dialogs.h"
 #include "ui/help_window.h"
 #include "ui/main_window.h"
+#include "ui/performance_tempo_window.h"
 #include "ui/qt_host.h"
 #include "ui/single_instance.h"
 #include "ui/views/views_widget.h"
@@ -230,6 +231,14 @@ void TuttiroApp::ShowHelpPage(const std::string& path, bool search) {
 
 void TuttiroApp::ShowAbout() {
   ShowAboutBox(window_.get());
+}
+
+void TuttiroApp::ShowPerformanceTempo() {
+  if (!tempo_) tempo_ = std::make_unique<PerformanceTempoWindow>(app_, window_.get());
+  tempo_->Refresh();
+  tempo_->show();
+  tempo_->raise();
+  tempo_->activateWindow();
 }
 
 void TuttiroApp::ShowText(const std::string& text) {

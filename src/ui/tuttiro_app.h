@@ -19,6 +19,7 @@ namespace tuttiro {
 
 class HelpWindow;
 class MainWindow;
+class PerformanceTempoWindow;
 class QtHost;
 class SingleInstance;
 
@@ -69,6 +70,8 @@ class TuttiroApp : public QObject, public ShellUi {
   SaveChoice AskSaveChanges(const std::string& question) override;
   void ShowHelpPage(const std::string& path, bool search) override;
   void ShowAbout() override;
+  void ShowPerformanceTempo() override;
+  PerformanceTempoWindow* TempoWindow() const { return tempo_.get(); }
   // The one dialog runner (the host's RunDialog ends here): runs a settings
   // dialog modally while the help context is its own; `call` carries what the
   // dialog is opened with and gives back. True for OK.
@@ -96,6 +99,7 @@ class TuttiroApp : public QObject, public ShellUi {
   std::unique_ptr<SingleInstance> instance_;
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<HelpWindow> help_;
+  std::unique_ptr<PerformanceTempoWindow> tempo_;
   QTimer idle_;
   bool shutDown_ = false;
   bool askOnClose_ = true;

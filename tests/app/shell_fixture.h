@@ -116,6 +116,7 @@ class FakeShellUi : public ShellUi {
     return saveChoice;
   }
   void ShowAbout() override { ++abouts; }
+  void ShowPerformanceTempo() override { ++tempoWindows; }
   void ShowText(const std::string& text) override { texts.push_back(text); }
 
   bool claimSucceeds = true;
@@ -129,6 +130,7 @@ class FakeShellUi : public ShellUi {
   std::vector<std::string> helpPages;
   bool helpSearch = false;
   int abouts = 0;
+  int tempoWindows = 0;
   std::optional<std::string> savePath;
   std::vector<std::string> proposedNames;
   SaveChoice saveChoice = SaveChoice::kDontSave;
