@@ -19,6 +19,22 @@
 namespace tuttiro::test {
 namespace {
 
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// The bytes after the settings event at the start of the first track: the
+// header chunk's length, the track's header, delta 0, FF 7F, the length.
+std::vector<uint8_t> AfterSettingsEvent(const std::vector<uint8_t>& file) {
+  size_t at = 8 + (size_t{file[4]} << 24 | size_t{file[5]} << 16 | size_t{file[6]} << 8 | file[7]);
+  at += 8 + 3;
+  size_t length = 0;
+  while (file[at] & 0x80) length = length << 7 | (file[at++] & 0x7F);
+  length = length << 7 | file[at++];
+  return std::vector<uint8_t>(file.begin() + static_cast<long>(at + length), file.end());
+}
+
 class NamedSettingsTest : public ShellTest {
  protected:
   void SetUp() override { ASSERT_TRUE(Start()); }
@@ -110,6 +126,8 @@ TEST_F(NamedSettingsTest, PieceSlotsLiveInThePiecesFile) {
   const std::optional<PieceSettingsRecord> record = ReadPieceSettings(app->sources, copy);
   ASSERT_TRUE(record);
   EXPECT_EQ(SettingsSlotName(*record, 1), "Low");
+  EXPECT_EQ(AfterSettingsEvent(ReadBytes(copy)),
+            AfterSettingsEvent(ReadBytes(SourcePath("resources/pieces/ecossaise.mid"))));
 
   app->live.masterTranspose = 5;
   Dispatch(kIdPieceLoadFirst);
