@@ -215,13 +215,22 @@ void DropWrittenNotes(Chunk& chunk, const PieceTempoMap& map, const PerformanceF
 }
 
 // A track whose every message was a written note of the soloist's part keeps
-// one silent message, so that it stays a track and the tracks keep their
-// numbers (the settings address them by number).
-void KeepTrack(Chunk& chunk, uint8_t channel) {
-  const bool any = std::any_of(chunk.events.begin(), chunk.events.end(), [](const TimedBytes& e) {
-    return e.bytes[0] >= 0x80 && e.bytes[0] < 0xF0;
+// one silent message on its channel, so that it stays a track and the tracks
+// keep their numbers (the settings address them by number). In a format-0
+// file each channel is a track; in a format-1 file each chunk.
+void KeepTrack(Chunk& chunk, uint8_t channel, bool anyChannel) {
+  const bool kept = std::any_of(chunk.events.begin(), chunk.events.end(), [&](const TimedBytes& e) {
+    const uint8_t status = e.bytes[0];
+    return status >= 0x80 && status < 0xF0 && (anyChannel || (status & 0x0F) == channel);
   });
-  if (!any) chunk.events.push_back({0, 1, {static_cast<uint8_t>(0x80 | channel), 0, 0}});
+  if (!kept) chunk.events.push_back({0, 1, {static_cast<uint8_t>(0x80 | channel), 0, 0}});
+}
+
+uint8_t FirstChannel(const Chunk& chunk) {
+  for (const TimedBytes& e : chunk.events) {
+    if (e.bytes[0] >= 0x80 && e.bytes[0] < 0xF0) return e.bytes[0] & 0x0F;
+  }
+  return 0;
 }
 
 std::vector<TimedBytes> SoloistEvents(const PerformanceFileParts& parts, const PieceTempoMap& map,
@@ -367,6 +376,7 @@ PerformanceFileResult BuildPerformanceFile(const PerformanceFileParts& parts,
     DropWrittenNotes(only, map, parts, channels, scale);
     only.events.insert(only.events.end(), tempo.begin(), tempo.end());
     only.events.insert(only.events.end(), soloist.begin(), soloist.end());
+    for (int c : channels) KeepTrack(only, static_cast<uint8_t>(c), false);
     written.push_back(std::move(only));
   } else {
     written.push_back(Chunk{std::move(tempo), 0, false});
@@ -377,11 +387,12 @@ PerformanceFileResult BuildPerformanceFile(const PerformanceFileParts& parts,
           std::find(parts.followingTracks.begin(), parts.followingTracks.end(), ordinal);
       ordinal += isTrack ? 1 : 0;
       if (isTrack && found != parts.followingTracks.end()) {
+        const uint8_t own = FirstChannel(chunk);
         DropWrittenNotes(chunk, map, parts, {}, scale);
         if (found == parts.followingTracks.begin()) {
           chunk.events.insert(chunk.events.end(), soloist.begin(), soloist.end());
         }
-        KeepTrack(chunk, channel);
+        KeepTrack(chunk, own, true);
       }
       written.push_back(std::move(chunk));
     }

@@ -123,6 +123,29 @@ TEST_P(PerformanceFileTest, PlaysBackAtThePerformedTimes) {
   EXPECT_EQ(tempoAt(performed(300)), 500000u);  // before the section: as written
 }
 
+// Two following tracks played from start to end: the second has no written
+// note left, yet stays a track, so the tracks keep their numbers.
+TEST_P(PerformanceFileTest, AFollowingTrackPlayedThroughKeepsItsNumber) {
+  const std::vector<uint8_t> image = Piece(GetParam());
+  PieceModel piece;
+  ASSERT_EQ(test::LoadBytes(piece, image), kLoadOk);
+  const PieceEvent played[] = {{100, 0x90, 72, 80, 1}, {300, 0x80, 72, 0, 1}};
+  PerformanceFileParts parts;
+  parts.pieceImage = image;
+  parts.piece = &piece;
+  parts.soloist = played;
+  parts.followingTracks = {0, 1};
+  parts.sectionEnd = 10000;
+  std::vector<uint8_t> file;
+  ASSERT_EQ(BuildPerformanceFile(parts, file), PerformanceFileResult::kOk);
+  PieceModel saved;
+  ASSERT_EQ(test::LoadBytes(saved, file), kLoadOk);
+  ASSERT_EQ(saved.trackCount, 2);
+  ExpectNear(NoteOnTimes(saved.tracks[0], 72), {100});
+  EXPECT_TRUE(NoteOnTimes(saved.tracks[0], 60).empty());
+  EXPECT_TRUE(NoteOnTimes(saved.tracks[1], 40).empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, PerformanceFileTest, ::testing::Values(0, 1));
 
 TEST(PerformanceFile, DamagedPiecesAreRefused) {
