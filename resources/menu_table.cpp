@@ -83,6 +83,8 @@ std::vector<MenuRow> BuildMainMenu() {
     m.Item(kIdHideAllViews, "&Hide All Views");
     m.Separator();
     m.Item(kIdCenterAllViews, "&Center All Views");
+    m.Separator();
+    m.Item(kIdPerformanceTempo, "Performance Tem&po...\tCtrl + K");
   });
   m.Submenu("&Controls", [&] {
     m.Item(kIdPlayAndFollow, "&Play and Follow\tCtrl + P");
@@ -154,10 +156,23 @@ std::vector<MenuRow> BuildMainMenu() {
 }
 
 constexpr Accelerator kAccelerators[] = {
-    {'A', kIdJumpAhead}, {'B', kIdJumpBack},          {'E', kIdPreview},  {'F', kIdFastForward},
-    {'G', kIdJumpAgain}, {'I', kIdGetFileInfo},       {'J', kIdJumpTo},   {'L', kIdFollowing},
-    {'M', 161},          {'N', kIdPlayPerformance},   {'O', kIdOpenFile}, {'P', kIdPlayAndFollow},
-    {'R', kIdRewind},    {'S', kIdSavePerformanceAs}, {'T', 157},         {'Y', kIdPlayFile},
+    {'A', kIdJumpAhead},
+    {'B', kIdJumpBack},
+    {'E', kIdPreview},
+    {'F', kIdFastForward},
+    {'G', kIdJumpAgain},
+    {'I', kIdGetFileInfo},
+    {'J', kIdJumpTo},
+    {'K', kIdPerformanceTempo},
+    {'L', kIdFollowing},
+    {'M', 161},
+    {'N', kIdPlayPerformance},
+    {'O', kIdOpenFile},
+    {'P', kIdPlayAndFollow},
+    {'R', kIdRewind},
+    {'S', kIdSavePerformanceAs},
+    {'T', 157},
+    {'Y', kIdPlayFile},
 };
 
 constexpr std::array<int, 1 + kRecentFileCount> kOpenFollowers = {

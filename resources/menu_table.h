@@ -25,6 +25,7 @@ enum MenuCommandId : int {
   kIdShowAllViews = 108,
   kIdHideAllViews = 109,
   kIdCenterAllViews = 110,
+  kIdPerformanceTempo = 112,
   kIdPlayAndFollow = 120,
   kIdPlayFile = 121,
   kIdPlayPerformance = 122,

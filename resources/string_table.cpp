@@ -30,17 +30,34 @@ constexpr StringEntry kStrings[] = {
     {2006,
      "This file contains no MIDI data except for system messages.  Since Tuttiro can't do "
      "anything with such a file, please open a different file."},
+    {2007, "Tuttiro is unable to load the settings."},
+    {2008, "Tuttiro is unable to save the settings."},
+    {2009, "Tuttiro is unable to revert the settings to their previous values."},
     {2012,
      "Tuttiro has run out of memory for recording the performance.  Recording has "
      "stopped; following goes on."},
     {2015, "Tuttiro has encountered a serious problem, and will have to quit."},
+    {2016,
+     "Tuttiro is unable to save the current settings, so it will not be possible to revert to "
+     "them."},
+    {2017, "Tuttiro is unable to save the file."},
     {2020, "Tuttiro can only run with a monitor that displays at least 256 colors or grays."},
     {3001, "&Help Topics...\tF1"},
+    {6001, "Are you sure you want to replace the settings '"},
+    {6002, "'?"},
+    {6003, "Are you sure you want to remove the settings '"},
+    {6004, "'?"},
+    {6010, "Perf_"},
     {6011, "Standard MIDI Files (*.mid, *.smf)"},
     {6012, "*.mid;*.smf"},
     {6014, "(no settings saved)"},
     {6020, " bars"},
     {6021, "/"},
+    {6030,
+     "This piece is built into Tuttiro, so its settings cannot be saved in it.  Would you "
+     "like to save a copy of the piece as a file, with its settings?"},
+    {6031, "Do you want to save the changes you made to the settings of '"},
+    {6032, "'?"},
     {6040,
      "Warning: the Special Signal has not been defined, so the Wait-for-Special-Signal "
      "marker(s) you have set will be ignored.  To define the Special Signal, select Remote "

@@ -23,6 +23,7 @@ constexpr DialogInfo kDialogs[] = {
     {162, kDialogPortsAndDevices, "MIDI Ports & Devices", 14},
     {0, kDialogLocation, "Location", 15},
     {0, kDialogIgnoreRange, "Ignore Soloist Range", 16},
+    {0, kDialogSaveSettings, "Save Settings", 19},
 };
 
 }  // namespace

@@ -14,6 +14,7 @@ struct DialogInfo {
   int helpContext;
 };
 
+inline constexpr int kDialogSaveSettings = 100;
 inline constexpr int kDialogFollowing = 200;
 inline constexpr int kDialogLoopMode = 300;
 inline constexpr int kDialogMetronome = 400;

@@ -4,7 +4,9 @@
 #include "app/app.h"
 #include "app/dialog_table.h"
 #include "app/help.h"
+#include "app/named_settings.h"
 #include "app/open_file.h"
+#include "app/save_performance.h"
 #include "app/shell.h"
 #include "app/startup.h"
 #include "transport/midi_state.h"
@@ -103,14 +105,16 @@ void SpaceBarDown(AppRec& app, bool autoRepeat) {
 
 bool DispatchCommand(ShellRec& shell, int id) {
   AppRec& app = shell.app;
+  if (NamedSettingsCommand(shell, id)) return true;
   if (id >= kIdOpenBuiltinFirst && id < kIdOpenBuiltinFirst + kBuiltinPieceCount) {
-    OpenPieceKeepingCurrent(shell, BuiltinPieceName(id - kIdOpenBuiltinFirst));
+    if (PieceMayClose(shell))
+      OpenPieceKeepingCurrent(shell, BuiltinPieceName(id - kIdOpenBuiltinFirst));
     return true;
   }
   if (id >= kIdRecentFileFirst && id < kIdRecentFileFirst + kRecentFileCount) {
     const size_t index = static_cast<size_t>(id - kIdRecentFileFirst);
     // A copy: opening reorders the list the name comes from.
-    if (index < shell.recentFiles.size()) {
+    if (index < shell.recentFiles.size() && PieceMayClose(shell)) {
       OpenUserFile(shell, std::string(shell.recentFiles[index]));
     }
     return true;
@@ -130,13 +134,13 @@ bool DispatchCommand(ShellRec& shell, int id) {
   }
   switch (id) {
     case kIdOpenFile:
-      OpenFileCommand(shell);
+      if (PieceMayClose(shell)) OpenFileCommand(shell);
       return true;
-    case kIdSystemDefaults:
-      ApplySystemDefaults(shell);
+    case kIdPerformanceTempo:
+      shell.ui.ShowPerformanceTempo();
       return true;
-    case kIdPieceDefaults:
-      DefaultPieceSettings(app.settings);
+    case kIdSavePerformanceAs:
+      SavePerformanceCommand(shell);
       return true;
     case kIdExit:
       MainWindowClosing(app);

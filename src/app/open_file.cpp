@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/app.h"
+#include "app/named_settings.h"
 #include "app/recent_files.h"
 #include "app/shell.h"
 #include "piece/piece_info.h"
@@ -47,6 +48,7 @@ int OpenPieceKeepingCurrent(ShellRec& shell, const std::string& name) {
   // The file changed between the two readings: the piece that was open comes back.
   if (result != kLoadOk && !previous.empty()) AppOpenPiece(app, previous);
   ShowOpenChecks(app);
+  if (result == kLoadOk) PieceSettingsOpened(shell);
   return result;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/named_settings.h"
 #include "dialogs/dialog_call.h"
 #include "menu_table.h"
 
@@ -18,6 +19,9 @@ namespace tuttiro {
 struct AppRec;
 struct DialogInfo;
 class MidiPortHost;
+
+// The answers to "save the changes?" when a piece with changed settings closes.
+enum class SaveChoice { kSave, kDontSave, kCancel };
 
 class ShellUi {
  public:
@@ -37,9 +41,16 @@ class ShellUi {
   virtual void CloseMainWindow() = 0;
   // The file the user picked in a file dialog with the given filter, or none.
   virtual std::optional<std::string> ChooseMidiFile(const std::string& filter) = 0;
+  // The file the user named in a save dialog proposing `proposedName`, or none.
+  virtual std::optional<std::string> ChooseSaveFile(const std::string& filter,
+                                                    const std::string& proposedName) = 0;
+  // Save, Don't Save or Cancel for `question`.
+  virtual SaveChoice AskSaveChanges(const std::string& question) = 0;
   // Shows a help page (a path), or the help search when `search` is set.
   virtual void ShowHelpPage(const std::string& path, bool search) = 0;
   virtual void ShowAbout() = 0;
+  // The Performance Tempo window, opened or brought to the front.
+  virtual void ShowPerformanceTempo() = 0;
   // A message box with the program title and a text that is not in the string table.
   virtual void ShowText(const std::string& text) = 0;
 };
@@ -60,6 +71,7 @@ struct ShellRec {
   // Help context of the open dialog (0: none); F1 opens its page.
   uint32_t helpContext = 0;
   std::vector<std::string> recentFiles;  // newest first
+  NamedSettingsRec named;                // saved settings' names and revert points
   bool started = false;                  // every start-up step succeeded
 };
 

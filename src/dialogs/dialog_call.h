@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "piece/piece_model.h"
 
@@ -16,6 +17,7 @@ struct DialogCall {
   MeasureBeat end{1, 1};            // the range's end
   std::optional<int32_t> position;  // the Location dialog's answer on OK
   int track = 0;                    // the Tracks dialog's first track shown
+  std::string name;                 // the Save Settings dialog's name on OK
 };
 
 }  // namespace tuttiro

@@ -10,6 +10,9 @@ inline constexpr int kOk = 1;
 inline constexpr int kCancel = 2;
 inline constexpr int kHelp = 3;
 
+// Save Settings (100).
+inline constexpr int kSettingsName = 101;
+
 // Following (200).
 inline constexpr int kSoloistsPlaying = 201;
 inline constexpr int kTappedBeats = 202;

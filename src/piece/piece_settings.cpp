@@ -367,13 +367,17 @@ bool ApplySettingsSlot(SettingsContext& context, int slot) {
   if (slot < 0 || slot >= kSettingsSlotCount || !context.piece.pieceLoaded) return false;
   std::optional<PieceSettingsRecord> record =
       ReadPieceSettings(context.sources, context.piece.piecePath);
-  if (!record || SettingsSlotName(*record, slot).empty()) return false;
+  return record && ApplySettingsRecord(context, *record, slot);
+}
+
+bool ApplySettingsRecord(SettingsContext& context, const PieceSettingsRecord& record, int slot) {
+  if (slot < 0 || slot >= kSettingsSlotCount || !context.piece.pieceLoaded) return false;
+  if (SettingsSlotName(record, slot).empty()) return false;
   try {
-    if (!CopySlot(context, *record, slot)) return false;
+    if (!CopySlot(context, record, slot)) return false;
   } catch (const std::bad_alloc&) {
     return false;
   }
-  record.reset();
 
   RepairSettings(context.live, context.piece.trackCount);
   if (context.system.rememberViewLocations) Call(context.hooks.moveViewsToSaved);

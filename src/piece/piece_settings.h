@@ -200,6 +200,9 @@ struct SettingsContext {
 // Applies settings slot `slot` (0-4) of the open piece's record. False when
 // the piece has no record, the slot is unused or storage fails.
 bool ApplySettingsSlot(SettingsContext& context, int slot);
+// Applies slot `slot` of a record in host order, as ApplySettingsSlot applies
+// the piece's own (a revert point, say).
+bool ApplySettingsRecord(SettingsContext& context, const PieceSettingsRecord& record, int slot);
 
 // The piece-level defaults.
 void ResetPieceGlobals(SettingsContext& context);

@@ -21,7 +21,8 @@
 namespace {
 
 // SIGINT and SIGTERM close the main window as the window manager would, so
-// that the transport stops and the ports are closed before the program ends.
+// that the transport stops and the ports are closed before the program ends;
+// without asking about unsaved settings, which nobody may be there to answer.
 int signalPipe[2] = {-1, -1};
 
 void OnSignal(int) {
@@ -35,7 +36,7 @@ void CloseOnSignals(tuttiro::TuttiroApp& program) {
   QObject::connect(notifier, &QSocketNotifier::activated, &program, [&program] {
     char byte = 0;
     [[maybe_unused]] const ssize_t got = read(signalPipe[0], &byte, 1);
-    if (program.Window()) program.Window()->close();
+    program.CloseWithoutQuestions();
   });
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);

@@ -185,8 +185,11 @@ bool MainWindow::event(QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  handlers_.closing();
-  event->accept();
+  if (handlers_.closing()) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
 }
 
 }  // namespace tuttiro

@@ -24,7 +24,7 @@ class MainWindow : public QMainWindow {
     std::function<void(int)> command;    // a menu item or accelerator, by command id
     std::function<void(bool)> spaceBar;  // the space bar went down; true for auto-repeat
     std::function<void()> help;          // F1
-    std::function<void()> closing;       // the window is closing
+    std::function<bool()> closing;       // the window may close: false keeps it open
     // Runs an action of the views on the application, as a command runs.
     std::function<void(const std::function<void()>&)> run;
   };

@@ -3,18 +3,24 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <utility>
 
 #include "app/dialog_table.h"
 #include "app/dispatch.h"
 #include "app/help.h"
+#include "app/named_settings.h"
 #include "app/startup.h"
+#include "string_table.h"
 #include "ui/about_box.h"
 #include "ui/dialogs/settings_dialogs.h"
 #include "ui/help_window.h"
 #include "ui/main_window.h"
+#include "ui/performance_tempo_window.h"
 #include "ui/qt_host.h"
 #include "ui/single_instance.h"
 #include "ui/views/views_widget.h"
@@ -59,6 +65,11 @@ void TuttiroApp::Shutdown() {
   shutDown_ = true;
   idle_.stop();
   ShellShutdown(shell_);
+}
+
+void TuttiroApp::CloseWithoutQuestions() {
+  askOnClose_ = false;
+  if (window_) window_->close();
 }
 
 void TuttiroApp::Command(int id) {
@@ -112,9 +123,14 @@ bool TuttiroApp::CreateMainWindow() {
     Reschedule();
   };
   handlers.closing = [this] {
+    const bool wasBusy = std::exchange(busy_, true);
+    const bool close = !askOnClose_ || PieceMayClose(shell_);
+    busy_ = wasBusy;
+    if (!close) return false;
     window_->SavePlacement(shell_.settingsFolder);
     MainWindowClosing(app_);
     QCoreApplication::quit();
+    return true;
   };
   window_ = std::make_unique<MainWindow>(app_, host_, std::move(handlers));
   host_.SetWindow(window_.get());
@@ -152,6 +168,32 @@ std::optional<std::string> TuttiroApp::ChooseMidiFile(const std::string& filter)
   return path.toStdString();
 }
 
+std::optional<std::string> TuttiroApp::ChooseSaveFile(const std::string& filter,
+                                                      const std::string& proposedName) {
+  QString path = QFileDialog::getSaveFileName(
+      window_.get(), QStringLiteral("Save As"), QString::fromStdString(proposedName),
+      QString::fromStdString(filter), nullptr, QFileDialog::HideNameFilterDetails);
+  if (path.isEmpty()) return std::nullopt;
+  if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".mid");
+  return path.toStdString();
+}
+
+SaveChoice TuttiroApp::AskSaveChanges(const std::string& question) {
+  QMessageBox box(QMessageBox::Warning, QString::fromUtf8(StringText(kStringProgramTitle)),
+                  QString::fromStdString(question),
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, window_.get());
+  box.setDefaultButton(QMessageBox::Save);
+  box.button(QMessageBox::Discard)->setText(QStringLiteral("Do&n't Save"));
+  switch (box.exec()) {
+    case QMessageBox::Save:
+      return SaveChoice::kSave;
+    case QMessageBox::Discard:
+      return SaveChoice::kDontSave;
+    default:
+      return SaveChoice::kCancel;
+  }
+}
+
 bool TuttiroApp::RunDialog(const DialogInfo& dialog, DialogCall& call) {
   const uint32_t parentContext = shell_.helpContext;
   shell_.helpContext = static_cast<uint32_t>(dialog.helpContext);
@@ -170,7 +212,9 @@ bool TuttiroApp::RunDialog(const DialogInfo& dialog, DialogCall& call) {
         return info && RunDialog(*info, child);
       },
       [this](std::function<void(uint32_t)> target) { captureTarget_ = std::move(target); }};
+  SettingsBefore before = SettingsBeforeDialog(shell_);
   std::optional<bool> ok = RunSettingsDialog(dialog.templateId, env, call);
+  if (ok.value_or(false)) SettingsAfterDialog(shell_, std::move(before));
   if (!ok) {
     host_.ShowDialogPlaceholder(QString::fromUtf8(dialog.title), [this] { HelpRequest(shell_); });
   }
@@ -188,6 +232,14 @@ void TuttiroApp::ShowHelpPage(const std::string& path, bool search) {
 
 void TuttiroApp::ShowAbout() {
   ShowAboutBox(window_.get());
+}
+
+void TuttiroApp::ShowPerformanceTempo() {
+  if (!tempo_) tempo_ = std::make_unique<PerformanceTempoWindow>(app_, window_.get());
+  tempo_->Refresh();
+  tempo_->show();
+  tempo_->raise();
+  tempo_->activateWindow();
 }
 
 void TuttiroApp::ShowText(const std::string& text) {

@@ -19,6 +19,7 @@ namespace tuttiro {
 
 class HelpWindow;
 class MainWindow;
+class PerformanceTempoWindow;
 class QtHost;
 class SingleInstance;
 
@@ -42,6 +43,9 @@ class TuttiroApp : public QObject, public ShellUi {
   // The shutdown sequence; runs once.
   void Shutdown();
 
+  // Closes the main window without asking to save changed piece settings.
+  void CloseWithoutQuestions();
+
   // A command from a menu item or an accelerator.
   void Command(int id);
   // One idle pass, then the next is timed by what the transport does.
@@ -61,8 +65,13 @@ class TuttiroApp : public QObject, public ShellUi {
   int DisplayDepth() override;
   void CloseMainWindow() override;
   std::optional<std::string> ChooseMidiFile(const std::string& filter) override;
+  std::optional<std::string> ChooseSaveFile(const std::string& filter,
+                                            const std::string& proposedName) override;
+  SaveChoice AskSaveChanges(const std::string& question) override;
   void ShowHelpPage(const std::string& path, bool search) override;
   void ShowAbout() override;
+  void ShowPerformanceTempo() override;
+  PerformanceTempoWindow* TempoWindow() const { return tempo_.get(); }
   // The one dialog runner (the host's RunDialog ends here): runs a settings
   // dialog modally while the help context is its own; `call` carries what the
   // dialog is opened with and gives back. True for OK.
@@ -90,8 +99,10 @@ class TuttiroApp : public QObject, public ShellUi {
   std::unique_ptr<SingleInstance> instance_;
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<HelpWindow> help_;
+  std::unique_ptr<PerformanceTempoWindow> tempo_;
   QTimer idle_;
   bool shutDown_ = false;
+  bool askOnClose_ = true;
 };
 
 }  // namespace tuttiro

@@ -43,8 +43,12 @@ class ShellHost : public Host, public MidiPortHost {
   void FlashButton(int, int box, int) override { flashes.push_back(box); }
   void InvalidateViews() override {}
   using Host::RunDialog;
-  bool RunDialog(int templateId, DialogCall&) override {
+  bool RunDialog(int templateId, DialogCall& call) override {
     dialogs.push_back(templateId);
+    if (templateId == kDialogSaveSettings && settingsName) {
+      call.name = *settingsName;
+      return true;
+    }
     locationDialogs += templateId == kDialogLocation;
     portsDialogs += templateId == kDialogPortsAndDevices;
     return false;
@@ -60,6 +64,7 @@ class ShellHost : public Host, public MidiPortHost {
   std::vector<std::string> texts;
   std::vector<std::string> questions;
   bool answerOk = true;
+  std::optional<std::string> settingsName;  // what the Save Settings dialog answers
   std::map<int, std::string> labels;
   std::map<int, std::string> portLabels;
   std::map<int, int> stripsRedrawn;
@@ -101,7 +106,17 @@ class FakeShellUi : public ShellUi {
     helpPages.push_back(std::filesystem::path(path).filename().string());
     helpSearch = search;
   }
+  std::optional<std::string> ChooseSaveFile(const std::string&,
+                                            const std::string& proposed) override {
+    proposedNames.push_back(proposed);
+    return savePath;
+  }
+  SaveChoice AskSaveChanges(const std::string& question) override {
+    saveQuestions.push_back(question);
+    return saveChoice;
+  }
   void ShowAbout() override { ++abouts; }
+  void ShowPerformanceTempo() override { ++tempoWindows; }
   void ShowText(const std::string& text) override { texts.push_back(text); }
 
   bool claimSucceeds = true;
@@ -115,6 +130,11 @@ class FakeShellUi : public ShellUi {
   std::vector<std::string> helpPages;
   bool helpSearch = false;
   int abouts = 0;
+  int tempoWindows = 0;
+  std::optional<std::string> savePath;
+  std::vector<std::string> proposedNames;
+  SaveChoice saveChoice = SaveChoice::kDontSave;
+  std::vector<std::string> saveQuestions;
   std::vector<std::string> texts;
 };
 

@@ -9,12 +9,14 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <limits>
 #include <map>
 #include <ostream>
 #include <random>
 
+#include "app/save_performance.h"
 #include "playback_fixture.h"
 
 namespace tuttiro::test {
@@ -426,6 +428,35 @@ constexpr uint8_t kOwnChannel = 15;
 
 double Steady(double d) {
   return d * 1.25;
+}
+
+TEST_F(LiveFollowing, ASavedPerformanceHasTheRecordedNotesAtTheirTimes) {
+  Start("Ecossaise");
+  StartFollowing();
+  const SystemTime start = Now() + 50;
+  Perform([=](double p) { return start + Steady(p); }, 0, 20000);
+  StopAfterPlaying();
+  const std::vector<SystemTime> arrivals = Arrivals();
+  ASSERT_GT(arrivals.size(), 20u);
+  const std::string path = ::testing::TempDir() + "tuttiro-saved-performance.mid";
+  ASSERT_TRUE(WritePerformanceFile(*app, path));
+  PieceModel saved;
+  PieceSourceState sources;
+  ASSERT_EQ(OpenPiece(saved, sources, path), kLoadOk);
+  std::remove(path.c_str());
+  ASSERT_EQ(saved.trackCount, app->piece.trackCount);
+  // The following track starts with the soloist's notes (the written ones of
+  // the recorded section are gone), a score unit now a millisecond as played.
+  std::vector<uint32_t> notes;
+  for (const PieceEvent& e : saved.tracks[static_cast<size_t>(app->live.followTrack1)].events) {
+    if (IsNoteOn(e)) notes.push_back(e.time);
+  }
+  ASSERT_GE(notes.size(), arrivals.size());
+  for (size_t i = 1; i < arrivals.size(); ++i) {
+    const int64_t saved_ms = static_cast<int64_t>(notes[i]) - notes[0];
+    EXPECT_LE(std::llabs(saved_ms - static_cast<int64_t>(arrivals[i] - arrivals[0])), 2)
+        << "note " << i;
+  }
 }
 
 TEST_F(LiveFollowing, RecordedNotesComeBackAtTheirTimesWithTheAccompanimentInTheirTempo) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/save_performance.h"
 #include "commands.h"
 #include "dialogs/field_rules.h"
 #include "follow.h"
@@ -43,6 +44,9 @@ constexpr const char* kFollowHelp =
     "  --replay OUT2.mid  then Play Performance from the start: the recorded\n"
     "                     soloist with the accompaniment in their tempo, written\n"
     "                     as --render writes\n"
+    "  --save-performance OUT.mid\n"
+    "                     the recorded performance as Save Performance As writes\n"
+    "                     it: the piece in the soloist's tempo with their notes\n"
     "\n"
     "  --realtime --in DEVICE --out DEVICE\n"
     "                     follow a live soloist on the real MIDI devices instead\n"
@@ -87,6 +91,8 @@ int ParseOptions(int argc, char** argv, FollowOptions& o) {
       o.report = argv[++i];
     } else if (arg == "--replay" && hasValue) {
       o.replay = argv[++i];
+    } else if (arg == "--save-performance" && hasValue) {
+      o.savePerformance = argv[++i];
     } else if (arg == "--realtime") {
       o.realtime = true;
     } else if (arg == "--in" && hasValue) {
@@ -234,6 +240,10 @@ int RunFollow(int argc, char** argv) {
   bool ok = true;
   if (!options.render.empty()) {
     ok = WriteMidiFile(options.render, Timed(sent, 0), origin) && ok;
+  }
+  if (!options.savePerformance.empty() && !WritePerformanceFile(app, options.savePerformance)) {
+    std::fprintf(stderr, "tuttiro-cli follow: no performance was saved\n");
+    ok = false;
   }
   if (!options.replay.empty()) {
     const SystemTime replayStart = platform.ClockNow();

@@ -21,6 +21,7 @@ struct FollowOptions {
   std::string render;
   std::string report;
   std::string replay;
+  std::string savePerformance;
   bool realtime = false;
   const char* in = nullptr;
   const char* out = nullptr;

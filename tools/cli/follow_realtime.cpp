@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/save_performance.h"
 #include "device_lookup.h"
 #include "platform/forwarding_platform.h"
 #include "platform/midi_message.h"
@@ -344,6 +345,7 @@ int FollowLive(const FollowOptions& o, const PieceModel& performance, const sigs
   bool ok = true;
   if (!o.render.empty()) ok = WriteMidiFile(o.render, sent, origin) && ok;
   if (!o.report.empty()) ok = WriteReport(o.report, platform.Rows(), origin) && ok;
+  if (!o.savePerformance.empty()) ok = WritePerformanceFile(app, o.savePerformance) && ok;
   if (soloist) std::fprintf(stderr, "played %zu messages of %s\n", soloMessages, o.solo);
   std::fprintf(stderr,
                "followed %d soloist note-ons in %lld ms, %s at %d of %d ms of the piece; %zu "

@@ -20,6 +20,7 @@
 #include "dialogs/field_rules.h"
 #include "ui/dialogs/control_dialogs.h"
 #include "ui/dialogs/model_dialog.h"
+#include "ui/dialogs/save_settings_dialogs.h"
 #include "ui/dialogs/track_dialogs.h"
 
 namespace tuttiro {
@@ -397,6 +398,8 @@ std::optional<bool> RunSettingsDialog(int templateId, DialogEnv& env, DialogCall
       return RunBanksAndPrograms(env);
     case kDialogPerformanceSettings:
       return RunPerformanceSettings(env);
+    case kDialogSaveSettings:
+      return RunSaveSettings(env, call);
     default:
       return std::nullopt;
   }
