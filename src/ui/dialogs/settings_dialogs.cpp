@@ -19,6 +19,7 @@
 #include "dialogs/dialogs.h"
 #include "dialogs/field_rules.h"
 #include "ui/dialogs/model_dialog.h"
+#include "ui/dialogs/ports_dialogs.h"
 
 namespace tuttiro {
 namespace {
@@ -381,6 +382,8 @@ std::optional<bool> RunSettingsDialog(int templateId, DialogEnv& env, DialogCall
       return RunFileInformation(env);
     case kDialogDisplayPreferences:
       return RunDisplayPreferences(env);
+    case kDialogPortsAndDevices:
+      return RunPortsAndDevices(env);
     default:
       return std::nullopt;
   }
