@@ -158,8 +158,18 @@ std::vector<MidiDelayedSend> TakeDelayedSends(MidiPortsRec& ports) {
   return pending;
 }
 
+// Makes room in the device tables for devices the platform added since.
+void GrowTables(MidiPortsRec& ports) {
+  const auto grow = [](std::vector<MidiDeviceEntry>& table, int count) {
+    if (count > static_cast<int>(table.size())) table.resize(static_cast<size_t>(count));
+  };
+  grow(ports.inputTable, ports.platform.MidiInDeviceCount());
+  grow(ports.outputTable, ports.platform.MidiOutDeviceCount());
+}
+
 bool OpenDevices(MidiPortsRec& ports, MidiPortHost* host, bool input) {
   Platform& platform = ports.platform;
+  GrowTables(ports);
   std::vector<MidiDeviceEntry>& table = input ? ports.inputTable : ports.outputTable;
   const auto& assigned = input ? ports.inputDevice : ports.outputDevice;
 
@@ -329,15 +339,13 @@ void CloseGoneDevices(MidiPortsRec& ports, MidiPortHost* host, bool input) {
 }  // namespace
 
 bool MidiCheckDevices(MidiPortsRec& ports, MidiPortHost* host) {
-  if (!ports.platform.MidiRefreshDevices()) return false;
-  const auto grow = [](std::vector<MidiDeviceEntry>& table, int count) {
-    if (count > static_cast<int>(table.size())) table.resize(static_cast<size_t>(count));
-  };
-  grow(ports.inputTable, ports.platform.MidiInDeviceCount());
-  grow(ports.outputTable, ports.platform.MidiOutDeviceCount());
-  CloseGoneDevices(ports, host, true);
-  CloseGoneDevices(ports, host, false);
-  return true;
+  const bool changed = ports.platform.MidiRefreshDevices();
+  GrowTables(ports);
+  if (changed) {
+    CloseGoneDevices(ports, host, true);
+    CloseGoneDevices(ports, host, false);
+  }
+  return changed;
 }
 
 bool MidiReportSilentSynth(MidiPortsRec& ports, MidiPortHost* host) {
