@@ -35,10 +35,11 @@ QGridLayout* PortRows(ModelDialog& d) {
     QComboBox* input = d.Combo(kPortInputFirst + p);
     QComboBox* output = d.Combo(kPortOutputFirst + p);
     QLineEdit* lead = d.Field(kPortLeadFirst + p, 45);
-    input->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    output->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    input->setMinimumContentsLength(24);
-    output->setMinimumContentsLength(24);
+    for (QComboBox* combo : {input, output}) {
+      combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+      combo->setMinimumContentsLength(34);
+      combo->setPlaceholderText(QStringLiteral("(no device)"));
+    }
     const int row = p + 1;
     grid->addWidget(d.Label(kPortInputLabelFirst + p, QStringLiteral("In &") + letter + ":", input),
                     row, 0);
