@@ -76,8 +76,9 @@ bool RealPlatform::RefreshBackend(bool alsa) {
   std::string reason = "turned off";
   bool listed = false;
   if (alsa) {
-    listed = options_.alsa && AlsaSequencerAvailable(&reason) &&
-             ListRtMidiPorts(true, options_.clientName + "-list", &lists, &reason);
+    if (options_.alsa && !alsa_)
+      alsa_ = AlsaPortLister::Open(options_.clientName + "-list", &reason);
+    listed = alsa_ && alsa_->List(&lists, &reason);
   } else if (options_.jack) {
     // A server that went away is looked for again: it may have been restarted.
     if (jack_ && !jack_->Alive()) jack_.reset();

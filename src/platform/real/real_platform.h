@@ -17,6 +17,7 @@
 
 namespace tuttiro {
 
+class AlsaPortLister;
 class JackWatch;
 class SynthDevice;
 
@@ -108,9 +109,10 @@ class RealPlatform : public Platform {
   std::atomic<int> outputCount_{0};
   std::atomic<int> inputCount_{0};
   std::vector<MidiBackendStatus> backends_;
-  SynthDevice* synth_ = nullptr;     // the built-in synthesizer's device, if any
-  std::unique_ptr<JackWatch> jack_;  // lists JACK ports and sees them come and go
-  TimerThread timers_;               // last: stopped first, before the devices go
+  SynthDevice* synth_ = nullptr;          // the built-in synthesizer's device, if any
+  std::unique_ptr<AlsaPortLister> alsa_;  // lists ALSA ports
+  std::unique_ptr<JackWatch> jack_;       // lists JACK ports, sees the server go
+  TimerThread timers_;                    // last: stopped first, before the devices go
 };
 
 }  // namespace tuttiro
