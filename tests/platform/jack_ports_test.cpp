@@ -116,6 +116,10 @@ TEST_F(JackPortsTest, AProgramStartedAfterTuttiroIsListedAtTheNextOpeningAndCanB
   EXPECT_EQ(MidiSend(app_.ports, 0x643C90u, 0, 0), kMidiOk);
   EXPECT_TRUE(module.WaitForNotes(1));
   EXPECT_TRUE(host_.texts.empty());
+  // The port Tuttiro made to reach the module is not offered as a device of its own.
+  for (const PortsDevice& input : RefreshPortsDevices(app_).inputs) {
+    EXPECT_NE(input.name.rfind("tuttiro-ports", 0), 0u) << input.name;
+  }
 }
 
 TEST_F(JackPortsTest, ADeviceThatCannotBeOpenedKeepsTheDialogOpenUntilAnotherIsChosen) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <utility>
 
 #include "platform/midi_message.h"
 #include "platform/real/jack_watch.h"
@@ -93,7 +94,8 @@ bool RealPlatform::RefreshBackend(bool alsa) {
     SetBackendStatus(backend, false, reason);
   } else if (!wasAvailable) {
     SetBackendStatus(backend, true, {});
-    AddRtMidiDevices(alsa);
+    // Our own ports once: a server that was restarted finds them listed again.
+    if (!std::exchange(ownPortsAdded_[alsa ? 0 : 1], true)) AddRtMidiDevices(alsa);
   }
 
   bool changed = listed != wasAvailable;
@@ -107,10 +109,12 @@ bool RealPlatform::RefreshBackend(bool alsa) {
     });
   };
   for (const std::string& port : lists.outputs) {
-    if (!known(outputs_, MidiOutDeviceCount(), port)) changed |= AddOutputPort(alsa, port);
+    if (!OwnPort(port) && !known(outputs_, MidiOutDeviceCount(), port))
+      changed |= AddOutputPort(alsa, port);
   }
   for (const std::string& port : lists.inputs) {
-    if (!known(inputs_, MidiInDeviceCount(), port)) changed |= AddInputPort(alsa, port);
+    if (!OwnPort(port) && !known(inputs_, MidiInDeviceCount(), port))
+      changed |= AddInputPort(alsa, port);
   }
   const auto mark = [&](auto& slot, const std::vector<std::string>& names) {
     if (slot->info.backend != backend) return;
@@ -121,6 +125,15 @@ bool RealPlatform::RefreshBackend(bool alsa) {
     mark(outputs_[static_cast<size_t>(d)], lists.outputs);
   for (int d = 0; d < MidiInDeviceCount(); ++d) mark(inputs_[static_cast<size_t>(d)], lists.inputs);
   return changed;
+}
+
+// Ports of our own clients: the own ports, and the ports our connections to
+// other programs' ports make (on JACK a client each, which the server may
+// number, "tuttiro-01"). They are offered once, as the own ports, or not at all.
+bool RealPlatform::OwnPort(const std::string& port) const {
+  const std::string client = port.substr(0, port.find(':'));
+  const std::string& own = options_.clientName;
+  return client == own || client.rfind(own + "-", 0) == 0;
 }
 
 bool RealPlatform::MidiRefreshDevices() {

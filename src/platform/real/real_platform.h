@@ -92,6 +92,7 @@ class RealPlatform : public Platform {
 
   static void Deliver(void* slot, const uint8_t* bytes, size_t length);
   void AddRtMidiDevices(bool alsa);
+  bool OwnPort(const std::string& port) const;
   bool AddOutputPort(bool alsa, const std::string& port);
   bool AddInputPort(bool alsa, const std::string& port);
   // Lists the back end's ports again: adds the new ones, marks presence.
@@ -109,6 +110,7 @@ class RealPlatform : public Platform {
   std::atomic<int> outputCount_{0};
   std::atomic<int> inputCount_{0};
   std::vector<MidiBackendStatus> backends_;
+  std::array<bool, 2> ownPortsAdded_{};   // ALSA, JACK
   SynthDevice* synth_ = nullptr;          // the built-in synthesizer's device, if any
   std::unique_ptr<AlsaPortLister> alsa_;  // lists ALSA ports
   std::unique_ptr<JackWatch> jack_;       // lists JACK ports, sees the server go
