@@ -43,13 +43,10 @@ std::unique_ptr<JackWatch> JackWatch::Connect(const std::string& clientName, std
     *reason = "no JACK server running";
     return nullptr;
   }
+  // The client stays inactive: it takes no part in the server's cycles (an
+  // active one changes the graph, which can make other clients' first
+  // messages late), and the server's shutdown still reaches it.
   jack_on_shutdown(state->client, OnShutdown, &state->alive);
-  // Active, so that the server's shutdown reaches it.
-  if (jack_activate(state->client) != 0) {
-    jack_client_close(state->client);
-    *reason = "the JACK server did not answer";
-    return nullptr;
-  }
   return std::unique_ptr<JackWatch>(new JackWatch(std::move(state)));
 }
 

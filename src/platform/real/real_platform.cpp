@@ -127,13 +127,18 @@ bool RealPlatform::RefreshBackend(bool alsa) {
   return changed;
 }
 
-// Ports of our own clients: the own ports, and the ports our connections to
-// other programs' ports make (on JACK a client each, which the server may
-// number, "tuttiro-01"). They are offered once, as the own ports, or not at all.
+// Ports of our own clients: the own ports (<name>, <name>-out, <name>-in), and
+// the ports our connections to other programs' ports make (on JACK a client
+// <name> each, which the server numbers <name>-01, <name>-02, ... when the name
+// is taken). They are offered once, as the own ports, or not at all.
 bool RealPlatform::OwnPort(const std::string& port) const {
   const std::string client = port.substr(0, port.find(':'));
   const std::string& own = options_.clientName;
-  return client == own || client.rfind(own + "-", 0) == 0;
+  if (client == own || client == own + "-out" || client == own + "-in") return true;
+  if (client.size() <= own.size() + 1 || client.compare(0, own.size() + 1, own + "-") != 0) {
+    return false;
+  }
+  return client.find_first_not_of("0123456789", own.size() + 1) == std::string::npos;
 }
 
 bool RealPlatform::MidiRefreshDevices() {
