@@ -202,7 +202,6 @@ bool ReadPortNames(RtMidiIn& in, RtMidiOut& out, ErrorFlag& errors, RtMidiPortLi
   return !errors.Take();
 }
 
-
 }  // namespace
 
 struct AlsaPortLister::Clients {
