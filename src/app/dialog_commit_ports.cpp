@@ -107,11 +107,15 @@ void UseSettingsSoundfont(AppRec& app) {
 
 void CheckDevicesNow(AppRec& app) {
   app.nextDeviceCheck = app.platform.ClockNow() + kDeviceCheckMs;
-  MidiCheckDevices(app.ports, app.portHost);
+  MidiCheckDevices(app.ports, app.portHost, true);
 }
 
 void CheckDevicesFromIdle(AppRec& app) {
-  if (app.platform.ClockNow() >= app.nextDeviceCheck) CheckDevicesNow(app);
+  if (app.platform.ClockNow() < app.nextDeviceCheck) return;
+  app.nextDeviceCheck = app.platform.ClockNow() + kDeviceCheckMs;
+  // Only the back ends already there: looking for a missing JACK server
+  // would stall the window for milliseconds every time.
+  MidiCheckDevices(app.ports, app.portHost, false);
 }
 
 }  // namespace tuttiro

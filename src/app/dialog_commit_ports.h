@@ -37,9 +37,10 @@ void PortsDialogClosed(AppRec& app);
 // cannot be loaded is reported and forgotten: the installed default stays.
 void UseSettingsSoundfont(AppRec& app);
 
-// Every two seconds from the idle pass: devices that went while in use are
-// reported, and the device lists are up to date for the menus.
+// Reads the device lists again, looking for missing back ends too (the
+// dialog's opening); devices that went while in use are reported.
 void CheckDevicesNow(AppRec& app);
+// The same every two seconds from the idle pass, with the back ends there are.
 void CheckDevicesFromIdle(AppRec& app);
 
 }  // namespace tuttiro

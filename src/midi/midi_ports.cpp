@@ -338,8 +338,8 @@ void CloseGoneDevices(MidiPortsRec& ports, MidiPortHost* host, bool input) {
 
 }  // namespace
 
-bool MidiCheckDevices(MidiPortsRec& ports, MidiPortHost* host) {
-  const bool changed = ports.platform.MidiRefreshDevices();
+bool MidiCheckDevices(MidiPortsRec& ports, MidiPortHost* host, bool probeMissing) {
+  const bool changed = ports.platform.MidiRefreshDevices(probeMissing);
   GrowTables(ports);
   if (changed) {
     CloseGoneDevices(ports, host, true);

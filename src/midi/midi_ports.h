@@ -112,9 +112,10 @@ void MidiCloseOutput(MidiPortsRec& ports, int device);
 void MidiCloseAll(MidiPortsRec& ports);
 
 // Asks the platform again which devices there are, so that devices plugged
-// in or started since are offered. A device in use that has gone is closed,
-// so its ports go quiet, and reported once. True when anything changed.
-bool MidiCheckDevices(MidiPortsRec& ports, MidiPortHost* host);
+// in or started since are offered (with probeMissing, also those of a back
+// end that was missing). A device in use that has gone is closed, so its
+// ports go quiet, and reported once. True when anything changed.
+bool MidiCheckDevices(MidiPortsRec& ports, MidiPortHost* host, bool probeMissing);
 // When an output port uses the built-in synthesizer and it found no audio
 // output, says so, once per run. True when it said so now.
 bool MidiReportSilentSynth(MidiPortsRec& ports, MidiPortHost* host);

@@ -26,7 +26,9 @@ class ForwardingPlatform : public Platform {
     return inner_.MidiOutDevice(d);
   }
   std::vector<MidiBackendStatus> MidiBackends() const override { return inner_.MidiBackends(); }
-  bool MidiRefreshDevices() override { return inner_.MidiRefreshDevices(); }
+  bool MidiRefreshDevices(bool probeMissing) override {
+    return inner_.MidiRefreshDevices(probeMissing);
+  }
   int SynthOutputLatencyMs() const override { return inner_.SynthOutputLatencyMs(); }
   bool SynthSetSoundfont(const std::string& path) override {
     return inner_.SynthSetSoundfont(path);

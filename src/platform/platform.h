@@ -116,9 +116,14 @@ class Platform {
   virtual std::optional<MidiDeviceInfo> MidiOutDevice(int device) const = 0;
   virtual std::vector<MidiBackendStatus> MidiBackends() const = 0;
   // Asks the back ends again which devices there are: new ones are added at
-  // the end of the lists, gone ones are marked not present. Window thread
-  // only. True when a list or a device's presence changed.
-  virtual bool MidiRefreshDevices() { return false; }
+  // the end of the lists, gone ones are marked not present. With
+  // probeMissing, back ends that were missing are looked for too (a JACK
+  // server started since), which takes milliseconds when there is none.
+  // Window thread only. True when a list or a device's presence changed.
+  virtual bool MidiRefreshDevices(bool probeMissing) {
+    (void)probeMissing;
+    return false;
+  }
 
   // The built-in synthesizer's audio output latency in ms: 0 when it is
   // silent, not open or has no synthesizer.

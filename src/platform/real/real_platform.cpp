@@ -40,8 +40,8 @@ RealPlatform::RealPlatform(RealPlatformOptions options)
 
   backends_.push_back({MidiBackend::kAlsa, false, "turned off"});
   backends_.push_back({MidiBackend::kJack, false, jackReason});
-  RefreshBackend(true);
-  if (jack_) RefreshBackend(false);
+  RefreshBackend(true, true);
+  if (jack_) RefreshBackend(false, false);
 }
 
 RealPlatform::~RealPlatform() {
@@ -71,19 +71,21 @@ void RealPlatform::SetBackendStatus(MidiBackend backend, bool available, std::st
   }
 }
 
-bool RealPlatform::RefreshBackend(bool alsa) {
+bool RealPlatform::RefreshBackend(bool alsa, bool probeMissing) {
   const MidiBackend backend = alsa ? MidiBackend::kAlsa : MidiBackend::kJack;
   RtMidiPortLists lists;
-  std::string reason = "turned off";
+  std::string reason = !(alsa ? options_.alsa : options_.jack) ? "turned off"
+                       : alsa                                  ? "the ALSA sequencer did not answer"
+                                                               : "no JACK server running";
   bool listed = false;
   if (alsa) {
-    if (options_.alsa && !alsa_)
+    if (options_.alsa && !alsa_ && probeMissing)
       alsa_ = AlsaPortLister::Open(options_.clientName + "-list", &reason);
     listed = alsa_ && alsa_->List(&lists, &reason);
   } else if (options_.jack) {
     // A server that went away is looked for again: it may have been restarted.
     if (jack_ && !jack_->Alive()) jack_.reset();
-    if (!jack_) jack_ = JackWatch::Connect(options_.clientName + "-watch", &reason);
+    if (!jack_ && probeMissing) jack_ = JackWatch::Connect(options_.clientName + "-watch", &reason);
     listed = jack_ != nullptr;
     if (listed) lists = jack_->Ports();
   }
@@ -91,7 +93,8 @@ bool RealPlatform::RefreshBackend(bool alsa) {
     return b.backend == backend && b.available;
   });
   if (!listed) {
-    SetBackendStatus(backend, false, reason);
+    // Without a new look, a back end that was missing keeps its reason.
+    if (probeMissing || wasAvailable) SetBackendStatus(backend, false, reason);
   } else if (!wasAvailable) {
     SetBackendStatus(backend, true, {});
     // Our own ports once: a server that was restarted finds them listed again.
@@ -141,9 +144,9 @@ bool RealPlatform::OwnPort(const std::string& port) const {
   return client.find_first_not_of("0123456789", own.size() + 1) == std::string::npos;
 }
 
-bool RealPlatform::MidiRefreshDevices() {
-  const bool alsa = RefreshBackend(true);
-  const bool jack = RefreshBackend(false);
+bool RealPlatform::MidiRefreshDevices(bool probeMissing) {
+  const bool alsa = RefreshBackend(true, probeMissing);
+  const bool jack = RefreshBackend(false, probeMissing);
   return alsa || jack;
 }
 

@@ -48,7 +48,7 @@ class RealPlatform : public Platform {
   std::optional<MidiDeviceInfo> MidiInDevice(int device) const override;
   std::optional<MidiDeviceInfo> MidiOutDevice(int device) const override;
   std::vector<MidiBackendStatus> MidiBackends() const override { return backends_; }
-  bool MidiRefreshDevices() override;
+  bool MidiRefreshDevices(bool probeMissing) override;
   int SynthOutputLatencyMs() const override;
   bool SynthSetSoundfont(const std::string& path) override;
   MidiResult MidiInOpen(int device, MidiInputCallback callback, void* context, uint32_t instance,
@@ -96,7 +96,7 @@ class RealPlatform : public Platform {
   bool AddOutputPort(bool alsa, const std::string& port);
   bool AddInputPort(bool alsa, const std::string& port);
   // Lists the back end's ports again: adds the new ones, marks presence.
-  bool RefreshBackend(bool alsa);
+  bool RefreshBackend(bool alsa, bool probeMissing);
   void SetBackendStatus(MidiBackend backend, bool available, std::string reason);
   bool AddOutput(std::unique_ptr<OutSlot> slot);
   bool AddInput(std::unique_ptr<InSlot> slot);
