@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/dialog_commit.h"
+#include "app/dialog_commit_ports.h"
 #include "string_table.h"
 #include "transport/midi_state.h"
 #include "views/view_controls.h"
@@ -117,6 +118,7 @@ int AppOpenPiece(AppRec& app, const std::string& pieceName) {
 void IdlePass(AppRec& app) {
   const int64_t t = TickNow(app);
   PreviewPoll(app);
+  CheckDevicesFromIdle(app);
   if (TransportRewinding(app)) {
     int64_t position = app.clock.basePosition.load() - (t - app.transport.lastRewindTick) * 66;
     if (position < 1) {

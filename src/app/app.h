@@ -48,6 +48,9 @@ struct AppRec {
   // What a dialog's commit still has to hand the follower (FollowerPending bits).
   uint8_t followerPending = 0;
   MidiPortsRec ports;
+  // Where the ports report devices that cannot be opened or have gone; none: nowhere.
+  MidiPortHost* portHost = nullptr;
+  SystemTime nextDeviceCheck = 0;  // when the idle pass next looks for devices come or gone
   TransportClockRec clock;
   TransportRec transport;
   SchedulerRec scheduler;

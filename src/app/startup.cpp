@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/app.h"
+#include "app/dialog_commit_ports.h"
 #include "app/dialog_table.h"
 #include "app/help.h"
 #include "app/open_file.h"
@@ -54,6 +55,7 @@ void ShowSystemButtons(AppRec& app) {
 
 void InstallShellHooks(ShellRec& shell) {
   AppRec& app = shell.app;
+  app.portHost = &shell.portHost;
   SystemSettingsHooks& system = app.settings.systemHooks;
   system.defaultOutputDevice = [&app] { return MidiDefaultOutputDevice(app.platform); };
   system.openPorts = [&shell](const SystemSettings& s) { return OpenShellPorts(shell, s); };
@@ -155,6 +157,7 @@ void ShellShutdown(ShellRec& shell) {
   AppRec& app = shell.app;
   AppShutdown(app);
   if (shell.started && !shell.settingsFolder.empty()) {
+    NameAssignedDevices(app.system, app.platform);
     SaveSystemSettings(shell.settingsFolder, app.system);
   }
   MidiCloseAll(app.ports);
@@ -166,20 +169,29 @@ void MainWindowClosing(AppRec& app) {
 }
 
 void ApplySystemDefaults(ShellRec& shell) {
-  SystemDefaultSettings(shell.app.settings);
-  PublishSystemSettings(shell.app);
+  AppRec& app = shell.app;
+  if (!app.system.soundfont.empty()) app.platform.SynthSetSoundfont({});
+  SystemDefaultSettings(app.settings);
+  MidiReportSilentSynth(app.ports, app.portHost);
+  PublishSystemSettings(app);
 }
 
-void ApplySystemSettings(ShellRec& shell, const SystemSettings& settings) {
+void ApplySystemSettings(ShellRec& shell, const SystemSettings& given) {
   AppRec& app = shell.app;
+  // Remembered devices are found by name first: the lists' order may have changed.
+  SystemSettings settings = given;
+  FindDevicesByName(settings, app.platform);
   const bool portsChanged = settings.inputDevice != app.system.inputDevice ||
                             settings.outputDevice != app.system.outputDevice ||
                             settings.incomingChannels != app.system.incomingChannels;
+  const bool soundfontChanged = settings.soundfont != app.system.soundfont;
   app.system = settings;
+  if (soundfontChanged) UseSettingsSoundfont(app);
   if (portsChanged) {
     if (!OpenShellPorts(shell, app.system)) app.host.RunDialog(kDialogPortsAndDevices);
     CheckIncomingChannels(app.host, app.system);
   }
+  MidiReportSilentSynth(app.ports, app.portHost);
   ShowSystemButtons(app);
   GiveFollowerScore(app.settings);
   GiveFollowerOptions(app.settings);

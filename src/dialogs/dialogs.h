@@ -118,6 +118,20 @@ inline constexpr int kLength = 1304;
 inline constexpr int kInitialKey = 1305;
 inline constexpr int kInitialTimeSignature = 1306;
 
+// MIDI Ports & Devices (1600): port p (0-7 for A-H) has its input combo at
+// 1601 + p, its output combo at 1609 + p and its lead field at 1617 + p; the
+// labels follow the same order from 1640, 1650 and 1660.
+inline constexpr int kPortInputFirst = 1601;
+inline constexpr int kPortOutputFirst = 1609;
+inline constexpr int kPortLeadFirst = 1617;
+inline constexpr int kSoundfont = 1625;
+inline constexpr int kSoundfontBrowse = 1626;
+inline constexpr int kSoundfontProblem = 1627;
+inline constexpr int kPortInputLabelFirst = 1640;
+inline constexpr int kPortOutputLabelFirst = 1650;
+inline constexpr int kPortLeadLabelFirst = 1660;
+inline constexpr int kSoundfontLabel = 1670;
+
 // Display Preferences (1500).
 inline constexpr int kFreezeViews = 1501;
 inline constexpr int kViewsMove = 1502;

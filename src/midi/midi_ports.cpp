@@ -21,6 +21,13 @@ constexpr int kCloseAttempts = 100;
 
 constexpr const char* kInputInUse = "The MIDI input device '";
 constexpr const char* kOutputInUse = "The MIDI output device '";
+constexpr const char* kGoneAdvice =
+    "' is no longer connected.  The ports that use it are quiet until it is back and "
+    "chosen again, or another device is chosen, in the MIDI Ports & Devices dialog box.";
+constexpr const char* kSilentSynth =
+    "The built-in synthesizer found no audio output, so nothing it plays can be heard.  "
+    "Start the desktop's sound service (PipeWire, PulseAudio or JACK) and restart Tuttiro, or "
+    "choose another output device in the MIDI Ports & Devices dialog box.";
 constexpr const char* kInUseAdvice =
     "' is apparently already in use.  Please select another device from the MIDI Ports & "
     "Devices dialog box.  Or, if you quit the application that is using this device, you "
@@ -151,8 +158,18 @@ std::vector<MidiDelayedSend> TakeDelayedSends(MidiPortsRec& ports) {
   return pending;
 }
 
+// Makes room in the device tables for devices the platform added since.
+void GrowTables(MidiPortsRec& ports) {
+  const auto grow = [](std::vector<MidiDeviceEntry>& table, int count) {
+    if (count > static_cast<int>(table.size())) table.resize(static_cast<size_t>(count));
+  };
+  grow(ports.inputTable, ports.platform.MidiInDeviceCount());
+  grow(ports.outputTable, ports.platform.MidiOutDeviceCount());
+}
+
 bool OpenDevices(MidiPortsRec& ports, MidiPortHost* host, bool input) {
   Platform& platform = ports.platform;
+  GrowTables(ports);
   std::vector<MidiDeviceEntry>& table = input ? ports.inputTable : ports.outputTable;
   const auto& assigned = input ? ports.inputDevice : ports.outputDevice;
 
@@ -299,6 +316,53 @@ void MidiCloseAll(MidiPortsRec& ports) {
   }
   for (int d = 0; d < static_cast<int>(ports.inputTable.size()); ++d) MidiCloseInput(ports, d);
   for (int d = 0; d < static_cast<int>(ports.outputTable.size()); ++d) MidiCloseOutput(ports, d);
+}
+
+namespace {
+
+// Closes every open device of the table that the platform no longer lists as
+// present, telling the user once per device.
+void CloseGoneDevices(MidiPortsRec& ports, MidiPortHost* host, bool input) {
+  std::vector<MidiDeviceEntry>& table = input ? ports.inputTable : ports.outputTable;
+  for (int d = 0; d < static_cast<int>(table.size()); ++d) {
+    if (table[d].owner >= kMidiPortCount) continue;
+    const auto info = input ? ports.platform.MidiInDevice(d) : ports.platform.MidiOutDevice(d);
+    if (info && info->present) continue;
+    input ? MidiCloseInput(ports, d) : MidiCloseOutput(ports, d);
+    if (host != nullptr) {
+      host->ShowMessage((input ? kInputInUse : kOutputInUse) +
+                        DeviceName(ports.platform, input, d) + kGoneAdvice);
+    }
+  }
+}
+
+}  // namespace
+
+bool MidiCheckDevices(MidiPortsRec& ports, MidiPortHost* host, bool probeMissing) {
+  const bool changed = ports.platform.MidiRefreshDevices(probeMissing);
+  GrowTables(ports);
+  if (changed) {
+    CloseGoneDevices(ports, host, true);
+    CloseGoneDevices(ports, host, false);
+  }
+  return changed;
+}
+
+bool MidiReportSilentSynth(MidiPortsRec& ports, MidiPortHost* host) {
+  if (ports.synthSilenceReported || host == nullptr) return false;
+  for (int p = 0; p < kMidiPortCount; ++p) {
+    const int device = ports.outputDevice[p];
+    if (!ValidDevice(ports.outputTable, device) ||
+        ports.outputTable[device].owner >= kMidiPortCount)
+      continue;
+    const auto info = ports.platform.MidiOutDevice(device);
+    if (info && info->backend == MidiBackend::kSynth && info->silent) {
+      ports.synthSilenceReported = true;
+      host->ShowMessage(kSilentSynth);
+      return true;
+    }
+  }
+  return false;
 }
 
 std::string MidiPortName(const MidiPortsRec& ports, int port) {

@@ -87,6 +87,9 @@ struct MidiPortsRec {
   // change to the output table so that other threads never read the table.
   std::array<std::atomic<uint64_t>, kMidiPortCount> outputRoute;
 
+  // The built-in synthesizer's silence has been reported (it is said once).
+  bool synthSilenceReported = false;
+
   // Set when a send failed even after its retry; the next failure is not retried.
   std::atomic<bool> lastSendFailed{false};
 
@@ -107,6 +110,15 @@ void MidiCloseOutput(MidiPortsRec& ports, int device);
 // At shut-down: sends every delayed message still waiting, then closes the
 // input and output device of each port in turn.
 void MidiCloseAll(MidiPortsRec& ports);
+
+// Asks the platform again which devices there are, so that devices plugged
+// in or started since are offered (with probeMissing, also those of a back
+// end that was missing). A device in use that has gone is closed, so its
+// ports go quiet, and reported once. True when anything changed.
+bool MidiCheckDevices(MidiPortsRec& ports, MidiPortHost* host, bool probeMissing);
+// When an output port uses the built-in synthesizer and it found no audio
+// output, says so, once per run. True when it said so now.
+bool MidiReportSilentSynth(MidiPortsRec& ports, MidiPortHost* host);
 
 // "&A--" ... "&H--" followed by the name of the port's output device.
 std::string MidiPortName(const MidiPortsRec& ports, int port);

@@ -40,9 +40,12 @@ constexpr Valid kPortOrAll{0, kSettingsPortCount - 1, kAllOutputPorts};
 constexpr Valid kMidiValue{0, 127};
 constexpr Valid kMidiValueOrNone{0, 127, kNoNoteOrController};
 constexpr Valid kDevice{0, 65535};
+// Device names and the soundfont path are texts up to this length.
+constexpr size_t kMaxNameLength = 4096;
 
 // Every stored setting, visited in file order. The visitor is called as
-// v(group, key, member, valid), or v.Grid(...) for the channel switches.
+// v(group, key, member, valid), v.Grid(...) for the channel switches, or
+// v.Name / v.Names for texts.
 template <class Settings, class Visitor>
 void VisitSettings(Settings& s, Visitor& v) {
   v("following", "followSource", s.followSource, Valid{0, 1});
@@ -94,6 +97,9 @@ void VisitSettings(Settings& s, Visitor& v) {
   v("ports", "outputDevices", s.outputDevice, kDevice);
   v("ports", "outputLeadMs", s.outputLeadMs, Valid{0, kMaxOutputLeadMs});
   v.Grid("ports", "incomingChannels", s.incomingChannels, kFlag);
+  v.Names("ports", "inputDeviceNames", s.inputDeviceName);
+  v.Names("ports", "outputDeviceNames", s.outputDeviceName);
+  v.Name("synthesizer", "soundfont", s.soundfont);
   v("display", "viewsMovable", s.viewsMovable, kFlag);
   v("display", "requireShiftDrag", s.requireShiftDrag, kFlag);
   v("display", "rememberViewLocations", s.rememberViewLocations, kFlag);
@@ -119,7 +125,21 @@ struct JsonWriter {
     }
     root[group][key] = rows;
   }
+  void Name(const char* group, const char* key, const std::string& value) {
+    root[group][key] = value;
+  }
+  template <size_t N>
+  void Names(const char* group, const char* key, const std::array<std::string, N>& values) {
+    root[group][key] = Json(values);
+  }
 };
+
+// A text that fits; anything else (a number, a huge string) is refused.
+bool TakeName(const Json& j, std::string& out) {
+  if (!j.is_string() || j.get_ref<const std::string&>().size() > kMaxNameLength) return false;
+  out = j.get<std::string>();
+  return true;
+}
 
 struct JsonReader {
   const Json& root;
@@ -187,6 +207,19 @@ struct JsonReader {
       for (size_t c = 0; c < 16 && c < row.size(); ++c) {
         if (!Take(row[c], values[r * 16 + c], valid)) Problem(group, key);
       }
+    }
+  }
+  void Name(const char* group, const char* key, std::string& value) {
+    if (const Json* j = Find(group, key); j && !TakeName(*j, value)) Problem(group, key);
+  }
+  template <size_t N>
+  void Names(const char* group, const char* key, std::array<std::string, N>& values) {
+    const Json* j = Find(group, key);
+    if (!j) return;
+    if (!j->is_array() || j->size() != N) Problem(group, key);
+    if (!j->is_array()) return;
+    for (size_t i = 0; i < N && i < j->size(); ++i) {
+      if (!TakeName((*j)[i], values[i])) Problem(group, key);
     }
   }
 };

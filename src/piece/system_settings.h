@@ -7,12 +7,14 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace tuttiro {
 
 struct SettingsContext;
 struct MidiPortsRec;
 class MidiPortHost;
+class Platform;
 
 inline constexpr int kRemoteControlEntries = 14;
 inline constexpr uint16_t kRemoteNone = 65535;
@@ -104,6 +106,13 @@ struct SystemSettings {
   // How much earlier than due each output port's events are sent, in ms
   // (0-500), so that a device that sounds late sounds on time.
   std::array<uint16_t, kSettingsPortCount> outputLeadMs{};
+  // The names of the assigned devices, so that a port finds its device again
+  // when the devices are listed in another order; empty: go by the index.
+  std::array<std::string, kSettingsPortCount> inputDeviceName{};
+  std::array<std::string, kSettingsPortCount> outputDeviceName{};
+  // The built-in synthesizer's soundfont (.sf2/.sf3); empty: the General MIDI
+  // soundfont installed.
+  std::string soundfont;
   // Incoming MIDI switches, index port * 16 + channel, 1 = listened to.
   std::array<uint8_t, kSettingsPortCount* 16> incomingChannels = MakeChannelSwitches();
   // Display Preferences
@@ -141,6 +150,14 @@ void SystemDefaultSettings(SettingsContext& context);
 
 // Hands the follower the Following options and the special signal.
 void GiveFollowerOptions(SettingsContext& context);
+
+// Points each port at the device its remembered name names, where that device
+// is listed (by its exact name, else by its name without the ALSA client and
+// port numbers, which change when a device is plugged in again). A port whose
+// device is not listed keeps its index.
+void FindDevicesByName(SystemSettings& system, const Platform& platform);
+// Remembers the name of each port's device where no name is remembered yet.
+void NameAssignedDevices(SystemSettings& system, const Platform& platform);
 
 // Puts the settings' device assignments and channel switches on the ports and
 // opens their devices; true when every port's devices are open.

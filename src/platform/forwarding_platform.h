@@ -26,6 +26,13 @@ class ForwardingPlatform : public Platform {
     return inner_.MidiOutDevice(d);
   }
   std::vector<MidiBackendStatus> MidiBackends() const override { return inner_.MidiBackends(); }
+  bool MidiRefreshDevices(bool probeMissing) override {
+    return inner_.MidiRefreshDevices(probeMissing);
+  }
+  int SynthOutputLatencyMs() const override { return inner_.SynthOutputLatencyMs(); }
+  bool SynthSetSoundfont(const std::string& path) override {
+    return inner_.SynthSetSoundfont(path);
+  }
   MidiResult MidiInOpen(int device, MidiInputCallback callback, void* context, uint32_t instance,
                         MidiHandle* handle) override {
     return inner_.MidiInOpen(device, callback, context, instance, handle);

@@ -43,6 +43,14 @@ const char* MidiBackendName(MidiBackend backend);
 struct MidiDeviceInfo {
   std::string name;
   MidiBackend backend = MidiBackend::kLoopback;
+  // False once the device has gone (unplugged, its program ended); its index
+  // stays reserved for it, and it is present again when it comes back.
+  bool present = true;
+  // The built-in synthesizer is open but found no audio output: it takes
+  // every message and nobody hears it.
+  bool silent = false;
+  // The latency of the synthesizer's audio output in ms; 0 when unknown.
+  int latencyMs = 0;
 };
 
 // Whether a back end contributed devices, and if not, why.
@@ -100,12 +108,34 @@ class Platform {
   // Blocks the calling thread for ms milliseconds.
   virtual void Sleep(int ms) = 0;
 
-  // The device lists: fixed for the platform's lifetime, indices from 0.
+  // The device lists, indices from 0. A device keeps its index for the
+  // platform's lifetime; MidiRefreshDevices adds the devices that appeared.
   virtual int MidiInDeviceCount() const = 0;
   virtual int MidiOutDeviceCount() const = 0;
   virtual std::optional<MidiDeviceInfo> MidiInDevice(int device) const = 0;
   virtual std::optional<MidiDeviceInfo> MidiOutDevice(int device) const = 0;
   virtual std::vector<MidiBackendStatus> MidiBackends() const = 0;
+  // Asks the back ends again which devices there are: new ones are added at
+  // the end of the lists, gone ones are marked not present. With
+  // probeMissing, back ends that were missing are looked for too (a JACK
+  // server started since), which takes milliseconds when there is none.
+  // Window thread only. True when a list or a device's presence changed.
+  virtual bool MidiRefreshDevices(bool probeMissing) {
+    (void)probeMissing;
+    return false;
+  }
+
+  // The built-in synthesizer's audio output latency in ms: 0 when it is
+  // silent, not open or has no synthesizer.
+  virtual int SynthOutputLatencyMs() const { return 0; }
+  // Loads a soundfont (.sf2/.sf3) into the built-in synthesizer; empty means
+  // the General MIDI soundfont installed. False, with the soundfont in use
+  // kept, when it cannot be loaded; true when there is no synthesizer to load
+  // it into.
+  virtual bool SynthSetSoundfont(const std::string& path) {
+    (void)path;
+    return true;
+  }
 
   // Input devices deliver to the callback between start and stop.
   virtual MidiResult MidiInOpen(int device, MidiInputCallback callback, void* context,

@@ -64,5 +64,45 @@ TEST(Synth, WithoutAnAudioOutputThePortsStillOpenOnItAndSend) {
   MidiCloseAll(ports);
 }
 
+// A synthesizer that plays into no audio output says so once (the ports
+// dialog shows it as silent) and has no latency to add; one that is heard
+// reports the latency of its audio buffers.
+TEST(Synth, ItsSilenceIsReportedOnceAndItsLatencyOnlyWhenHeard) {
+  class Messages : public MidiPortHost {
+   public:
+    void ShowMessage(const std::string& text) override { texts.push_back(text); }
+    void SetMenuLabel(int, const std::string&) override {}
+    void SetInputPortMenuLabel(int, const std::string&) override {}
+    void CheckMenuItem(int, bool) override {}
+    std::vector<std::string> texts;
+  } host;
+  RealPlatformOptions options;
+  options.alsa = false;
+  options.jack = false;
+  RealPlatform platform(options);
+  MidiPortsRec ports(platform);
+  ASSERT_TRUE(MidiOpenOutputs(ports, &host));
+  const MidiDeviceInfo synth = *platform.MidiOutDevice(0);
+  EXPECT_EQ(platform.SynthOutputLatencyMs(), synth.latencyMs);
+  EXPECT_EQ(synth.silent, synth.latencyMs == 0);
+  EXPECT_EQ(MidiReportSilentSynth(ports, &host), synth.silent);
+  EXPECT_FALSE(MidiReportSilentSynth(ports, &host));
+  EXPECT_EQ(host.texts.size(), synth.silent ? 1u : 0u);
+  MidiCloseAll(ports);
+  EXPECT_EQ(platform.SynthOutputLatencyMs(), 0);
+}
+
+TEST(Synth, ASoundfontThatCannotBeLoadedLeavesTheOneInUsePlaying) {
+  SynthDevice synth(SynthOptions{FindSoundfont(), false, false});
+  ASSERT_EQ(synth.Open(), kMidiOk);
+  EXPECT_FALSE(synth.SetSoundfont("/nonexistent/piano.sf2"));
+  EXPECT_EQ(synth.SoundfontPath(), FindSoundfont());
+  const uint8_t noteOn[] = {0x90, 60, 100};
+  EXPECT_EQ(synth.Send(noteOn, sizeof noteOn), kMidiOk);
+  EXPECT_GT(RenderPeak(synth, 4410), 0.01f);
+  EXPECT_TRUE(synth.SetSoundfont("/usr/share/sounds/sf2/TimGM6mb.sf2"));
+  EXPECT_EQ(synth.SoundfontPath(), "/usr/share/sounds/sf2/TimGM6mb.sf2");
+}
+
 }  // namespace
 }  // namespace tuttiro

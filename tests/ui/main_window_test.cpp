@@ -148,17 +148,17 @@ TEST_F(MainWindowTest, EmptySettingsListsSaySoWhileTheirEntriesAreHidden) {
 }
 
 TEST_F(MainWindowTest, DialogsStillToComeShowAPlaceholderWhoseHelpIsTheirPage) {
-  constexpr int kIdPortsAndDevices = 162;
+  constexpr int kIdMidiSync = 161;
   host.pressHelp = true;
-  Item(kIdPortsAndDevices)->trigger();
+  Item(kIdMidiSync)->trigger();
   ASSERT_EQ(host.shown.size(), 1u);
   EXPECT_EQ(host.shown[0].kind, QtHost::BoxKind::kPlaceholder);
   EXPECT_EQ(host.shown[0].text,
             QStringLiteral("This dialog box is not yet available in this version of Tuttiro: "
-                           "MIDI Ports & Devices"));
+                           "MIDI & Sync Setup"));
   ASSERT_NE(program->Help(), nullptr);
   EXPECT_TRUE(program->Help()->isVisible());
-  EXPECT_TRUE(program->Help()->ShownText().contains(QStringLiteral("eight input ports")));
+  EXPECT_TRUE(program->Help()->ShownText().contains(QStringLiteral("system exclusive")));
   EXPECT_EQ(program->Shell().helpContext, 0u);
 
   program->Help()->Search(QStringLiteral("loop restart"));

@@ -3,10 +3,12 @@
 // (RtMidi and the back ends under it are not safe for concurrent writers).
 #include "platform/real/real_platform.h"
 
-#include <filesystem>
+#include <algorithm>
 #include <thread>
+#include <utility>
 
 #include "platform/midi_message.h"
+#include "platform/real/jack_watch.h"
 #include "platform/real/rtmidi_devices.h"
 #include "platform/real/synth_device.h"
 
@@ -14,38 +16,32 @@ namespace tuttiro {
 
 RealPlatform::RealPlatform(RealPlatformOptions options)
     : options_(std::move(options)), epoch_(std::chrono::steady_clock::now()), timers_(epoch_) {
-  std::string jackReason;
-  const bool jackRunning = options_.jack && JackServerAvailable(&jackReason);
+  std::string jackReason = "turned off";
+  if (options_.jack) jack_ = JackWatch::Connect(options_.clientName + "-watch", &jackReason);
 
   if (options_.synth) {
-    const std::string soundfont = options_.soundfont.empty() ? FindSoundfont() : options_.soundfont;
-    if (soundfont.empty()) {
+    auto synth = std::make_unique<SynthDevice>(
+        SynthOptions{options_.soundfont, options_.synthAudio, jack_ != nullptr});
+    if (synth->SoundfontPath().empty()) {
       backends_.push_back({MidiBackend::kSynth, false, "no General MIDI soundfont (.sf2) found"});
     } else {
       auto slot = std::make_unique<OutSlot>();
-      slot->info = {
-          "Built-in synthesizer (" + std::filesystem::path(soundfont).filename().string() + ")",
-          MidiBackend::kSynth};
-      slot->device =
-          std::make_unique<SynthDevice>(SynthOptions{soundfont, options_.synthAudio, jackRunning});
-      outputs_.push_back(std::move(slot));
+      // The name does not change with the soundfont, so that ports remember it.
+      slot->info = {"Built-in synthesizer", MidiBackend::kSynth};
+      synth_ = synth.get();
+      slot->synth = synth_;
+      slot->device = std::move(synth);
+      AddOutput(std::move(slot));
       backends_.push_back({MidiBackend::kSynth, true, {}});
     }
   } else {
     backends_.push_back({MidiBackend::kSynth, false, "turned off"});
   }
 
-  std::string alsaReason = "turned off";
-  if (options_.alsa && AlsaSequencerAvailable(&alsaReason)) {
-    AddRtMidiDevices(true);
-  } else {
-    backends_.push_back({MidiBackend::kAlsa, false, alsaReason});
-  }
-  if (jackRunning) {
-    AddRtMidiDevices(false);
-  } else {
-    backends_.push_back({MidiBackend::kJack, false, options_.jack ? jackReason : "turned off"});
-  }
+  backends_.push_back({MidiBackend::kAlsa, false, "turned off"});
+  backends_.push_back({MidiBackend::kJack, false, jackReason});
+  RefreshBackend(true, true);
+  if (jack_) RefreshBackend(false, false);
 }
 
 RealPlatform::~RealPlatform() {
@@ -53,39 +49,155 @@ RealPlatform::~RealPlatform() {
   for (int d = 0; d < MidiOutDeviceCount(); ++d) MidiOutClose(d);
 }
 
-void RealPlatform::AddRtMidiDevices(bool alsa) {
+bool RealPlatform::AddOutput(std::unique_ptr<OutSlot> slot) {
+  const int count = outputCount_.load(std::memory_order_relaxed);
+  if (count >= kMaxDevices) return false;
+  outputs_[static_cast<size_t>(count)] = std::move(slot);
+  outputCount_.store(count + 1, std::memory_order_release);
+  return true;
+}
+
+bool RealPlatform::AddInput(std::unique_ptr<InSlot> slot) {
+  const int count = inputCount_.load(std::memory_order_relaxed);
+  if (count >= kMaxDevices) return false;
+  inputs_[static_cast<size_t>(count)] = std::move(slot);
+  inputCount_.store(count + 1, std::memory_order_release);
+  return true;
+}
+
+void RealPlatform::SetBackendStatus(MidiBackend backend, bool available, std::string reason) {
+  for (MidiBackendStatus& status : backends_) {
+    if (status.backend == backend) status = {backend, available, std::move(reason)};
+  }
+}
+
+bool RealPlatform::RefreshBackend(bool alsa, bool probeMissing) {
   const MidiBackend backend = alsa ? MidiBackend::kAlsa : MidiBackend::kJack;
   RtMidiPortLists lists;
-  std::string reason;
-  if (!ListRtMidiPorts(alsa, options_.clientName + "-list", &lists, &reason)) {
-    backends_.push_back({backend, false, reason});
-    return;
+  std::string reason = !(alsa ? options_.alsa : options_.jack) ? "turned off"
+                       : alsa                                  ? "the ALSA sequencer did not answer"
+                                                               : "no JACK server running";
+  bool listed = false;
+  if (alsa) {
+    if (options_.alsa && !alsa_ && probeMissing)
+      alsa_ = AlsaPortLister::Open(options_.clientName + "-list", &reason);
+    listed = alsa_ && alsa_->List(&lists, &reason);
+  } else if (options_.jack) {
+    // A server that went away is looked for again: it may have been restarted.
+    if (jack_ && !jack_->Alive()) jack_.reset();
+    if (!jack_ && probeMissing) jack_ = JackWatch::Connect(options_.clientName + "-watch", &reason);
+    listed = jack_ != nullptr;
+    if (listed) lists = jack_->Ports();
   }
-  backends_.push_back({backend, true, {}});
+  const bool wasAvailable = std::any_of(backends_.begin(), backends_.end(), [&](const auto& b) {
+    return b.backend == backend && b.available;
+  });
+  if (!listed) {
+    // Without a new look, a back end that was missing keeps its reason.
+    if (probeMissing || wasAvailable) SetBackendStatus(backend, false, reason);
+  } else if (!wasAvailable) {
+    SetBackendStatus(backend, true, {});
+    // Our own ports once: a server that was restarted finds them listed again.
+    if (!std::exchange(ownPortsAdded_[alsa ? 0 : 1], true)) AddRtMidiDevices(alsa);
+  }
 
-  // First our own ports, for other programs to connect to, then every port
-  // the back end lists. On JACK each device is a client of its own.
+  bool changed = listed != wasAvailable;
+  const auto listedIn = [&](const std::vector<std::string>& names, const std::string& target) {
+    return listed &&
+           (target.empty() || std::find(names.begin(), names.end(), target) != names.end());
+  };
+  const auto known = [&](const auto& slots, int count, const std::string& target) {
+    return std::any_of(slots.begin(), slots.begin() + count, [&](const auto& slot) {
+      return slot->info.backend == backend && slot->target == target;
+    });
+  };
+  for (const std::string& port : lists.outputs) {
+    if (!OwnPort(port) && !known(outputs_, MidiOutDeviceCount(), port))
+      changed |= AddOutputPort(alsa, port);
+  }
+  for (const std::string& port : lists.inputs) {
+    if (!OwnPort(port) && !known(inputs_, MidiInDeviceCount(), port))
+      changed |= AddInputPort(alsa, port);
+  }
+  const auto mark = [&](auto& slot, const std::vector<std::string>& names) {
+    if (slot->info.backend != backend) return;
+    const bool present = listedIn(names, slot->target);
+    changed |= slot->present.exchange(present) != present;
+  };
+  for (int d = 0; d < MidiOutDeviceCount(); ++d)
+    mark(outputs_[static_cast<size_t>(d)], lists.outputs);
+  for (int d = 0; d < MidiInDeviceCount(); ++d) mark(inputs_[static_cast<size_t>(d)], lists.inputs);
+  return changed;
+}
+
+// Ports of our own clients: the own ports (<name>, <name>-out, <name>-in), and
+// the ports our connections to other programs' ports make (on JACK a client
+// <name> each, which the server numbers <name>-01, <name>-02, ... when the name
+// is taken). They are offered once, as the own ports, or not at all.
+bool RealPlatform::OwnPort(const std::string& port) const {
+  const std::string client = port.substr(0, port.find(':'));
+  const std::string& own = options_.clientName;
+  if (client == own || client == own + "-out" || client == own + "-in") return true;
+  if (client.size() <= own.size() + 1 || client.compare(0, own.size() + 1, own + "-") != 0) {
+    return false;
+  }
+  return client.find_first_not_of("0123456789", own.size() + 1) == std::string::npos;
+}
+
+bool RealPlatform::MidiRefreshDevices(bool probeMissing) {
+  const bool alsa = RefreshBackend(true, probeMissing);
+  const bool jack = RefreshBackend(false, probeMissing);
+  return alsa || jack;
+}
+
+// Our own ports, for other programs to connect to. On JACK each device is a
+// client of its own. The ports the back end lists follow as they are found.
+void RealPlatform::AddRtMidiDevices(bool alsa) {
+  const MidiBackend backend = alsa ? MidiBackend::kAlsa : MidiBackend::kJack;
   const std::string name = options_.clientName;
   const std::string outClient = alsa ? name : name + "-out";
   const std::string inClient = alsa ? name : name + "-in";
-  const auto addOutput = [&](std::string label, std::string target, std::string client) {
-    auto slot = std::make_unique<OutSlot>();
-    slot->info = {std::move(label), backend};
-    slot->device = MakeRtMidiOutput(alsa, std::move(client), std::move(target), "out");
-    outputs_.push_back(std::move(slot));
-  };
-  const auto addInput = [&](std::string label, std::string target, std::string client) {
-    auto slot = std::make_unique<InSlot>();
-    slot->platform = this;
-    slot->info = {std::move(label), backend};
-    slot->device = MakeRtMidiInput(alsa, std::move(client), std::move(target), "in");
-    inputs_.push_back(std::move(slot));
-  };
   const std::string kind = alsa ? "ALSA" : "JACK";
-  addOutput("Own " + kind + " port " + outClient + ":out", {}, outClient);
-  addInput("Own " + kind + " port " + inClient + ":in", {}, inClient);
-  for (std::string& port : lists.outputs) addOutput(port, port, name);
-  for (std::string& port : lists.inputs) addInput(port, port, name);
+  auto out = std::make_unique<OutSlot>();
+  out->info = {"Own " + kind + " port " + outClient + ":out", backend};
+  out->device = MakeRtMidiOutput(alsa, outClient, {}, "out");
+  AddOutput(std::move(out));
+  auto in = std::make_unique<InSlot>();
+  in->platform = this;
+  in->info = {"Own " + kind + " port " + inClient + ":in", backend};
+  in->device = MakeRtMidiInput(alsa, inClient, {}, "in");
+  AddInput(std::move(in));
+}
+
+bool RealPlatform::AddOutputPort(bool alsa, const std::string& port) {
+  auto slot = std::make_unique<OutSlot>();
+  slot->info = {port, alsa ? MidiBackend::kAlsa : MidiBackend::kJack};
+  slot->target = port;
+  slot->device = MakeRtMidiOutput(alsa, options_.clientName, port, "out");
+  return AddOutput(std::move(slot));
+}
+
+bool RealPlatform::AddInputPort(bool alsa, const std::string& port) {
+  auto slot = std::make_unique<InSlot>();
+  slot->platform = this;
+  slot->info = {port, alsa ? MidiBackend::kAlsa : MidiBackend::kJack};
+  slot->target = port;
+  slot->device = MakeRtMidiInput(alsa, options_.clientName, port, "in");
+  return AddInput(std::move(slot));
+}
+
+int RealPlatform::SynthOutputLatencyMs() const {
+  return synth_ == nullptr ? 0 : synth_->LatencyMs();
+}
+
+bool RealPlatform::SynthSetSoundfont(const std::string& path) {
+  for (int d = 0; d < MidiOutDeviceCount(); ++d) {
+    OutSlot& slot = *outputs_[static_cast<size_t>(d)];
+    if (slot.synth == nullptr) continue;
+    std::lock_guard guard(slot.lock);
+    return slot.synth->SetSoundfont(path);
+  }
+  return true;
 }
 
 SystemTime RealPlatform::ClockNow() const {
@@ -109,12 +221,22 @@ void RealPlatform::Sleep(int ms) {
 
 std::optional<MidiDeviceInfo> RealPlatform::MidiInDevice(int device) const {
   if (device < 0 || device >= MidiInDeviceCount()) return std::nullopt;
-  return inputs_[device]->info;
+  const InSlot& slot = *inputs_[static_cast<size_t>(device)];
+  MidiDeviceInfo info = slot.info;
+  info.present = slot.present.load(std::memory_order_relaxed);
+  return info;
 }
 
 std::optional<MidiDeviceInfo> RealPlatform::MidiOutDevice(int device) const {
   if (device < 0 || device >= MidiOutDeviceCount()) return std::nullopt;
-  return outputs_[device]->info;
+  const OutSlot& slot = *outputs_[static_cast<size_t>(device)];
+  MidiDeviceInfo info = slot.info;
+  info.present = slot.present.load(std::memory_order_relaxed);
+  if (slot.synth != nullptr) {
+    info.silent = slot.synth->Silent();
+    info.latencyMs = slot.synth->LatencyMs();
+  }
+  return info;
 }
 
 void RealPlatform::Deliver(void* context, const uint8_t* bytes, size_t length) {
@@ -138,7 +260,7 @@ MidiResult RealPlatform::MidiInOpen(int device, MidiInputCallback callback, void
                                     uint32_t instance, MidiHandle* handle) {
   *handle = kNoMidiHandle;
   if (device < 0 || device >= MidiInDeviceCount()) return kMidiBadDevice;
-  InSlot& slot = *inputs_[device];
+  InSlot& slot = *inputs_[static_cast<size_t>(device)];
   {
     std::lock_guard guard(slot.lock);
     if (slot.open) return kMidiAllocated;
@@ -161,23 +283,23 @@ MidiResult RealPlatform::MidiInOpen(int device, MidiInputCallback callback, void
 
 MidiResult RealPlatform::MidiInStart(MidiHandle handle) {
   if (handle < 0 || handle >= MidiInDeviceCount()) return kMidiInvalidHandle;
-  std::lock_guard guard(inputs_[handle]->lock);
-  if (!inputs_[handle]->open) return kMidiInvalidHandle;
-  inputs_[handle]->started = true;
+  std::lock_guard guard(inputs_[static_cast<size_t>(handle)]->lock);
+  if (!inputs_[static_cast<size_t>(handle)]->open) return kMidiInvalidHandle;
+  inputs_[static_cast<size_t>(handle)]->started = true;
   return kMidiOk;
 }
 
 MidiResult RealPlatform::MidiInStop(MidiHandle handle) {
   if (handle < 0 || handle >= MidiInDeviceCount()) return kMidiInvalidHandle;
-  std::lock_guard guard(inputs_[handle]->lock);
-  if (!inputs_[handle]->open) return kMidiInvalidHandle;
-  inputs_[handle]->started = false;
+  std::lock_guard guard(inputs_[static_cast<size_t>(handle)]->lock);
+  if (!inputs_[static_cast<size_t>(handle)]->open) return kMidiInvalidHandle;
+  inputs_[static_cast<size_t>(handle)]->started = false;
   return kMidiOk;
 }
 
 MidiResult RealPlatform::MidiInClose(MidiHandle handle) {
   if (handle < 0 || handle >= MidiInDeviceCount()) return kMidiInvalidHandle;
-  InSlot& slot = *inputs_[handle];
+  InSlot& slot = *inputs_[static_cast<size_t>(handle)];
   {
     std::lock_guard guard(slot.lock);
     if (!slot.open) return kMidiInvalidHandle;
@@ -193,7 +315,7 @@ MidiResult RealPlatform::MidiInClose(MidiHandle handle) {
 MidiResult RealPlatform::MidiOutOpen(int device, MidiHandle* handle) {
   *handle = kNoMidiHandle;
   if (device < 0 || device >= MidiOutDeviceCount()) return kMidiBadDevice;
-  OutSlot& slot = *outputs_[device];
+  OutSlot& slot = *outputs_[static_cast<size_t>(device)];
   std::lock_guard guard(slot.lock);
   if (slot.open) return kMidiAllocated;
   const MidiResult result = slot.device->Open();
@@ -205,7 +327,7 @@ MidiResult RealPlatform::MidiOutOpen(int device, MidiHandle* handle) {
 
 MidiResult RealPlatform::SendTo(MidiHandle handle, const uint8_t* bytes, size_t length) {
   if (handle < 0 || handle >= MidiOutDeviceCount()) return kMidiInvalidHandle;
-  OutSlot& slot = *outputs_[handle];
+  OutSlot& slot = *outputs_[static_cast<size_t>(handle)];
   std::lock_guard guard(slot.lock);
   if (!slot.open) return kMidiInvalidHandle;
   return slot.device->Send(bytes, length);
@@ -230,7 +352,7 @@ MidiResult RealPlatform::MidiOutLongMsg(MidiHandle handle, const uint8_t* data, 
 
 MidiResult RealPlatform::MidiOutClose(MidiHandle handle) {
   if (handle < 0 || handle >= MidiOutDeviceCount()) return kMidiInvalidHandle;
-  OutSlot& slot = *outputs_[handle];
+  OutSlot& slot = *outputs_[static_cast<size_t>(handle)];
   std::lock_guard guard(slot.lock);
   if (!slot.open) return kMidiInvalidHandle;
   slot.device->Close();

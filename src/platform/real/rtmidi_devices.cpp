@@ -189,30 +189,56 @@ bool JackServerAvailable(std::string* reason) {
   return true;
 }
 
-bool ListRtMidiPorts(bool alsa, const std::string& clientName, RtMidiPortLists* lists,
-                     std::string* reason) {
+namespace {
+
+// Reads the port names of an input and an output object; false when RtMidi
+// raised an error meanwhile.
+bool ReadPortNames(RtMidiIn& in, RtMidiOut& out, ErrorFlag& errors, RtMidiPortLists* lists) {
+  for (unsigned i = 0, n = in.getPortCount(); i < n; ++i)
+    lists->inputs.push_back(in.getPortName(i));
+  for (unsigned i = 0, n = out.getPortCount(); i < n; ++i) {
+    lists->outputs.push_back(out.getPortName(i));
+  }
+  return !errors.Take();
+}
+
+}  // namespace
+
+struct AlsaPortLister::Clients {
+  ErrorFlag errors;
+  std::unique_ptr<RtMidiIn> in;
+  std::unique_ptr<RtMidiOut> out;
+};
+
+std::unique_ptr<AlsaPortLister> AlsaPortLister::Open(const std::string& clientName,
+                                                     std::string* reason) {
+  if (!AlsaSequencerAvailable(reason)) return nullptr;
+  auto clients = std::make_unique<Clients>();
   try {
-    SilenceJack();
-    ErrorFlag errors;
-    RtMidiIn in(ApiOf(alsa), clientName);
-    in.setErrorCallback(ErrorFlag::Raise, &errors);
-    RtMidiOut out(ApiOf(alsa), clientName);
-    out.setErrorCallback(ErrorFlag::Raise, &errors);
-    for (unsigned i = 0, n = in.getPortCount(); i < n; ++i) {
-      lists->inputs.push_back(in.getPortName(i));
-    }
-    for (unsigned i = 0, n = out.getPortCount(); i < n; ++i) {
-      lists->outputs.push_back(out.getPortName(i));
-    }
-    if (errors.Take()) {
-      *reason = alsa ? "the ALSA sequencer did not answer" : "the JACK server did not answer";
-      return false;
-    }
+    clients->in = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, clientName);
+    clients->in->setErrorCallback(ErrorFlag::Raise, &clients->errors);
+    clients->out = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, clientName);
+    clients->out->setErrorCallback(ErrorFlag::Raise, &clients->errors);
+  } catch (const RtMidiError& e) {
+    *reason = e.getMessage();
+    return nullptr;
+  }
+  return std::unique_ptr<AlsaPortLister>(new AlsaPortLister(std::move(clients)));
+}
+
+AlsaPortLister::AlsaPortLister(std::unique_ptr<Clients> clients) : clients_(std::move(clients)) {}
+
+AlsaPortLister::~AlsaPortLister() = default;
+
+bool AlsaPortLister::List(RtMidiPortLists* lists, std::string* reason) {
+  try {
+    if (ReadPortNames(*clients_->in, *clients_->out, clients_->errors, lists)) return true;
   } catch (const RtMidiError& e) {
     *reason = e.getMessage();
     return false;
   }
-  return true;
+  *reason = "the ALSA sequencer did not answer";
+  return false;
 }
 
 std::unique_ptr<OutputDevice> MakeRtMidiOutput(bool alsa, std::string clientName,

@@ -20,10 +20,21 @@ struct RtMidiPortLists {
 bool AlsaSequencerAvailable(std::string* reason);
 bool JackServerAvailable(std::string* reason);
 
-// The ports the back end offers (ALSA when alsa is true, else JACK). False
-// with a reason when the back end cannot be asked.
-bool ListRtMidiPorts(bool alsa, const std::string& clientName, RtMidiPortLists* lists,
-                     std::string* reason);
+// Lists the ALSA sequencer's ports again and again through one client kept
+// open, so that looking every few seconds does not make other programs see
+// clients come and go.
+class AlsaPortLister {
+ public:
+  // None with a reason when the sequencer cannot be asked.
+  static std::unique_ptr<AlsaPortLister> Open(const std::string& clientName, std::string* reason);
+  ~AlsaPortLister();
+  bool List(RtMidiPortLists* lists, std::string* reason);
+
+ private:
+  struct Clients;
+  explicit AlsaPortLister(std::unique_ptr<Clients> clients);
+  std::unique_ptr<Clients> clients_;
+};
 
 // A device that is either a port of someone else (target = its name as
 // listed), which we connect to, or our own port that others connect to

@@ -29,6 +29,7 @@ struct SynthDevice::Fluid {
   fluid_settings_t* settings = nullptr;
   fluid_synth_t* synth = nullptr;
   fluid_audio_driver_t* audio = nullptr;
+  int soundfontId = FLUID_FAILED;
 
   ~Fluid() {
     if (audio != nullptr) delete_fluid_audio_driver(audio);
@@ -61,7 +62,7 @@ SynthDevice::~SynthDevice() = default;
 MidiResult SynthDevice::Open() {
   if (fluid_) return kMidiAllocated;
   SilenceFluidSynth();
-  const std::string soundfont = options_.soundfont.empty() ? FindSoundfont() : options_.soundfont;
+  const std::string soundfont = SoundfontPath();
   if (soundfont.empty()) return kMidiBadDevice;
 
   auto fluid = std::make_unique<Fluid>();
@@ -69,30 +70,66 @@ MidiResult SynthDevice::Open() {
   if (fluid->settings == nullptr) return kMidiAllocated;
   fluid_settings_setnum(fluid->settings, "synth.gain", 0.4);
   fluid->synth = new_fluid_synth(fluid->settings);
-  if (fluid->synth == nullptr ||
-      fluid_synth_sfload(fluid->synth, soundfont.c_str(), 1) == FLUID_FAILED) {
-    return kMidiAllocated;
-  }
-
-  if (options_.audio) {
-    // The desktop's usual outputs in order of preference; ALSA only where
-    // there is a sound card, JACK only where a server already runs (FluidSynth
-    // must not start one).
-    std::vector<const char*> drivers = {"pipewire", "pulseaudio"};
-    if (access("/dev/snd", F_OK) == 0) drivers.push_back("alsa");
-    if (options_.jackRunning) drivers.push_back("jack");
-    for (const char* driver : drivers) {
-      if (fluid_settings_setstr(fluid->settings, "audio.driver", driver) == FLUID_FAILED) continue;
-      fluid->audio = new_fluid_audio_driver(fluid->settings, fluid->synth);
-      if (fluid->audio != nullptr) break;
-    }
-  }
+  if (fluid->synth == nullptr) return kMidiAllocated;
+  fluid->soundfontId = fluid_synth_sfload(fluid->synth, soundfont.c_str(), 1);
+  if (fluid->soundfontId == FLUID_FAILED) return kMidiAllocated;
+  if (options_.audio) OpenAudio(*fluid);
   fluid_ = std::move(fluid);
   return kMidiOk;
 }
 
+void SynthDevice::OpenAudio(Fluid& fluid) {
+  // The desktop's usual outputs in order of preference; ALSA only where
+  // there is a sound card, JACK only where a server already runs (FluidSynth
+  // must not start one).
+  std::vector<const char*> drivers = {"pipewire", "pulseaudio"};
+  if (access("/dev/snd", F_OK) == 0) drivers.push_back("alsa");
+  if (options_.jackRunning) drivers.push_back("jack");
+  for (const char* driver : drivers) {
+    if (fluid_settings_setstr(fluid.settings, "audio.driver", driver) == FLUID_FAILED) continue;
+    fluid.audio = new_fluid_audio_driver(fluid.settings, fluid.synth);
+    if (fluid.audio != nullptr) break;
+  }
+  if (fluid.audio == nullptr) {
+    silent_.store(true, std::memory_order_release);
+    return;
+  }
+  // What the audio buffers add: periods of period-size frames at the sample rate.
+  int periods = 0;
+  int periodSize = 0;
+  double rate = 0;
+  fluid_settings_getint(fluid.settings, "audio.periods", &periods);
+  fluid_settings_getint(fluid.settings, "audio.period-size", &periodSize);
+  fluid_settings_getnum(fluid.settings, "synth.sample-rate", &rate);
+  if (rate > 0) {
+    latencyMs_.store(static_cast<int>(periods * periodSize * 1000.0 / rate + 0.5),
+                     std::memory_order_release);
+  }
+}
+
+bool SynthDevice::SetSoundfont(const std::string& path) {
+  if (!fluid_) {
+    options_.soundfont = path;
+    return true;
+  }
+  const std::string file = path.empty() ? FindSoundfont() : path;
+  if (file.empty()) return false;
+  const int id = fluid_synth_sfload(fluid_->synth, file.c_str(), 1);
+  if (id == FLUID_FAILED) return false;
+  fluid_synth_sfunload(fluid_->synth, fluid_->soundfontId, 1);
+  fluid_->soundfontId = id;
+  options_.soundfont = path;
+  return true;
+}
+
+std::string SynthDevice::SoundfontPath() const {
+  return options_.soundfont.empty() ? FindSoundfont() : options_.soundfont;
+}
+
 void SynthDevice::Close() {
   fluid_.reset();
+  silent_.store(false, std::memory_order_release);
+  latencyMs_.store(0, std::memory_order_release);
 }
 
 MidiResult SynthDevice::Send(const uint8_t* bytes, size_t length) {

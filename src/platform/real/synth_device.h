@@ -3,6 +3,7 @@
 // musician without MIDI hardware still hears the accompaniment.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,10 +36,24 @@ class SynthDevice : public OutputDevice {
   // Renders frames of stereo audio when no audio output plays the synthesizer.
   bool RenderOffline(float* left, float* right, int frames);
 
+  // Replaces the soundfont (open or not); false, keeping the one in use, when
+  // the file cannot be loaded. Called with the device's lock held.
+  bool SetSoundfont(const std::string& path);
+  // The soundfont file in use or to be used.
+  std::string SoundfontPath() const;
+
+  // Safe from any thread: open with audio wanted but no audio output found;
+  // and the audio output's latency in ms (0 when silent or closed).
+  bool Silent() const { return silent_.load(std::memory_order_acquire); }
+  int LatencyMs() const { return latencyMs_.load(std::memory_order_acquire); }
+
  private:
   struct Fluid;
+  void OpenAudio(Fluid& fluid);
   SynthOptions options_;
   std::unique_ptr<Fluid> fluid_;
+  std::atomic<bool> silent_{false};
+  std::atomic<int> latencyMs_{0};
 };
 
 }  // namespace tuttiro

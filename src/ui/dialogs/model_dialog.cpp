@@ -64,6 +64,11 @@ void ModelDialog::showEvent(QShowEvent* event) {
   ZoomTrail::Play(zoomCanvas_, ZoomFrames(pointer, ToFrame(dialog), true));
 }
 
+void ModelDialog::accept() {
+  if (acceptCheck_ && !acceptCheck_()) return;
+  QDialog::accept();
+}
+
 void ModelDialog::done(int result) {
   QDialog::done(result);
   if (!zoomCanvas_) return;

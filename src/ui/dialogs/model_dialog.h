@@ -48,6 +48,10 @@ class ModelDialog : public QDialog {
   // OK, Cancel and Help in a row at the bottom right.
   QBoxLayout* ButtonRow();
 
+  // Runs on OK before the dialog closes; it stays open when this answers false
+  // (a device that could not be opened, say).
+  void SetAcceptCheck(std::function<bool()> check) { acceptCheck_ = std::move(check); }
+
   // Centred on the main window; opened from a view, a zoom trail runs between
   // the pointer and the dialog on `canvas` when it opens and when it closes.
   void ZoomFrom(QWidget* canvas);
@@ -63,11 +67,13 @@ class ModelDialog : public QDialog {
   void keyPressEvent(QKeyEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void done(int result) override;
+  void accept() override;
 
  private:
   DialogModel& model_;
   std::function<bool(int)> command_;
   std::function<void()> help_;
+  std::function<bool()> acceptCheck_;
   std::map<int, QWidget*> widgets_;
   QPushButton* ok_ = nullptr;
   bool refreshing_ = false;

@@ -20,6 +20,7 @@
 #include "dialogs/field_rules.h"
 #include "ui/dialogs/control_dialogs.h"
 #include "ui/dialogs/model_dialog.h"
+#include "ui/dialogs/ports_dialogs.h"
 #include "ui/dialogs/save_settings_dialogs.h"
 #include "ui/dialogs/track_dialogs.h"
 
@@ -400,6 +401,8 @@ std::optional<bool> RunSettingsDialog(int templateId, DialogEnv& env, DialogCall
       return RunPerformanceSettings(env);
     case kDialogSaveSettings:
       return RunSaveSettings(env, call);
+    case kDialogPortsAndDevices:
+      return RunPortsAndDevices(env);
     default:
       return std::nullopt;
   }
