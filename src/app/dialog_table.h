@@ -21,6 +21,7 @@ inline constexpr int kDialogLocation = 500;
 inline constexpr int kDialogTracks = 700;
 inline constexpr int kDialogSpecialMarkers = 800;
 inline constexpr int kDialogTempo = 1000;
+inline constexpr int kDialogMidiSync = 1100;
 inline constexpr int kDialogIgnoreRange = 1200;
 inline constexpr int kDialogFileInformation = 1300;
 inline constexpr int kDialogDisplayPreferences = 1500;

@@ -18,6 +18,7 @@
 #include "app/dialog_table.h"
 #include "dialogs/dialogs.h"
 #include "dialogs/field_rules.h"
+#include "ui/dialogs/midi_sync_dialogs.h"
 #include "ui/dialogs/model_dialog.h"
 
 namespace tuttiro {
@@ -381,6 +382,8 @@ std::optional<bool> RunSettingsDialog(int templateId, DialogEnv& env, DialogCall
       return RunFileInformation(env);
     case kDialogDisplayPreferences:
       return RunDisplayPreferences(env);
+    case kDialogMidiSync:
+      return RunMidiSyncSetup(env);
     default:
       return std::nullopt;
   }
