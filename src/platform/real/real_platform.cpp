@@ -65,9 +65,19 @@ void RealPlatform::AddRtMidiDevices(bool alsa) {
 
   // First our own ports, for other programs to connect to, then every port
   // the back end lists. On JACK each device is a client of its own.
+  // Our JACK clients take the names the server gives: a second program with
+  // our name makes the names unique, and our ports are listed as they really are.
   const std::string name = options_.clientName;
-  const std::string outClient = alsa ? name : name + "-out";
-  const std::string inClient = alsa ? name : name + "-in";
+  const auto given = [alsa](const std::string& wanted) {
+    const std::string client = alsa ? std::string() : JackClientNameGiven(wanted);
+    return client.empty() ? wanted : client;
+  };
+  const std::string outClient = alsa ? name : given(name + "-out");
+  const std::string inClient = alsa ? name : given(name + "-in");
+  if (!alsa) {
+    ownJackOut_ = outClient + ":out";
+    ownJackIn_ = inClient + ":in";
+  }
   const auto addOutput = [&](std::string label, std::string target, std::string client) {
     auto slot = std::make_unique<OutSlot>();
     slot->info = {std::move(label), backend};

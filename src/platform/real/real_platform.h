@@ -23,7 +23,8 @@ struct RealPlatformOptions {
   bool synthAudio = true;
   std::string soundfont;  // empty: the first General MIDI soundfont installed
   // Our ALSA client and JACK clients are named after this. Our own JACK ports,
-  // which other programs connect to, are <name>-out:out and <name>-in:in.
+  // which other programs connect to, are <name>-out:out and <name>-in:in, or
+  // the names the server makes unique when those clients exist already.
   std::string clientName = "tuttiro";
 };
 
@@ -42,6 +43,11 @@ class RealPlatform : public Platform {
   std::optional<MidiDeviceInfo> MidiInDevice(int device) const override;
   std::optional<MidiDeviceInfo> MidiOutDevice(int device) const override;
   std::vector<MidiBackendStatus> MidiBackends() const override { return backends_; }
+  // Our own JACK output and input ports as "client:port", with the client
+  // names the server gave (not ours when another client had them); empty
+  // without JACK.
+  const std::string& OwnJackOutput() const { return ownJackOut_; }
+  const std::string& OwnJackInput() const { return ownJackIn_; }
   MidiResult MidiInOpen(int device, MidiInputCallback callback, void* context, uint32_t instance,
                         MidiHandle* handle) override;
   MidiResult MidiInStart(MidiHandle handle) override;
@@ -80,6 +86,8 @@ class RealPlatform : public Platform {
   std::vector<std::unique_ptr<OutSlot>> outputs_;
   std::vector<std::unique_ptr<InSlot>> inputs_;
   std::vector<MidiBackendStatus> backends_;
+  std::string ownJackOut_;
+  std::string ownJackIn_;
   TimerThread timers_;  // last: stopped first, before the devices go
 };
 
