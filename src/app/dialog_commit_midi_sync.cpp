@@ -26,24 +26,23 @@ int PortOf(uint16_t setting) {
 }
 
 // While playing: the old sync output ends and the new one starts where the
-// piece is now, the scheduler held off its sync state meanwhile.
+// piece is now, before the scheduler (held meanwhile) sends the next clock or
+// quarter frame.
 void SwitchSyncWhileRunning(AppRec& app, const SyncOutput& before, const SyncOutput& after) {
   if (before.on && before.type == 0) MidiSend(app.ports, 0xFC, PortOf(before.port), 0);
   SchedulerHold(app);
   const int32_t position = CurrentPosition(app);
   PrepareSync(app, position);
-  const uint16_t pointer = app.scheduler.sync.songPositionPointer;
-  SchedulerRelease(app);
-  if (!after.on) return;
   const int port = PortOf(after.port);
-  if (after.type == 1) {
-    MidiSend(app.ports,
-             FullFrameMessage(MsToTimeCode(position + 2, after.frameRate), after.frameRate), port,
-             0);
-  } else {
+  if (after.on && after.type == 1) {
+    const TimeCode code = MsToTimeCode(static_cast<int64_t>(position) + 2, after.frameRate);
+    MidiSend(app.ports, FullFrameMessage(code, after.frameRate), port, 0);
+  } else if (after.on) {
+    const uint16_t pointer = app.scheduler.sync.songPositionPointer;
     MidiSend(app.ports, 0xF2u | (pointer & 0x7Fu) << 8 | ((pointer >> 7) & 0x7Fu) << 16, port, 0);
     MidiSend(app.ports, 0xFB, port, 0);
   }
+  SchedulerRelease(app);
 }
 
 }  // namespace
