@@ -41,6 +41,10 @@ uint32_t Pack(uint8_t status, uint8_t data1, uint8_t data2) {
 void LeadSend(AppRec& app, uint32_t message, int port, int laterMs) {
   const PlaybackSettings& settings = app.scheduler.settings;
   const int most = settings.maxOutputLead.load(std::memory_order_relaxed);
+  if (most == 0) {  // no port has a lead: nothing is held back
+    MidiSend(app.ports, message, port, laterMs);
+    return;
+  }
   const auto holdBack = [&](int p) {
     return std::max(0, most - settings.outputLead[static_cast<size_t>(p)].load(
                                   std::memory_order_relaxed)) +

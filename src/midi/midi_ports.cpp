@@ -389,7 +389,7 @@ MidiResult MidiSend(MidiPortsRec& ports, uint32_t message, int port, int delayMs
     ports.delayedCount.store(ports.delayed.size(), std::memory_order_relaxed);
     return kMidiOk;
   }
-  if (IsNoteOff(message) && ports.delayedCount.load(std::memory_order_relaxed) > 0) {
+  if (ports.delayedCount.load(std::memory_order_relaxed) > 0 && IsNoteOff(message)) {
     CancelHeldNoteOn(ports, message, port);
   }
   return SendShortNow(ports, message, port);
