@@ -159,23 +159,30 @@ bool IsNoteOff(uint32_t message) {
 }
 
 // A note-off sent now ends a note whose note-on is still held back (for a
-// port's lead): that note-on is dropped, or it would sound after its end.
+// port's lead): that note-on is dropped, or it would sound after its end. A
+// note-off to every port ends the note held back for any port.
 void CancelHeldNoteOn(MidiPortsRec& ports, uint32_t noteOff, int port) {
-  const uint32_t key = (noteOff & 0x0F) | (noteOff & 0xFF00);
-  TimerId timer = kNoTimer;
+  const auto key = [](uint32_t m) { return (m & 0x0F) | (m & 0xFF00); };
+  const auto ends = [&](const MidiDelayedSend& d) {
+    const bool samePort = d.port == port || d.port == kMidiAllPorts || port == kMidiAllPorts;
+    return !d.taken && samePort && IsNoteOn(d.message) && key(d.message) == key(noteOff);
+  };
+  std::vector<TimerId> timers;
   {
     std::lock_guard guard(ports.delayedLock);
-    const auto it = std::find_if(ports.delayed.begin(), ports.delayed.end(), [&](const auto& d) {
-      return !d.taken && d.port == port && IsNoteOn(d.message) &&
-             ((d.message & 0x0F) | (d.message & 0xFF00)) == key;
-    });
-    if (it == ports.delayed.end()) return;
-    timer = it->timer;
-    ports.delayed.erase(it);
+    for (auto it = ports.delayed.begin(); it != ports.delayed.end();) {
+      if (!ends(*it)) {
+        ++it;
+        continue;
+      }
+      timers.push_back(it->timer);
+      it = ports.delayed.erase(it);
+      if (port != kMidiAllPorts) break;
+    }
     ports.delayedCount.store(ports.delayed.size(), std::memory_order_relaxed);
   }
   // Outside the lock: a callback firing meanwhile no longer finds its entry.
-  ports.platform.TimerKill(timer);
+  for (TimerId timer : timers) ports.platform.TimerKill(timer);
 }
 
 // Takes every delayed send out of the queue and cancels its timer, waiting
