@@ -80,14 +80,9 @@ TEST(MidiSyncDialog, AllPortsAndSameChannelRoundTripThroughTheFirstEntries) {
   EXPECT_EQ(stored.syncPort, 65534);
   EXPECT_EQ(stored.thruChannel, 65533);
   // Settings no entry stands for show their defaults.
-  const MidiSyncValues damaged{1, 9, 12, 1, 1, 300, 40, 0, 1, 8, 1, 17};
-  const MidiSyncValues shown = StoreMidiSync(OpenMidiSync(damaged, {}));
-  EXPECT_EQ(shown.sysexMode, 0);
-  EXPECT_EQ(shown.sysexPort, 0);
-  EXPECT_EQ(shown.thruPort, 0);
-  EXPECT_EQ(shown.thruChannel, 65533);
-  EXPECT_EQ(shown.syncPort, 0);
-  EXPECT_EQ(shown.frameRate, 3);
+  const MidiSyncValues shown =
+      StoreMidiSync(OpenMidiSync({1, 9, 12, 1, 1, 300, 40, 0, 1, 8, 1, 17}, {}));
+  EXPECT_EQ(shown, (MidiSyncValues{1, 0, 0, 1, 1, 0, 65533, 0, 1, 0, 1, 3}));
 }
 
 class MidiSyncCommit : public ::testing::Test {

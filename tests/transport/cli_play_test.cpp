@@ -1,6 +1,6 @@
 // `tuttiro-cli play --render` end to end: the rendered file holds every note of
 // the piece at its time (shifted by the start's controller pause) and releases
-// every one of them, a lead moves it earlier; bad options exit with status 2.
+// every one of them; bad options exit with status 2.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -62,28 +62,6 @@ TEST(CliPlay, RenderWritesEveryNoteAtItsTimeAndReleasesIt) {
     for (const auto& [note, count] : sounding) EXPECT_EQ(count, 0) << note;
   }
   std::remove(path.c_str());
-}
-
-// --lead moves everything the piece plays earlier by the lead; what falls due
-// within the lead of the start goes out at the start.
-TEST(CliPlay, RenderWithALeadSendsEveryNoteThatMuchEarlier) {
-  const std::string plain = ::testing::TempDir() + "tuttiro_plain.mid";
-  const std::string early = ::testing::TempDir() + "tuttiro_early.mid";
-  ASSERT_EQ(RunCli("play Ecossaise --render '" + plain + "'").status, 0);
-  ASSERT_EQ(RunCli("play Ecossaise --lead 40 --render '" + early + "'").status, 0);
-  PieceSourceState sources;
-  PieceModel want;
-  PieceModel got;
-  ASSERT_EQ(OpenPiece(want, sources, plain), kLoadOk);
-  ASSERT_EQ(OpenPiece(got, sources, early), kLoadOk);
-  const int32_t start = std::get<0>(*NoteOns(want).begin());
-  std::multiset<std::tuple<int32_t, int, int>> shifted;
-  for (const auto& [time, note, velocity] : NoteOns(want)) {
-    shifted.insert({std::max(start, time - 40), note, velocity});
-  }
-  EXPECT_EQ(NoteOns(got), shifted);
-  std::remove(plain.c_str());
-  std::remove(early.c_str());
 }
 
 TEST(CliPlay, BadOptionsExitWithStatusTwo) {
