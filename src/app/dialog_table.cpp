@@ -19,7 +19,7 @@ constexpr DialogInfo kDialogs[] = {
     {158, kDialogBanksAndPrograms, "Banks & Programs", 10},
     {159, kDialogMasterTranspose, "Master Transpose", 11},
     {160, kDialogTempo, "Tempo", 12},
-    {161, 1100, "MIDI & Sync Setup", 13},
+    {161, kDialogMidiSync, "MIDI & Sync Setup", 13},
     {162, kDialogPortsAndDevices, "MIDI Ports & Devices", 14},
     {0, kDialogLocation, "Location", 15},
     {0, kDialogIgnoreRange, "Ignore Soloist Range", 16},

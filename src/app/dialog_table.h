@@ -24,6 +24,7 @@ inline constexpr int kDialogTracks = 700;
 inline constexpr int kDialogSpecialMarkers = 800;
 inline constexpr int kDialogMasterTranspose = 900;
 inline constexpr int kDialogTempo = 1000;
+inline constexpr int kDialogMidiSync = 1100;
 inline constexpr int kDialogIgnoreRange = 1200;
 inline constexpr int kDialogFileInformation = 1300;
 inline constexpr int kDialogPerformanceSettings = 1400;

@@ -104,6 +104,29 @@ inline constexpr int kTempoPercent = 1001;
 inline constexpr int kTempoBpm = 1002;
 inline constexpr int kTempoReset = 1003;
 
+// MIDI & Sync Setup (1100).
+inline constexpr int kThruChannelLabel = 1101;
+inline constexpr int kTransmitSysex = 1102;
+inline constexpr int kFrameTypeLabel = 1103;
+inline constexpr int kSoundHeldNotes = 1104;
+inline constexpr int kThruChannel = 1106;
+inline constexpr int kThruProcessFirst = 1107;
+inline constexpr int kTransmitSync = 1108;
+inline constexpr int kMidiClockSync = 1109;
+inline constexpr int kTimeCodeSync = 1110;
+inline constexpr int kFrameType = 1111;
+inline constexpr int kSyncPort = 1132;
+inline constexpr int kThruOn = 1134;
+inline constexpr int kThruOff = 1135;
+inline constexpr int kThruPort = 1137;
+inline constexpr int kSysexPort = 1138;
+inline constexpr int kSysexEveryTime = 1139;
+inline constexpr int kSysexAsTheyAppear = 1140;
+inline constexpr int kSysexWhenOpened = 1141;
+inline constexpr int kSyncPortLabel = 1150;
+inline constexpr int kThruPortLabel = 1151;
+inline constexpr int kSysexPortLabel = 1152;
+
 // Ignore Soloist Range (1200).
 inline constexpr int kRangeBeginMeasure = 1201;
 inline constexpr int kRangeBeginBeat = 1202;

@@ -36,10 +36,57 @@ uint32_t Pack(uint8_t status, uint8_t data1, uint8_t data2) {
   return status | static_cast<uint32_t>(data1) << 8 | static_cast<uint32_t>(data2) << 16;
 }
 
+// Sends a short message from the scheduler: held back by the difference
+// between the largest lead and the port's own, plus `laterMs`.
+void LeadSend(AppRec& app, uint32_t message, int port, int laterMs) {
+  const PlaybackSettings& settings = app.scheduler.settings;
+  const int most = settings.maxOutputLead.load(std::memory_order_relaxed);
+  if (most == 0) {  // no port has a lead: nothing is held back
+    MidiSend(app.ports, message, port, laterMs);
+    return;
+  }
+  const auto holdBack = [&](int p) {
+    return std::max(0, most - settings.outputLead[static_cast<size_t>(p)].load(
+                                  std::memory_order_relaxed)) +
+           laterMs;
+  };
+  if (port != kMidiAllPorts) {
+    MidiSend(app.ports, message, port, port >= 0 && port < 8 ? holdBack(port) : laterMs);
+    return;
+  }
+  std::array<int, kMidiPortCount> delays;
+  for (int p = 0; p < kMidiPortCount; ++p) delays[static_cast<size_t>(p)] = holdBack(p);
+  if (std::all_of(delays.begin(), delays.end(), [&](int d) { return d == delays[0]; })) {
+    MidiSend(app.ports, message, kMidiAllPorts, delays[0]);
+  } else {
+    MidiSendEach(app.ports, message, delays);
+  }
+}
+
 void OnTimer(void* context, uint32_t user) {
   AppRec& app = *static_cast<AppRec*>(context);
   if (user != app.scheduler.generation.load(std::memory_order_acquire)) return;
   SchedulerRun(app);
+}
+
+void OnListEnd(void* context, uint32_t user) {
+  AppRec& app = *static_cast<AppRec*>(context);
+  if (user == app.scheduler.generation.load(std::memory_order_acquire)) {
+    QueueCommand(app.commands, kCmdStop);
+  }
+}
+
+// The end of the list or the loop: the stop comes when the last events sound,
+// not as early as the pass that reached the end runs ahead of them.
+void QueueStopAfterLead(AppRec& app) {
+  SchedulerRec& s = app.scheduler;
+  const int lead = s.settings.maxOutputLead.load(std::memory_order_relaxed);
+  if (lead == 0) {
+    QueueCommand(app.commands, kCmdStop);
+    return;
+  }
+  const uint32_t generation = s.generation.fetch_add(1) + 1;
+  s.timer.store(app.platform.TimerSet(app.platform.ClockNow() + lead, OnListEnd, &app, generation));
 }
 
 // Arms the timer for absolute time t; true when t has already come.
@@ -61,20 +108,23 @@ bool ScheduleNextHolding(AppRec& app) {
     target = s.sync.nextSyncPosition;
   }
   SchedulerInvalidate(app);
+  // The pass runs as far ahead of the events as the largest output lead.
+  const int64_t lead = s.settings.maxOutputLead.load(std::memory_order_relaxed);
   const TransportClock clock = TransportClockRead(app.clock);
   if (clock.following) {
     const int64_t d = FollowerTimeUntil(app.follower, target);
-    if (d == 0) return true;
     if (d < 0) return false;  // the follower waits at a wait point: its next report re-arms
-    return ArmAt(app, app.platform.ClockNow() + d);
+    if (d <= lead) return true;
+    return ArmAt(app, app.platform.ClockNow() + d - lead);
   }
   const int64_t distance = static_cast<int64_t>(target) - clock.basePosition;
   if (distance < 1) return true;
   const int32_t factor = clock.tempoFactor > 0 ? clock.tempoFactor : 4096;
   int64_t d = FixDiv(static_cast<int32_t>(std::min<int64_t>(distance, INT32_MAX)), factor * 16);
   if (clock.fastForward) d = (d + 2) >> 2;
-  if (clock.baseTime + d <= app.platform.ClockNow()) return true;
-  return ArmAt(app, clock.baseTime + d);
+  const SystemTime due = clock.baseTime + d - lead;
+  if (due <= app.platform.ClockNow()) return true;
+  return ArmAt(app, due);
 }
 
 void SendSync(AppRec& app) {
@@ -82,7 +132,7 @@ void SendSync(AppRec& app) {
   SyncState& sync = s.sync;
   const int port = PortOf(s.settings.syncPort.load());
   if (s.settings.syncType.load() == 0) {
-    MidiSend(app.ports, 0xF8, port, 0);
+    LeadSend(app, 0xF8, port, 0);
     ++sync.clocksSent;
     // The beat itself sends its last clock, so a beat of n clocks gets n - 1 here.
     if (sync.clocksSent < sync.clocksDue - 1) {
@@ -94,7 +144,7 @@ void SendSync(AppRec& app) {
   }
   const int format = s.settings.frameRate.load();
   TimeCode code = MsToTimeCode(static_cast<int64_t>(sync.nextSyncPosition) + 2, format);
-  MidiSend(app.ports, Pack(0xF1, QuarterFrameData(code, format), 0), port, 0);
+  LeadSend(app, Pack(0xF1, QuarterFrameData(code, format), 0), port, 0);
   TimeCodeAdvanceQuarter(code, format);
   sync.timeCode = code;
   sync.nextSyncPosition = static_cast<int32_t>(TimeCodeToMs(code, format));
@@ -108,7 +158,7 @@ bool LoopEndReached(AppRec& app, int32_t position) {
   const bool file = app.transport.playingFile.load();
   const bool performance = app.transport.playingPerformance.load();
   if (!following && !file && !performance) return false;
-  QueueCommand(app.commands, kCmdStop);
+  QueueStopAfterLead(app);
   if (settings.restartLoop.load()) {
     LoopRestartArm(app,
                    following ? kCmdPlayAndFollow
@@ -140,7 +190,7 @@ bool MeasureEvent(AppRec& app, StreamEntry& head, int32_t p) {
     if (s.settings.syncOn.load() && s.settings.syncType.load() == 0) {
       const int port = PortOf(s.settings.syncPort.load());
       while (sync.clocksSent < sync.clocksDue) {
-        MidiSend(app.ports, 0xF8, port, 0);
+        LeadSend(app, 0xF8, port, 0);
         ++sync.clocksSent;
       }
       sync.clocksSent = 0;
@@ -168,8 +218,8 @@ bool MeasureEvent(AppRec& app, StreamEntry& head, int32_t p) {
         const int v = std::clamp((settings.masterVolume.load() * velocity + 128) >> 8, 1, 127);
         const int port = PortOf(settings.metronomePort.load());
         const uint8_t status = static_cast<uint8_t>(0x90 | (channel & 0x0F));
-        MidiSend(app.ports, Pack(status, note, static_cast<uint8_t>(v)), port, 0);
-        MidiSend(app.ports, Pack(status, note, 0), port, 50);
+        LeadSend(app, Pack(status, note, static_cast<uint8_t>(v)), port, 0);
+        LeadSend(app, Pack(status, note, 0), port, 50);
       }
     }
   }
@@ -267,10 +317,13 @@ bool TrackEvent(AppRec& app, StreamEntry& head, int32_t p) {
   if (play) {
     const int port = PortOf(track.outputPort);
     if (status == 0xC0 && index != app.piece.trackCount) {
-      SendProgramCombo(app, TrackComboAt(track, ev.data1), track.outputChannel, port);
+      std::array<uint32_t, kProgramComboMessages> messages;
+      const int count =
+          ProgramComboMessages(TrackComboAt(track, ev.data1), track.outputChannel, messages);
+      for (int i = 0; i < count; ++i) LeadSend(app, messages[static_cast<size_t>(i)], port, 0);
     } else {
       const uint8_t channelStatus = static_cast<uint8_t>(status | (track.outputChannel & 0x0F));
-      MidiSend(app.ports, Pack(channelStatus, data1, data2), port, 0);
+      LeadSend(app, Pack(channelStatus, data1, data2), port, 0);
     }
   }
   const size_t next = static_cast<size_t>(++track.playCursor);
@@ -320,7 +373,7 @@ bool SchedulerStep(AppRec& app) {
     if (exhausted) {
       s.streams.erase(s.streams.begin());
       if (s.streams.empty()) {
-        if (!app.transport.previewing.load()) QueueCommand(app.commands, kCmdStop);
+        if (!app.transport.previewing.load()) QueueStopAfterLead(app);
         s.ended = true;
         return false;
       }
@@ -352,6 +405,15 @@ void AcquireBusy(SchedulerRec& s) {
 }
 
 }  // namespace
+
+OutputLeads EffectiveOutputLeads(const OutputLeads& configured, const OutputLeads& deviceLatency) {
+  OutputLeads leads{};
+  for (size_t p = 0; p < leads.size(); ++p) {
+    const int set = std::min<int>(configured[p], kMaxOutputLeadMs);
+    leads[p] = static_cast<uint16_t>(std::min(set + deviceLatency[p], kMaxEffectiveLeadMs));
+  }
+  return leads;
+}
 
 int StreamClass(const StreamEntry& entry) {
   if (entry.source == kMeasureStream) return 0;
@@ -508,6 +570,7 @@ void SchedulerHalt(AppRec& app) {
   s.ended = false;
   s.rescheduleWanted.store(false);
   s.busy.store(false, std::memory_order_release);
+  MidiFlushDelayed(app.ports);
 }
 
 void SchedulerHold(AppRec& app) {
@@ -518,6 +581,21 @@ void SchedulerRelease(AppRec& app) {
   app.scheduler.busy.store(false, std::memory_order_release);
   ScheduleNext(app);
 }
+
+namespace {
+
+// What each output port's device adds by itself before it sounds: the built-in
+// synthesizer's audio output; 0 for a MIDI device.
+OutputLeads DeviceLatencies(const AppRec& app) {
+  OutputLeads latencies{};
+  for (size_t p = 0; p < latencies.size(); ++p) {
+    const auto info = app.platform.MidiOutDevice(app.ports.outputDevice[p]);
+    if (info) latencies[p] = static_cast<uint16_t>(std::clamp(info->latencyMs, 0, 1000));
+  }
+  return latencies;
+}
+
+}  // namespace
 
 void SchedulerPublishSettings(AppRec& app) {
   const SystemSettings& system = app.system;
@@ -545,6 +623,9 @@ void SchedulerPublishSettings(AppRec& app) {
   out.followSource.store(system.followSource);
   out.performancePlayback.store(system.performancePlayback);
   out.playTappedNotes.store(system.playTappedNotes != 0);
+  const OutputLeads leads = EffectiveOutputLeads(system.outputLeadMs, DeviceLatencies(app));
+  for (size_t p = 0; p < leads.size(); ++p) out.outputLead[p].store(leads[p]);
+  out.maxOutputLead.store(*std::max_element(leads.begin(), leads.end()));
 }
 
 }  // namespace tuttiro

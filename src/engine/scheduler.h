@@ -70,6 +70,17 @@ uint8_t QuarterFrameData(const TimeCode& code, int format);
 // F0 7F 7F 01 01 hh mm ss ff F7.
 std::array<uint8_t, 10> FullFrameMessage(const TimeCode& code, int format);
 
+// ---- Output lead ----
+
+// Upper bound of a port's whole lead (its set lead and its device's latency).
+inline constexpr int kMaxEffectiveLeadMs = 1000;
+using OutputLeads = std::array<uint16_t, 8>;
+
+// How much earlier than due each output port's events leave: the lead set for
+// the port plus the latency its device adds on its own (a software
+// synthesizer's audio buffer), at most kMaxEffectiveLeadMs.
+OutputLeads EffectiveOutputLeads(const OutputLeads& configured, const OutputLeads& deviceLatency);
+
 // ---- The scheduler's state ----
 
 // The settings the scheduler reads while it plays, published by the window
@@ -100,6 +111,11 @@ struct PlaybackSettings {
   std::atomic<uint16_t> followSource{0};
   std::atomic<uint16_t> performancePlayback{0};
   std::atomic<bool> playTappedNotes{false};
+  // Each output port's effective lead in ms, and the largest of them: the
+  // scheduler runs that much ahead and holds back each port's messages by the
+  // difference to its own lead.
+  std::array<std::atomic<uint16_t>, 8> outputLead{};
+  std::atomic<uint16_t> maxOutputLead{0};
 };
 
 // MIDI clock and time code state: used by the scheduler while it plays and set
@@ -147,7 +163,8 @@ void ScheduleNext(AppRec& app);
 // Makes every armed timer stale.
 void SchedulerInvalidate(AppRec& app);
 // Stops the scheduler for good: stale timers, the running pass finished, the
-// stream list emptied. Window thread.
+// stream list emptied, and the messages it held back for a port's lead sent
+// (note-ons dropped). Window thread.
 void SchedulerHalt(AppRec& app);
 // Keeps the scheduler off the tracks while the window thread changes them;
 // SchedulerRelease lets it go on (and re-arms).

@@ -91,6 +91,21 @@ MidiResult SendWithRetry(MidiPortsRec& ports, MidiHandle handle, SendOnce send) 
   return second;
 }
 
+std::array<uint64_t, kMidiPortCount> OutputRoutes(const MidiPortsRec& ports) {
+  std::array<uint64_t, kMidiPortCount> routes;
+  for (int p = 0; p < kMidiPortCount; ++p) {
+    routes[p] = ports.outputRoute[p].load(std::memory_order_acquire);
+  }
+  return routes;
+}
+
+// Whether no earlier port has port p's device (all-ports sends reach each
+// device once).
+bool FirstPortOfDevice(const std::array<uint64_t, kMidiPortCount>& routes, int p) {
+  return std::none_of(routes.begin(), routes.begin() + p,
+                      [&](uint64_t r) { return RouteDevice(r) == RouteDevice(routes[p]); });
+}
+
 // Runs send on the port's device, or with kMidiAllPorts on each distinct
 // device in port order. Returns the last result.
 template <typename SendOnce>
@@ -99,22 +114,22 @@ MidiResult SendToPorts(MidiPortsRec& ports, int port, SendOnce send) {
     const uint64_t route = ports.outputRoute[port].load(std::memory_order_acquire);
     return SendWithRetry(ports, RouteHandle(route), send);
   }
-  std::array<uint64_t, kMidiPortCount> routes;
-  for (int p = 0; p < kMidiPortCount; ++p) {
-    routes[p] = ports.outputRoute[p].load(std::memory_order_acquire);
-  }
+  const auto routes = OutputRoutes(ports);
   MidiResult result = kMidiOk;
   for (int p = 0; p < kMidiPortCount; ++p) {
-    const bool earlier = std::any_of(routes.begin(), routes.begin() + p, [&](uint64_t r) {
-      return RouteDevice(r) == RouteDevice(routes[p]);
-    });
-    if (!earlier) result = SendWithRetry(ports, RouteHandle(routes[p]), send);
+    if (FirstPortOfDevice(routes, p)) result = SendWithRetry(ports, RouteHandle(routes[p]), send);
   }
   return result;
 }
 
 bool ValidPort(int port) {
   return port == kMidiAllPorts || (port >= 0 && port < kMidiPortCount);
+}
+
+MidiResult SendShortNow(MidiPortsRec& ports, uint32_t message, int port) {
+  return SendToPorts(ports, port, [&](MidiHandle handle) {
+    return ports.platform.MidiOutShortMsg(handle, message);
+  });
 }
 
 void DelayedSendFired(void* context, uint32_t token) {
@@ -133,12 +148,48 @@ void DelayedSendFired(void* context, uint32_t token) {
     message = it->message;
     port = it->port;
   }
-  MidiSend(ports, message, port, 0);
+  SendShortNow(ports, message, port);
   // The entry stays queued while it is being sent, so that TakeDelayedSends
   // knows to wait for this callback before the ports may go away.
   std::lock_guard guard(ports.delayedLock);
   const auto it = find();
   if (it != ports.delayed.end()) ports.delayed.erase(it);
+  ports.delayedCount.store(ports.delayed.size(), std::memory_order_relaxed);
+}
+
+bool IsNoteOn(uint32_t message) {
+  return (message & 0xF0) == 0x90 && ((message >> 16) & 0x7F) != 0;
+}
+
+bool IsNoteOff(uint32_t message) {
+  return (message & 0xF0) == 0x80 || ((message & 0xF0) == 0x90 && ((message >> 16) & 0x7F) == 0);
+}
+
+// A note-off sent now ends a note whose note-on is still held back (for a
+// port's lead): that note-on is dropped, or it would sound after its end. A
+// note-off to every port ends the note held back for any port.
+void CancelHeldNoteOn(MidiPortsRec& ports, uint32_t noteOff, int port) {
+  const auto key = [](uint32_t m) { return (m & 0x0F) | (m & 0xFF00); };
+  const auto ends = [&](const MidiDelayedSend& d) {
+    const bool samePort = d.port == port || d.port == kMidiAllPorts || port == kMidiAllPorts;
+    return !d.taken && samePort && IsNoteOn(d.message) && key(d.message) == key(noteOff);
+  };
+  std::vector<TimerId> timers;
+  {
+    std::lock_guard guard(ports.delayedLock);
+    for (auto it = ports.delayed.begin(); it != ports.delayed.end();) {
+      if (!ends(*it)) {
+        ++it;
+        continue;
+      }
+      timers.push_back(it->timer);
+      it = ports.delayed.erase(it);
+      if (port != kMidiAllPorts) break;
+    }
+    ports.delayedCount.store(ports.delayed.size(), std::memory_order_relaxed);
+  }
+  // Outside the lock: a callback firing meanwhile no longer finds its entry.
+  for (TimerId timer : timers) ports.platform.TimerKill(timer);
 }
 
 // Takes every delayed send out of the queue and cancels its timer, waiting
@@ -149,6 +200,7 @@ std::vector<MidiDelayedSend> TakeDelayedSends(MidiPortsRec& ports) {
   {
     std::lock_guard guard(ports.delayedLock);
     pending.swap(ports.delayed);
+    ports.delayedCount.store(0, std::memory_order_relaxed);
   }
   for (const MidiDelayedSend& d : pending) ports.platform.TimerKill(d.timer);
   std::erase_if(pending, [](const MidiDelayedSend& d) { return d.taken; });
@@ -405,11 +457,29 @@ MidiResult MidiSend(MidiPortsRec& ports, uint32_t message, int port, int delayMs
     const SystemTime due = ports.platform.ClockNow() + delayMs;
     const TimerId timer = ports.platform.TimerSet(due, DelayedSendFired, &ports, token);
     ports.delayed.push_back(MidiDelayedSend{token, timer, due, message, port, false});
+    ports.delayedCount.store(ports.delayed.size(), std::memory_order_relaxed);
     return kMidiOk;
   }
-  return SendToPorts(ports, port, [&](MidiHandle handle) {
-    return ports.platform.MidiOutShortMsg(handle, message);
-  });
+  if (ports.delayedCount.load(std::memory_order_relaxed) > 0 && IsNoteOff(message)) {
+    CancelHeldNoteOn(ports, message, port);
+  }
+  return SendShortNow(ports, message, port);
+}
+
+MidiResult MidiSendEach(MidiPortsRec& ports, uint32_t message,
+                        std::span<const int, kMidiPortCount> delayMs) {
+  const auto routes = OutputRoutes(ports);
+  MidiResult result = kMidiOk;
+  for (int p = 0; p < kMidiPortCount; ++p) {
+    if (FirstPortOfDevice(routes, p)) result = MidiSend(ports, message, p, delayMs[p]);
+  }
+  return result;
+}
+
+void MidiFlushDelayed(MidiPortsRec& ports) {
+  for (const MidiDelayedSend& d : TakeDelayedSends(ports)) {
+    if (!IsNoteOn(d.message)) SendShortNow(ports, d.message, d.port);
+  }
 }
 
 MidiResult MidiSend(MidiPortsRec& ports, std::span<const uint8_t> message, int port, int delayMs) {

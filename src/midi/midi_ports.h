@@ -96,6 +96,8 @@ struct MidiPortsRec {
   // Every delayed send until its timer has fired and it has been sent.
   std::mutex delayedLock;
   std::vector<MidiDelayedSend> delayed;
+  // How many are queued, so that a send can skip the lock when none is.
+  std::atomic<size_t> delayedCount{0};
   uint32_t nextDelayedToken = 1;
 };
 
@@ -137,5 +139,12 @@ MidiResult MidiSend(MidiPortsRec& ports, uint32_t message, int port, int delayMs
 // up to and including its first F7, always at once; anything else is a short
 // message as above. A SysEx without F7 is refused.
 MidiResult MidiSend(MidiPortsRec& ports, std::span<const uint8_t> message, int port, int delayMs);
+// Sends a short message to every output port once per device, as kMidiAllPorts
+// does, but each device with the delay of the first port that has it.
+MidiResult MidiSendEach(MidiPortsRec& ports, uint32_t message,
+                        std::span<const int, kMidiPortCount> delayMs);
+// Sends every delayed message still waiting at once, in the order they fall
+// due, except note-ons: a stop must not be followed by notes that sound on.
+void MidiFlushDelayed(MidiPortsRec& ports);
 
 }  // namespace tuttiro

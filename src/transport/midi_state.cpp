@@ -69,32 +69,38 @@ bool TrackPlayable(AppRec& app, int index) {
   return replaces || index != app.piece.trackCount || !punchIn;
 }
 
-void SendProgramCombo(AppRec& app, const ProgramCombo& combo, int channel, int port) {
+int ProgramComboMessages(const ProgramCombo& combo, int channel,
+                         std::array<uint32_t, kProgramComboMessages>& out) {
   const auto& v = combo.values;
+  const int program = 0xC0 | (channel & 0x0F);
+  const int controller = 0xB0 | (channel & 0x0F);
   switch (combo.kind) {
     case kComboProgram:
-      SendShort(app, 0xC0, channel, v[0], 0, port);
-      break;
+      out[0] = Pack(program, v[0], 0);
+      return 1;
     case kComboBank0:
-      SendShort(app, 0xB0, channel, 0, v[0], port);
-      SendShort(app, 0xC0, channel, v[1], 0, port);
-      break;
     case kComboBank32:
-      SendShort(app, 0xB0, channel, 32, v[0], port);
-      SendShort(app, 0xC0, channel, v[1], 0, port);
-      break;
+      out[0] = Pack(controller, combo.kind == kComboBank0 ? 0 : 32, v[0]);
+      out[1] = Pack(program, v[1], 0);
+      return 2;
     case kComboBank0And32:
-      SendShort(app, 0xB0, channel, 0, v[0], port);
-      SendShort(app, 0xB0, channel, 32, v[1], port);
-      SendShort(app, 0xC0, channel, v[2], 0, port);
-      break;
+      out[0] = Pack(controller, 0, v[0]);
+      out[1] = Pack(controller, 32, v[1]);
+      out[2] = Pack(program, v[2], 0);
+      return 3;
     case kComboProgramPair:
-      SendShort(app, 0xC0, channel, v[0], 0, port);
-      SendShort(app, 0xC0, channel, v[1], 0, port);
-      break;
+      out[0] = Pack(program, v[0], 0);
+      out[1] = Pack(program, v[1], 0);
+      return 2;
     default:
-      break;
+      return 0;
   }
+}
+
+void SendProgramCombo(AppRec& app, const ProgramCombo& combo, int channel, int port) {
+  std::array<uint32_t, kProgramComboMessages> messages;
+  const int count = ProgramComboMessages(combo, channel, messages);
+  for (int i = 0; i < count; ++i) MidiSend(app.ports, messages[static_cast<size_t>(i)], port, 0);
 }
 
 void SoundStartState(AppRec& app, int which) {

@@ -121,5 +121,50 @@ TEST(JackRoundTrip, AnotherProgramsPortIsListedAndOpeningItConnects) {
   EXPECT_EQ(received, (std::vector<std::pair<uint32_t, Bytes>>{{0, {0x91, 0x45, 0x7F}}}));
 }
 
+// A second instance under the same client name: the server names its clients
+// differently, and its own ports are listed, connected and used under the
+// names it really has, so nothing it sends reaches the first instance.
+TEST(JackRoundTrip, ASecondInstanceUnderATakenNameUsesTheNamesItWasGiven) {
+  RealPlatformOptions options;
+  options.synth = false;
+  options.alsa = false;
+  options.clientName = "tuttiro-twin";
+  struct Instance {
+    explicit Instance(const RealPlatformOptions& options) : platform(options), ports(platform) {
+      ports.inputCallback = Inbox::Collect;
+      ports.inputContext = &inbox;
+    }
+    // Opens the instance's own JACK output and input on every port.
+    void OpenOwnPorts() {
+      const int out = MidiDeviceNamed(platform, "Own JACK port " + platform.OwnJackOutput(), false);
+      const int in = MidiDeviceNamed(platform, "Own JACK port " + platform.OwnJackInput(), true);
+      ASSERT_GE(out, 0);
+      ASSERT_GE(in, 0);
+      ports.outputDevice.fill(static_cast<int16_t>(out));
+      ports.inputDevice.fill(static_cast<int16_t>(in));
+      ASSERT_TRUE(MidiOpenOutputs(ports, nullptr));
+      ASSERT_TRUE(MidiOpenInputs(ports, nullptr));
+    }
+    RealPlatform platform;
+    Inbox inbox;
+    MidiPortsRec ports;
+  };
+  Instance first(options);
+  EXPECT_EQ(first.platform.OwnJackInput(), "tuttiro-twin-in:in");
+  first.OpenOwnPorts();
+  Instance second(options);
+  EXPECT_NE(second.platform.OwnJackOutput(), first.platform.OwnJackOutput());
+  EXPECT_NE(second.platform.OwnJackInput(), first.platform.OwnJackInput());
+  second.OpenOwnPorts();
+  const std::string connect =
+      "jack_connect " + second.platform.OwnJackOutput() + " " + second.platform.OwnJackInput();
+  ASSERT_EQ(std::system(connect.c_str()), 0);
+  EXPECT_EQ(MidiSend(second.ports, 0x283E92u, 0, 0), kMidiOk);
+  EXPECT_EQ(second.inbox.WaitFor(1),
+            (std::vector<std::pair<uint32_t, Bytes>>{{0, {0x92, 0x3E, 0x28}}}));
+  std::lock_guard guard(first.inbox.lock);
+  EXPECT_TRUE(first.inbox.messages.empty());
+}
+
 }  // namespace
 }  // namespace tuttiro

@@ -65,6 +65,11 @@ TEST(CliPlay, RenderWritesEveryNoteAtItsTimeAndReleasesIt) {
 }
 
 TEST(CliPlay, BadOptionsExitWithStatusTwo) {
+  const auto lead = RunCli("play Ecossaise --lead 501 --render x.mid");
+  EXPECT_EQ(lead.status, 2);
+  EXPECT_NE(lead.out.find("--lead takes a number of milliseconds from 0 to 500"),
+            std::string::npos);
+  EXPECT_EQ(RunCli("follow Ecossaise --solo x.mid --lead -5").status, 2);
   EXPECT_EQ(RunCli("play").status, 2);
   EXPECT_EQ(RunCli("play Ecossaise --tempo 0 --render x.mid").status, 2);
   EXPECT_EQ(RunCli("play Ecossaise --sync smpte --render x.mid").status, 2);

@@ -15,6 +15,7 @@
 #include "commands.h"
 #include "dialogs/field_rules.h"
 #include "follow.h"
+#include "output_lead.h"
 #include "platform/simulated_platform.h"
 #include "timed_midi_file.h"
 
@@ -36,6 +37,8 @@ constexpr const char* kFollowHelp =
     "  --level 0-4        timing sensitivity (default 4, Highest)\n"
     "  --wait-for-solo    the accompaniment waits at the first written note until\n"
     "                     the soloist plays it (Wait for Solo/Tap to Start)\n"
+    "  --lead MS          send the accompaniment MS milliseconds (0-500) before it\n"
+    "                     is due, for an output device that sounds late\n"
     "  --render OUT.mid   everything the output ports received, at the millisecond\n"
     "                     they received it (format 0, one tick = 1 ms)\n"
     "  --report OUT.csv   one row per soloist note-on 'time_ms,pitch,position' and\n"
@@ -85,6 +88,8 @@ int ParseOptions(int argc, char** argv, FollowOptions& o) {
       o.taps = true;
     } else if (arg == "--wait-for-solo") {
       o.waitForSolo = true;
+    } else if (arg == "--lead" && hasValue) {
+      if (!ParseLead(argv[++i], "follow", o.lead)) return 2;
     } else if (arg == "--render" && hasValue) {
       o.render = argv[++i];
     } else if (arg == "--report" && hasValue) {
@@ -139,6 +144,7 @@ bool ApplyFollowOptions(AppRec& app, const FollowOptions& o) {
     app.live.followTwoTracks = 1;
   }
   app.system.timingSensitivity = static_cast<int16_t>(o.level);
+  app.system.outputLeadMs.fill(static_cast<uint16_t>(o.lead));
   app.system.waitForSolo = o.waitForSolo ? 1 : 0;
   app.system.followSource = o.taps ? 1 : 0;
   app.system.tapSource = 3;  // any note

@@ -25,6 +25,7 @@ struct FollowOptions {
   bool realtime = false;
   const char* in = nullptr;
   const char* out = nullptr;
+  int lead = 0;  // ms
 };
 
 // One message of a recorded performance, at its time in ms.

@@ -205,7 +205,7 @@ int FollowLive(const FollowOptions& o, const PieceModel& performance, const sigs
   RealPlatformOptions platformOptions;
   RealPlatform real(platformOptions);
   RunRecorder platform(real);
-  const std::string ownIn = "Own JACK port " + platformOptions.clientName + "-in:in";
+  const std::string ownIn = "Own JACK port " + real.OwnJackInput();
   const int in = ChooseInput(platform, o.in, ownIn);
   if (in < 0) {
     if (o.in) {
@@ -270,23 +270,9 @@ int FollowLive(const FollowOptions& o, const PieceModel& performance, const sigs
     soloOptions.alsa = false;
     soloOptions.clientName = platformOptions.clientName + "-soloist";
     soloist = std::make_unique<RealPlatform>(soloOptions);
-    // JACK renames a client whose name is taken: with a second "<name>-in"
-    // client about, ours cannot be told from the other one.
-    const std::string inClient = platformOptions.clientName + "-in";
-    int namesakes = 0;
-    for (int d = 0; d < soloist->MidiOutDeviceCount(); ++d) {
-      const std::string name = soloist->MidiOutDevice(d)->name;
-      if (name.starts_with(inClient) && name.ends_with(":in")) ++namesakes;
-    }
-    if (namesakes > 1) {
-      std::fprintf(stderr,
-                   "tuttiro-cli follow: another JACK client is also called '%s' (is Tuttiro "
-                   "running on this server?); --solo cannot tell which input port is ours\n",
-                   inClient.c_str());
-      MidiCloseAll(app.ports);
-      return 2;
-    }
-    const int target = MidiDeviceNamed(*soloist, inClient + ":in", false);
+    // Our input port under the name the JACK server gave its client, so
+    // that the performance never goes into another program's port.
+    const int target = MidiDeviceNamed(*soloist, real.OwnJackInput(), false);
     if (target < 0 || soloist->MidiOutOpen(target, &soloHandle) != kMidiOk) {
       std::fprintf(stderr, "tuttiro-cli follow: cannot play %s into %s\n", o.solo, ownIn.c_str());
       MidiCloseAll(app.ports);

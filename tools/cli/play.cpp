@@ -22,6 +22,7 @@
 #include "commands.h"
 #include "device_lookup.h"
 #include "dialogs/field_rules.h"
+#include "output_lead.h"
 #include "platform/forwarding_platform.h"
 #include "platform/simulated_platform.h"
 #include "timed_midi_file.h"
@@ -50,6 +51,8 @@ constexpr const char* kPlayHelp =
     "  --sync clock|mtc   send MIDI clock or MIDI Time Code (30 fps) with the music\n"
     "  --out DEVICE       the output device, by index or by part of its name (see\n"
     "                     'tuttiro-cli devices'; default: the built-in synthesizer)\n"
+    "  --lead MS          send the output's messages MS milliseconds (0-500) before\n"
+    "                     they are due, for a device that sounds late\n"
     "  --render OUT.mid   play in simulated time, as fast as possible, and write\n"
     "                     every message the output received, at the millisecond it\n"
     "                     received it, to OUT.mid (format 0, one tick = 1 ms)\n"
@@ -79,6 +82,7 @@ struct PlayOptions {
   const char* out = nullptr;
   std::string render;
   bool lateness = false;
+  int lead = 0;  // ms
 };
 
 std::atomic<bool> interrupted{false};
@@ -115,6 +119,8 @@ int ParseOptions(int argc, char** argv, PlayOptions& options) {
       options.sync = kind == "clock" ? 0 : 1;
     } else if (arg == "--out" && hasValue) {
       options.out = argv[++i];
+    } else if (arg == "--lead" && hasValue) {
+      if (!ParseLead(argv[++i], "play", options.lead)) return 2;
     } else if (arg == "--render" && hasValue) {
       options.render = argv[++i];
       if (!EndsWith(options.render, ".mid") && !EndsWith(options.render, ".wav")) return 2;
@@ -146,6 +152,7 @@ bool Prepare(AppRec& app, const PlayOptions& options) {
     app.clock.tempoFactor.store(app.live.tempoFactor);
   }
   app.system.metronomeOn = options.metronome ? 1 : 0;
+  app.system.outputLeadMs.fill(static_cast<uint16_t>(options.lead));
   if (options.sync >= 0) {
     app.system.transmitSync = 1;
     app.system.syncType = static_cast<uint16_t>(options.sync);
@@ -364,8 +371,8 @@ int PlayRealTime(const PlayOptions& options) {
   platformOptions.synth = !options.lateness;
   RealPlatform real(platformOptions);
   SendProbe platform(real);
-  const std::string ownOut = "Own JACK port " + platformOptions.clientName + "-out:out";
-  const std::string ownIn = "Own JACK port " + platformOptions.clientName + "-in:in";
+  const std::string ownOut = "Own JACK port " + real.OwnJackOutput();
+  const std::string ownIn = "Own JACK port " + real.OwnJackInput();
   const char* wanted = options.out ? options.out : options.lateness ? ownOut.c_str() : nullptr;
   const int device = ChooseOutput(platform, wanted);
   if (device < 0) {
@@ -386,8 +393,8 @@ int PlayRealTime(const PlayOptions& options) {
       app.ports.inputDevice.fill(static_cast<int16_t>(in));
       app.ports.inputCallback = OnArrival;
       app.ports.inputContext = &platform;
-      const std::string connect = "jack_connect " + platformOptions.clientName + "-out:out " +
-                                  platformOptions.clientName + "-in:in";
+      const std::string connect =
+          "jack_connect " + real.OwnJackOutput() + " " + real.OwnJackInput();
       roundTrip = MidiOpenInputs(app.ports, nullptr) && std::system(connect.c_str()) == 0;
       platform.Sleep(200);
     }

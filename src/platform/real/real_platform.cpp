@@ -138,6 +138,7 @@ bool RealPlatform::OwnPort(const std::string& port) const {
   const std::string client = port.substr(0, port.find(':'));
   const std::string& own = options_.clientName;
   if (client == own || client == own + "-out" || client == own + "-in") return true;
+  if (port == ownJackOut_ || port == ownJackIn_) return true;
   if (client.size() <= own.size() + 1 || client.compare(0, own.size() + 1, own + "-") != 0) {
     return false;
   }
@@ -154,9 +155,19 @@ bool RealPlatform::MidiRefreshDevices(bool probeMissing) {
 // client of its own. The ports the back end lists follow as they are found.
 void RealPlatform::AddRtMidiDevices(bool alsa) {
   const MidiBackend backend = alsa ? MidiBackend::kAlsa : MidiBackend::kJack;
+  // Our JACK clients take the names the server gives: a second program with
+  // our name makes the names unique, and our ports are listed as they really are.
   const std::string name = options_.clientName;
-  const std::string outClient = alsa ? name : name + "-out";
-  const std::string inClient = alsa ? name : name + "-in";
+  const auto given = [alsa](const std::string& wanted) {
+    const std::string client = alsa ? std::string() : JackClientNameGiven(wanted);
+    return client.empty() ? wanted : client;
+  };
+  const std::string outClient = alsa ? name : given(name + "-out");
+  const std::string inClient = alsa ? name : given(name + "-in");
+  if (!alsa) {
+    ownJackOut_ = outClient + ":out";
+    ownJackIn_ = inClient + ":in";
+  }
   const std::string kind = alsa ? "ALSA" : "JACK";
   auto out = std::make_unique<OutSlot>();
   out->info = {"Own " + kind + " port " + outClient + ":out", backend};

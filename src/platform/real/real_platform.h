@@ -29,7 +29,8 @@ struct RealPlatformOptions {
   bool synthAudio = true;
   std::string soundfont;  // empty: the first General MIDI soundfont installed
   // Our ALSA client and JACK clients are named after this. Our own JACK ports,
-  // which other programs connect to, are <name>-out:out and <name>-in:in.
+  // which other programs connect to, are <name>-out:out and <name>-in:in, or
+  // the names the server makes unique when those clients exist already.
   std::string clientName = "tuttiro";
 };
 
@@ -48,6 +49,11 @@ class RealPlatform : public Platform {
   std::optional<MidiDeviceInfo> MidiInDevice(int device) const override;
   std::optional<MidiDeviceInfo> MidiOutDevice(int device) const override;
   std::vector<MidiBackendStatus> MidiBackends() const override { return backends_; }
+  // Our own JACK output and input ports as "client:port", with the client
+  // names the server gave (not ours when another client had them); empty
+  // without JACK.
+  const std::string& OwnJackOutput() const { return ownJackOut_; }
+  const std::string& OwnJackInput() const { return ownJackIn_; }
   bool MidiRefreshDevices(bool probeMissing) override;
   int SynthOutputLatencyMs() const override;
   bool SynthSetSoundfont(const std::string& path) override;
@@ -114,7 +120,9 @@ class RealPlatform : public Platform {
   SynthDevice* synth_ = nullptr;          // the built-in synthesizer's device, if any
   std::unique_ptr<AlsaPortLister> alsa_;  // lists ALSA ports
   std::unique_ptr<JackWatch> jack_;       // lists JACK ports, sees the server go
-  TimerThread timers_;                    // last: stopped first, before the devices go
+  std::string ownJackOut_;
+  std::string ownJackIn_;
+  TimerThread timers_;  // last: stopped first, before the devices go
 };
 
 }  // namespace tuttiro

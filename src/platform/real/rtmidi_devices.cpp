@@ -40,6 +40,12 @@ struct ErrorFlag {
   bool Take() { return raised.exchange(false, std::memory_order_relaxed); }
 };
 
+// Our own JACK port's client must get exactly the name its device is listed
+// under; RtMidi takes whatever name the server gives.
+bool OwnJackNameFree(bool alsa, const std::string& target, const std::string& clientName) {
+  return alsa || !target.empty() || JackClientNameGiven(clientName) == clientName;
+}
+
 // The index of the port listed under name, or -1.
 template <typename Midi>
 int FindPort(Midi& midi, const std::string& name) {
@@ -62,6 +68,7 @@ class RtMidiOutputDevice : public OutputDevice {
   MidiResult Open() override {
     try {
       SilenceJack();
+      if (!OwnJackNameFree(alsa_, target_, clientName_)) return kMidiAllocated;
       out_ = std::make_unique<RtMidiOut>(ApiOf(alsa_), clientName_);
       out_->setErrorCallback(ErrorFlag::Raise, &errors_);
       errors_.Take();
@@ -118,6 +125,7 @@ class RtMidiInputDevice : public InputDevice {
     sink_ = sink;
     try {
       SilenceJack();
+      if (!OwnJackNameFree(alsa_, target_, clientName_)) return kMidiAllocated;
       in_ = std::make_unique<RtMidiIn>(ApiOf(alsa_), clientName_);
       in_->setErrorCallback(ErrorFlag::Raise, &errors_);
       errors_.Take();
@@ -187,6 +195,16 @@ bool JackServerAvailable(std::string* reason) {
   }
   jack_client_close(client);
   return true;
+}
+
+std::string JackClientNameGiven(const std::string& wanted) {
+  SilenceJack();
+  jack_status_t status{};
+  jack_client_t* client = jack_client_open(wanted.c_str(), JackNoStartServer, &status);
+  if (client == nullptr) return {};
+  std::string given = jack_get_client_name(client);
+  jack_client_close(client);
+  return given;
 }
 
 namespace {

@@ -20,6 +20,11 @@ struct RtMidiPortLists {
 bool AlsaSequencerAvailable(std::string* reason);
 bool JackServerAvailable(std::string* reason);
 
+// The name the JACK server gives a client that asks for `wanted`: `wanted`
+// itself when no client has it, else a name made unique (such as
+// "wanted-01"). Empty when the server cannot be reached.
+std::string JackClientNameGiven(const std::string& wanted);
+
 // Lists the ALSA sequencer's ports again and again through one client kept
 // open, so that looking every few seconds does not make other programs see
 // clients come and go.
@@ -38,7 +43,9 @@ class AlsaPortLister {
 
 // A device that is either a port of someone else (target = its name as
 // listed), which we connect to, or our own port that others connect to
-// (target empty). Our port is named ownPort in a client named clientName.
+// (target empty). Our port is named ownPort in a client named clientName; on
+// JACK our own port does not open when that name has been taken since it was
+// given (JackClientNameGiven), so that its name never points at another client.
 std::unique_ptr<OutputDevice> MakeRtMidiOutput(bool alsa, std::string clientName,
                                                std::string target, std::string ownPort);
 std::unique_ptr<InputDevice> MakeRtMidiInput(bool alsa, std::string clientName, std::string target,

@@ -19,6 +19,7 @@
 #include "dialogs/dialogs.h"
 #include "dialogs/field_rules.h"
 #include "ui/dialogs/control_dialogs.h"
+#include "ui/dialogs/midi_sync_dialogs.h"
 #include "ui/dialogs/model_dialog.h"
 #include "ui/dialogs/ports_dialogs.h"
 #include "ui/dialogs/save_settings_dialogs.h"
@@ -403,6 +404,8 @@ std::optional<bool> RunSettingsDialog(int templateId, DialogEnv& env, DialogCall
       return RunSaveSettings(env, call);
     case kDialogPortsAndDevices:
       return RunPortsAndDevices(env);
+    case kDialogMidiSync:
+      return RunMidiSyncSetup(env);
     default:
       return std::nullopt;
   }
