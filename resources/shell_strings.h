@@ -22,7 +22,6 @@ inline constexpr int kStringNoSettingsSaved = 6014;
 inline constexpr int kStringBuiltinCopy = 6030;
 inline constexpr int kStringSaveChanges = 6031;  // + name + 6032
 inline constexpr int kStringSaveChangesEnd = 6032;
-inline constexpr int kStringDialogNotReady = 8001;
 inline constexpr int kStringNoInputDevice = 8002;
 
 }  // namespace tuttiro

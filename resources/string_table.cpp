@@ -93,7 +93,6 @@ constexpr StringEntry kStrings[] = {
     {7028, "G-sharp minor (five sharps)"},
     {7029, "D-sharp minor (six sharps)"},
     {7030, "A-sharp minor (seven sharps)"},
-    {8001, "This dialog box is not yet available in this version of Tuttiro: "},
     {8002, "(no MIDI input device)"},
 };
 

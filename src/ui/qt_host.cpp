@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QMenu>
 #include <QPushButton>
-#include <QShortcut>
 #include <QTimer>
 #include <QWidget>
 
@@ -23,18 +22,18 @@ void QtHost::ShowMessage(int stringId, std::span<const std::string> pieces) {
   QString text = QString::fromUtf8(StringText(stringId) ? StringText(stringId) : "");
   for (const std::string& piece : pieces) text += QString::fromStdString(piece);
   UpdateNow();
-  Present(BoxKind::kMessage, text, {});
+  Present(BoxKind::kMessage, text);
   UpdateNow();
 }
 
 void QtHost::ShowMessage(const std::string& text) {
   UpdateNow();
-  Present(BoxKind::kMessage, QString::fromStdString(text), {});
+  Present(BoxKind::kMessage, QString::fromStdString(text));
   UpdateNow();
 }
 
 bool QtHost::AskOkCancel(const std::string& question) {
-  return Present(BoxKind::kQuestion, QString::fromStdString(question), {}) == QMessageBox::Ok;
+  return Present(BoxKind::kQuestion, QString::fromStdString(question)) == QMessageBox::Ok;
 }
 
 QtHost::ItemState& QtHost::Item(int commandId) {
@@ -169,13 +168,7 @@ void QtHost::RestoreCheck(int commandId) {
   }
 }
 
-void QtHost::ShowDialogPlaceholder(const QString& title, const std::function<void()>& help) {
-  Present(BoxKind::kPlaceholder, QString::fromUtf8(StringText(kStringDialogNotReady)) + title,
-          help);
-}
-
-QMessageBox::StandardButton QtHost::Present(BoxKind kind, const QString& text,
-                                            const std::function<void()>& help) {
+QMessageBox::StandardButton QtHost::Present(BoxKind kind, const QString& text) {
   QMessageBox box(window_);
   box.setWindowTitle(QString::fromUtf8(StringText(kStringProgramTitle)));
   box.setText(text);
@@ -187,17 +180,8 @@ QMessageBox::StandardButton QtHost::Present(BoxKind kind, const QString& text,
       box.setIcon(QMessageBox::Question);
       box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
       break;
-    case BoxKind::kPlaceholder:
-      box.setIcon(QMessageBox::Information);
-      box.setStandardButtons(QMessageBox::Ok | QMessageBox::Help);
-      break;
   }
-  // F1 in a dialog opens that dialog's help page and leaves the dialog open.
-  QShortcut f1(QKeySequence(Qt::Key_F1), &box);
-  if (help) QObject::connect(&f1, &QShortcut::activated, &box, [&help] { help(); });
-  const auto answer = static_cast<QMessageBox::StandardButton>(box.exec());
-  if (answer == QMessageBox::Help && help) help();
-  return answer;
+  return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
 }  // namespace tuttiro

@@ -1,7 +1,6 @@
 // The Host and the ports' host in Qt: message boxes captioned with the program
 // title, menu items enabled, checked and relabelled by command id, the views
-// repainted and their buttons flashed; every dialog goes through the one runner
-// (the dialogs still to come show a placeholder).
+// repainted and their buttons flashed; every dialog goes through the one runner.
 #pragma once
 
 #include <QMessageBox>
@@ -30,7 +29,7 @@ class QtHost : public QObject, public Host, public MidiPortHost {
   Q_OBJECT
 
  public:
-  enum class BoxKind { kMessage, kQuestion, kPlaceholder };
+  enum class BoxKind { kMessage, kQuestion };
 
   explicit QtHost(QObject* parent = nullptr);
 
@@ -68,14 +67,10 @@ class QtHost : public QObject, public Host, public MidiPortHost {
   // A box shown pressed by FlashButton right now.
   bool Flashing(int box) const;
 
-  // Shows the placeholder of a dialog still to come; `help` opens its page.
-  void ShowDialogPlaceholder(const QString& title, const std::function<void()>& help);
-
  protected:
   // Shows a box with the program title and returns the button chosen. Tests
   // override it to answer without a window.
-  virtual QMessageBox::StandardButton Present(BoxKind kind, const QString& text,
-                                              const std::function<void()>& help);
+  virtual QMessageBox::StandardButton Present(BoxKind kind, const QString& text);
 
  private:
   struct ItemState {

@@ -213,16 +213,13 @@ bool TuttiroApp::RunDialog(const DialogInfo& dialog, DialogCall& call) {
       },
       [this](std::function<void(uint32_t)> target) { captureTarget_ = std::move(target); }};
   SettingsBefore before = SettingsBeforeDialog(shell_);
-  std::optional<bool> ok = RunSettingsDialog(dialog.templateId, env, call);
-  if (ok.value_or(false)) SettingsAfterDialog(shell_, std::move(before));
-  if (!ok) {
-    host_.ShowDialogPlaceholder(QString::fromUtf8(dialog.title), [this] { HelpRequest(shell_); });
-  }
+  const bool ok = RunSettingsDialog(dialog.templateId, env, call);
+  if (ok) SettingsAfterDialog(shell_, std::move(before));
   inView_ = fromView;
   busy_ = wasBusy;
   shell_.helpContext = parentContext;
   host_.UpdateNow();
-  return ok.value_or(false);
+  return ok;
 }
 
 void TuttiroApp::ShowHelpPage(const std::string& path, bool search) {

@@ -147,24 +147,6 @@ TEST_F(MainWindowTest, EmptySettingsListsSaySoWhileTheirEntriesAreHidden) {
   EXPECT_EQ(visible, QStringList{QStringLiteral("(no settings saved)")});
 }
 
-TEST_F(MainWindowTest, DialogsStillToComeShowAPlaceholderWhoseHelpIsTheirPage) {
-  constexpr int kIdMidiSync = 161;
-  host.pressHelp = true;
-  Item(kIdMidiSync)->trigger();
-  ASSERT_EQ(host.shown.size(), 1u);
-  EXPECT_EQ(host.shown[0].kind, QtHost::BoxKind::kPlaceholder);
-  EXPECT_EQ(host.shown[0].text,
-            QStringLiteral("This dialog box is not yet available in this version of Tuttiro: "
-                           "MIDI & Sync Setup"));
-  ASSERT_NE(program->Help(), nullptr);
-  EXPECT_TRUE(program->Help()->isVisible());
-  EXPECT_TRUE(program->Help()->ShownText().contains(QStringLiteral("system exclusive")));
-  EXPECT_EQ(program->Shell().helpContext, 0u);
-
-  program->Help()->Search(QStringLiteral("loop restart"));
-  EXPECT_TRUE(program->Help()->ShownText().contains(QStringLiteral("Loop Mode")));
-}
-
 TEST_F(MainWindowTest, ClosingTheWindowStopsTheTransportAndTheNextStartPlacesItAsItWas) {
   Item(kIdPlayFile)->trigger();
   ASSERT_TRUE(TransportRunning(App()));

@@ -38,13 +38,10 @@ class RecordingQtHost : public QtHost {
     QString text;
   };
   std::vector<Shown> shown;
-  bool pressHelp = false;
 
  protected:
-  QMessageBox::StandardButton Present(BoxKind kind, const QString& text,
-                                      const std::function<void()>& help) override {
+  QMessageBox::StandardButton Present(BoxKind kind, const QString& text) override {
     shown.push_back({kind, text});
-    if (pressHelp && help) help();
     return QMessageBox::Ok;
   }
 };

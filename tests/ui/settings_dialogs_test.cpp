@@ -105,6 +105,8 @@ TEST_F(SettingsDialogsTest, CancelChangesNothingAndF1OpensTheDialogsPage) {
   EXPECT_EQ(App().transport.followerInputMode.load(), kInputListening);  // the saved mode back
   ASSERT_NE(program->Help(), nullptr);
   EXPECT_TRUE(program->Help()->ShownText().contains(QStringLiteral("Tapped Beats")));
+  program->Help()->Search(QStringLiteral("loop restart"));
+  EXPECT_TRUE(program->Help()->ShownText().contains(QStringLiteral("Loop Mode")));
 }
 
 TEST_F(SettingsDialogsTest, FollowingTakesTheTapNoteFromMidiOnTheWindowThread) {

@@ -370,7 +370,7 @@ bool RunDisplayPreferences(DialogEnv& env) {
 
 }  // namespace
 
-std::optional<bool> RunSettingsDialog(int templateId, DialogEnv& env, DialogCall& call) {
+bool RunSettingsDialog(int templateId, DialogEnv& env, DialogCall& call) {
   switch (templateId) {
     case kDialogFollowing:
       return RunFollowing(env);
@@ -407,7 +407,7 @@ std::optional<bool> RunSettingsDialog(int templateId, DialogEnv& env, DialogCall
     case kDialogMidiSync:
       return RunMidiSyncSetup(env);
     default:
-      return std::nullopt;
+      return false;
   }
 }
 

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 
 #include "dialogs/dialog_call.h"
 
@@ -26,7 +25,7 @@ struct DialogEnv {
   std::function<void(std::function<void(uint32_t)>)> setCaptureTarget;
 };
 
-// True for OK; none when this template has no dialog yet.
-std::optional<bool> RunSettingsDialog(int templateId, DialogEnv& env, DialogCall& call);
+// True for OK; false for Cancel or a template with no dialog.
+bool RunSettingsDialog(int templateId, DialogEnv& env, DialogCall& call);
 
 }  // namespace tuttiro
