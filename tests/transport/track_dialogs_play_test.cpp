@@ -120,6 +120,13 @@ TEST_F(TrackDialogsPlay, PerformanceSettingsReachTheSettingsTheTrackAndThePlayer
   app->transport.playingPerformance = false;
   PerformanceRestoreOutput(*app);
   EXPECT_EQ(performance.outputChannel, 7);
+
+  // With no piece there is no performance track: the settings alone are kept.
+  ReleasePiece(app->piece);
+  v.performancePlayback = 1;
+  CommitPerformance(*app, PerformanceValuesOf(*app));
+  CommitPerformance(*app, v);
+  EXPECT_EQ(app->system.performancePlayback, 1);
 }
 
 }  // namespace
