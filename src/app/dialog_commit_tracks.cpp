@@ -65,7 +65,10 @@ void CommitTracks(AppRec& app, const std::vector<TrackValues>& tracks) {
   for (int i = 0; i < count; ++i) {
     const TrackValues& v = tracks[static_cast<size_t>(i)];
     TrackRec& rec = app.piece.tracks[static_cast<size_t>(i)];
-    if (running && SoundDiffers(TrackValuesOf(rec), v)) {
+    if (!SoundDiffers(TrackValuesOf(rec), v)) {
+      // The name alone changes: nothing the scheduler reads on its threads is written.
+      rec.userName = v.userName;
+    } else if (running) {
       ApplyWhilePlaying(app, i, v);
     } else {
       ApplyValues(rec, v);
