@@ -2,8 +2,6 @@
 // Tempo dialogs.
 #include "app/dialog_commit_controls.h"
 
-#include <algorithm>
-
 #include "app/app.h"
 #include "engine/follower.h"
 #include "layout_table.h"
@@ -11,20 +9,6 @@
 
 namespace tuttiro {
 namespace {
-
-// The beat-map entry at or before the position and the next one: the file's
-// beat there. The last beat measures like the one before it.
-int64_t BeatLengthAt(const PieceModel& piece, int32_t position) {
-  const auto& map = piece.beatMap;
-  if (map.size() < 2) return 0;
-  auto after = std::upper_bound(
-      map.begin(), map.end(), position,
-      [](int32_t p, const BeatMapEntry& b) { return p < static_cast<int32_t>(b.time); });
-  size_t e = after == map.begin() ? 0 : static_cast<size_t>(after - map.begin() - 1);
-  if (e + 1 >= map.size()) e = map.size() - 2;
-  const int64_t length = static_cast<int64_t>(map[e + 1].time) - map[e].time;
-  return length > 0 ? length * 4096 : 0;
-}
 
 int PortOf(uint16_t port) {
   return port == kAllOutputPorts ? kMidiAllPorts : port;
@@ -87,7 +71,7 @@ void CommitMasterTranspose(AppRec& app, int16_t semitones) {
 TempoFacts TempoFactsOf(AppRec& app) {
   const int32_t position = CurrentPosition(app);
   return TempoFacts{static_cast<uint16_t>(app.clock.tempoFactor.load()),
-                    BeatLengthAt(app.piece, position), TempoAtPosition(app, position)};
+                    FileBeatLength(app.piece, position), TempoAtPosition(app, position)};
 }
 
 void CommitTempo(AppRec& app, uint16_t factor) {

@@ -65,7 +65,10 @@ void CommitTracks(AppRec& app, const std::vector<TrackValues>& tracks) {
   for (int i = 0; i < count; ++i) {
     const TrackValues& v = tracks[static_cast<size_t>(i)];
     TrackRec& rec = app.piece.tracks[static_cast<size_t>(i)];
-    if (running && SoundDiffers(TrackValuesOf(rec), v)) {
+    if (!SoundDiffers(TrackValuesOf(rec), v)) {
+      // The name alone changes: nothing the scheduler reads on its threads is written.
+      rec.userName = v.userName;
+    } else if (running) {
       ApplyWhilePlaying(app, i, v);
     } else {
       ApplyValues(rec, v);
@@ -75,17 +78,31 @@ void CommitTracks(AppRec& app, const std::vector<TrackValues>& tracks) {
   UpdateResetVolumes(app);
 }
 
+namespace {
+
+// The performance track; none while no piece is loaded (a file that failed to
+// open leaves no tracks at all).
+const TrackRec* PerformanceTrack(const AppRec& app) {
+  const PieceModel& piece = app.piece;
+  const bool present =
+      piece.trackCount >= 0 && static_cast<size_t>(piece.trackCount) < piece.tracks.size();
+  return present ? &piece.tracks[static_cast<size_t>(piece.trackCount)] : nullptr;
+}
+
+}  // namespace
+
 PerformanceValues PerformanceValuesOf(const AppRec& app) {
   const SystemSettings& s = app.system;
-  const TrackRec& performance = app.piece.tracks.back();
   PerformanceValues v;
   v.performancePlayback = s.performancePlayback;
   v.playTappedNotes = s.playTappedNotes;
   v.usesOwnPort = app.live.performanceUsesOwnPort;
-  v.outputPort = performance.outputPort;
-  v.outputChannel = performance.outputChannel;
-  v.program = performance.programCombos[0].substitute;
   v.performanceTempo = s.performanceTempo;
+  if (const TrackRec* performance = PerformanceTrack(app)) {
+    v.outputPort = performance->outputPort;
+    v.outputChannel = performance->outputChannel;
+    v.program = performance->programCombos[0].substitute;
+  }
   // While a performance plays it borrows the following track's output; the
   // settings are its own, kept aside until it stops.
   if (app.transport.playingPerformance.load()) {
@@ -110,8 +127,8 @@ void CommitPerformance(AppRec& app, const PerformanceValues& v) {
     saved.savedPort = v.outputPort;
     saved.savedChannel = v.outputChannel;
     saved.savedCombos[0].substitute = v.program;
-  } else {
-    TrackRec& performance = app.piece.tracks.back();
+  } else if (PerformanceTrack(app)) {
+    TrackRec& performance = app.piece.performanceTrack();
     performance.outputPort = v.outputPort;
     performance.outputChannel = v.outputChannel;
     performance.programCombos[0].substitute = v.program;

@@ -23,6 +23,8 @@ struct PerformanceValues {
   uint16_t outputChannel = 0;
   ProgramCombo program;                               // the substitute of combination 0
   std::array<uint16_t, 3> performanceTempo{0, 1, 1};  // before, during, after
+
+  bool operator==(const PerformanceValues&) const = default;
 };
 
 struct PerformanceDialog {

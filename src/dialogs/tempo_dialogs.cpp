@@ -10,14 +10,8 @@ namespace {
 
 using namespace dialogs;
 
-constexpr int kTransposeLimit = 127;
 constexpr int kPercentLimit = 200;
 constexpr int64_t kMinuteFix = 2457600;  // 600 × 4096: percent × minute per beat
-
-std::string SignedText(int value) {
-  if (value == 0) return {};
-  return value > 0 ? "+" + std::to_string(value) : std::to_string(value);
-}
 
 // The other field's text for a percent or a beats-per-minute field; empty when
 // the field does not read or the beat is unknown.
@@ -31,19 +25,29 @@ std::string Linked(const std::string& text, int64_t beatLength, bool fromPercent
 
 }  // namespace
 
+std::string ShowHalfSteps(int semitones) {
+  if (semitones == 0) return {};
+  return semitones > 0 ? "+" + std::to_string(semitones) : std::to_string(semitones);
+}
+
+FieldValue ReadHalfSteps(const std::string& text) {
+  FieldValue v = ReadInteger(text, true, true);
+  v.ok = v.ok && v.value >= -kHalfStepLimit && v.value <= kHalfStepLimit;
+  return v;
+}
+
 MasterTransposeDialog OpenMasterTranspose(int16_t semitones) {
   MasterTransposeDialog dialog;
-  dialog.model[kTransposeField].text = SignedText(semitones);
+  dialog.model[kTransposeField].text = ShowHalfSteps(semitones);
   MasterTransposeCommand(dialog);
   return dialog;
 }
 
 bool MasterTransposeCommand(MasterTransposeDialog& dialog) {
   DialogModel& m = dialog.model;
-  const FieldValue v = ReadInteger(m.Text(kTransposeField), true, true);
-  const bool valid = v.ok && v.value >= -kTransposeLimit && v.value <= kTransposeLimit;
+  const FieldValue v = ReadHalfSteps(m.Text(kTransposeField));
   m.Enable({kTransposeReset}, !(v.ok && v.value == 0));
-  return m.ok.Set(valid ? OkState::kValid : OkState::kInvalid);
+  return m.ok.Set(v.ok ? OkState::kValid : OkState::kInvalid);
 }
 
 void MasterTransposeReset(MasterTransposeDialog& dialog) {
@@ -52,9 +56,8 @@ void MasterTransposeReset(MasterTransposeDialog& dialog) {
 }
 
 int16_t StoreMasterTranspose(const MasterTransposeDialog& dialog) {
-  const FieldValue v = ReadInteger(dialog.model.Text(kTransposeField), true, true);
-  if (!v.ok || v.value < -kTransposeLimit || v.value > kTransposeLimit) return 0;
-  return static_cast<int16_t>(v.value);
+  const FieldValue v = ReadHalfSteps(dialog.model.Text(kTransposeField));
+  return v.ok ? static_cast<int16_t>(v.value) : 0;
 }
 
 TempoDialog OpenTempo(uint16_t factor, int64_t beatLength, int32_t currentBpm) {

@@ -4,10 +4,18 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "dialogs/dialog_model.h"
 
 namespace tuttiro {
+
+// A transposition in half-steps, as the Master Transpose and Tracks dialogs
+// show it (empty for none, a sign before raising values) and read it back
+// (-127 to 127, empty for none).
+inline constexpr int kHalfStepLimit = 127;
+std::string ShowHalfSteps(int semitones);
+FieldValue ReadHalfSteps(const std::string& text);
 
 struct MasterTransposeDialog {
   DialogModel model;

@@ -4,20 +4,15 @@
 #include <algorithm>
 
 #include "dialogs/dialogs.h"
+#include "dialogs/tempo_dialogs.h"
 
 namespace tuttiro {
 namespace {
 
 using namespace dialogs;
 
-constexpr int kTransposeLimit = 127;
 constexpr int kVolumePercentLimit = 150;
 constexpr int kPlayChoices[] = {kPlayTrack, kMuteTrack};
-
-std::string TransposeText(int16_t semitones) {
-  if (semitones == 0) return "";
-  return semitones > 0 ? "+" + std::to_string(semitones) : std::to_string(semitones);
-}
 
 TrackValues& Current(TracksDialog& d) {
   return d.working[static_cast<size_t>(d.current)];
@@ -31,14 +26,12 @@ void ShowTrack(TracksDialog& d) {
   m[kTrackPort].selection = t.outputPort < 8 ? t.outputPort : -1;
   m[kTrackChannel].selection = t.outputChannel < 16 ? t.outputChannel : -1;
   m.CheckRadio(kPlayChoices, t.play ? kPlayTrack : kMuteTrack);
-  m[kTrackTranspose].text = TransposeText(t.transposition);
+  m[kTrackTranspose].text = ShowHalfSteps(t.transposition);
   m[kTrackVolumeField].text = std::to_string(VolumePercentOf(t.volume));
 }
 
 FieldValue Transposition(const DialogModel& m) {
-  FieldValue v = ReadInteger(m.Text(kTrackTranspose), true, true);
-  v.ok = v.ok && v.value >= -kTransposeLimit && v.value <= kTransposeLimit;
-  return v;
+  return ReadHalfSteps(m.Text(kTrackTranspose));
 }
 
 FieldValue VolumePercent(const DialogModel& m) {

@@ -116,12 +116,17 @@ void PrepareSync(AppRec& app, int32_t position) {
   LocateSync(app, position, ShownBeatIndex(app.piece, position), false);
 }
 
-int32_t TempoAtPosition(AppRec& app, int32_t position) {
-  const auto& map = app.piece.beatMap;
+int64_t FileBeatLength(const PieceModel& piece, int32_t position) {
+  const auto& map = piece.beatMap;
   if (map.size() < 2) return 0;
-  size_t e = ShownBeatIndex(app.piece, position);
+  size_t e = ShownBeatIndex(piece, position);
   if (e + 1 >= map.size()) e = map.size() - 2;
-  const int64_t length = static_cast<int64_t>(map[e + 1].time - map[e].time) * 4096;
+  const int64_t length = (static_cast<int64_t>(map[e + 1].time) - map[e].time) * 4096;
+  return length > 0 ? length : 0;
+}
+
+int32_t TempoAtPosition(AppRec& app, int32_t position) {
+  const int64_t length = FileBeatLength(app.piece, position);
   if (length <= 0) return 0;
   const int64_t factor = app.clock.tempoFactor.load();
   return static_cast<int32_t>((length / 2 + factor * 60000) / length);

@@ -23,6 +23,9 @@ MeasureBeat LoopPointDisplay(AppRec& app, int32_t position);
 void ApplyLoopModeRule(AppRec& app);
 // The MIDI clock or time code state for a start at the position (nothing sent).
 void PrepareSync(AppRec& app, int32_t position);
+// The file's beat containing the position, in milliseconds × 4096 (the last
+// beat measures like the one before it); 0 when the piece has no beats to measure.
+int64_t FileBeatLength(const PieceModel& piece, int32_t position);
 // Tempo in beats per minute at the position (the beat containing it).
 int32_t TempoAtPosition(AppRec& app, int32_t position);
 

@@ -1,11 +1,12 @@
-// The Remote Control and MIDI Metronome dialogs in the program's window on the
-// offscreen platform, driven with real key events: a duplicate assignment keeps
-// OK off until it is corrected, a played note goes into the row the focus is
-// in, and the stored values reach the input path; a note played while the
-// Metronome dialog listens is sounded as a click (and not echoed).
-#include <QAbstractButton>
+// The Remote Control, MIDI Metronome, Tracks, Banks & Programs and Performance
+// Settings dialogs in the program's window on the offscreen platform, driven
+// with key events: a played note goes into the row the focus is in and a
+// captured click sounds (and is not echoed); the Tracks view shows the working
+// copy until OK commits it; what each OK stores reaches the player.
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTest>
 #include <QTimer>
 #include <thread>
@@ -13,16 +14,21 @@
 #include "app/app.h"
 #include "dialogs/dialogs.h"
 #include "layout_table.h"
+#include "menu_table.h"
 #include "program_fixture.h"
 #include "ui/dialogs/model_dialog.h"
+#include "ui/views/views_widget.h"
+#include "views/view_controls.h"
 
 namespace tuttiro {
 namespace {
 
 using namespace dialogs;
 
+constexpr int kIdPerformances = 151;
 constexpr int kIdRemoteControl = 153;
 constexpr int kIdMetronome = 154;
+constexpr int kIdBanksAndPrograms = 158;
 
 class ControlDialogsTest : public test::MainWindowTest {
  protected:
@@ -34,6 +40,9 @@ class ControlDialogsTest : public test::MainWindowTest {
     });
   }
   static QLineEdit* Edit(ModelDialog& d, int id) { return qobject_cast<QLineEdit*>(d.Control(id)); }
+  static QComboBox* Combo(ModelDialog& d, int id) {
+    return qobject_cast<QComboBox*>(d.Control(id));
+  }
   static void Type(ModelDialog& d, int id, const QString& text) {
     QLineEdit* edit = Edit(d, id);
     ASSERT_NE(edit, nullptr) << id;
@@ -44,19 +53,21 @@ class ControlDialogsTest : public test::MainWindowTest {
   }
   static void Click(ModelDialog& d, int id) { QTest::keyClick(d.Control(id), Qt::Key_Space); }
   static bool OkEnabled(ModelDialog& d) { return d.Control(kOk)->isEnabled(); }
+  // The name line of the strip of `track` (the first strips shown), in client
+  // coordinates.
+  QPoint StripPoint(int track) {
+    const LayoutBox frame = ViewFrame(App().views, kViewTracks);
+    const int32_t x =
+        App().views.boxes[kBoxTracksLeft].right + track * StripPitch() + StripPitch() / 2;
+    return {frame.left + x, frame.top + kLayoutTable[kBoxTrackName2].top + 4};
+  }
 };
 
-TEST_F(ControlDialogsTest, RemoteControlRefusesADuplicateAndStoresTheFootSwitches) {
+TEST_F(ControlDialogsTest, RemoteControlTakesANoteIntoTheFocusedRowAndPublishesTheTable) {
   bool checked = false;
   WhenOpen([&](ModelDialog& d) {
     EXPECT_EQ(d.windowTitle(), QStringLiteral("Remote Control"));
-    Type(d, kRemoteNoteField + 1, QStringLiteral("C5"));
-    Type(d, kRemoteNoteField + 5, QStringLiteral("60"));
-    EXPECT_FALSE(OkEnabled(d));
-    // The Stop row's Controller radio, chosen with the space bar.
-    QTest::keyClick(d.Control(kRemoteControllerRadio + 5), Qt::Key_Space);
-    EXPECT_TRUE(qobject_cast<QAbstractButton*>(d.Control(kRemoteControllerRadio + 5))->isChecked());
-    EXPECT_TRUE(OkEnabled(d));
+    Click(d, kRemoteControllerRadio + 5);  // Stop on the sustain pedal
     Type(d, kRemoteControllerField + 5, QStringLiteral("64"));
     EXPECT_TRUE(OkEnabled(d));
     // Moving into a row makes it the one a played note goes to.
@@ -71,7 +82,6 @@ TEST_F(ControlDialogsTest, RemoteControlRefusesADuplicateAndStoresTheFootSwitche
   });
   Item(kIdRemoteControl)->trigger();
   ASSERT_TRUE(checked);
-  EXPECT_EQ(App().system.remoteControl[1], 60);
   EXPECT_EQ(App().system.remoteControl[5], 256 + 64);
   EXPECT_EQ(App().system.remoteControl[7], 48);
   EXPECT_EQ(App().input.settings.remote[5].load(), 256 + 64);
@@ -107,6 +117,57 @@ TEST_F(ControlDialogsTest, MetronomeSoundsTheCapturedClickWhileThruIsSilent) {
   EXPECT_EQ(App().system.metronomePatch, 5);
   EXPECT_EQ(App().views.boxImage[kBoxMetronome], kImageOn);
   EXPECT_FALSE(App().input.metronomeDialogLearning.load());
+}
+
+TEST_F(ControlDialogsTest, StripDoubleClickOpensOnThatTrackAndTheViewShowsTheEditsAtOnce) {
+  ASSERT_GE(App().piece.trackCount, 2);
+  bool checked = false;
+  WhenOpen([&](ModelDialog& d) {
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("Tracks"));
+    EXPECT_EQ(Combo(d, kTrackList)->currentIndex(), 1);
+    Type(d, kTrackVolumeField, QStringLiteral("50"));
+    EXPECT_TRUE(OkEnabled(d));
+    EXPECT_EQ(StripValues(App(), 1).volume, 128);
+    EXPECT_EQ(App().piece.tracks[1].volume, 256) << "committed only on OK";
+    QTest::keyClick(d.Control(kMuteTrack), Qt::Key_Space);
+    EXPECT_EQ(StripValues(App(), 1).play, 0);
+    checked = true;
+    QTest::keyClick(&d, Qt::Key_Return);
+  });
+  QTest::mouseDClick(Window().Views(), Qt::LeftButton, {}, StripPoint(1));
+  ASSERT_TRUE(checked);
+  EXPECT_EQ(App().piece.tracks[1].volume, 128);
+  EXPECT_EQ(App().piece.tracks[1].play, 0);
+  EXPECT_EQ(App().views.workingTracks, nullptr);
+  EXPECT_TRUE(Item(kIdResetVolumes)->isEnabled());
+}
+
+TEST_F(ControlDialogsTest, PerformanceProgramMustBeCompleteAndBanksListsEveryTrack) {
+  WhenOpen([&](ModelDialog& d) {
+    auto* entries = qobject_cast<QListWidget*>(d.Control(kProgramEntries));
+    EXPECT_GE(entries->count(), 1);
+    EXPECT_EQ(Combo(d, kBanksTrackList)->count(), App().piece.trackCount);
+    QTest::keyClick(&d, Qt::Key_Escape);
+  });
+  Item(kIdBanksAndPrograms)->trigger();
+
+  WhenOpen([&](ModelDialog& d) {
+    EXPECT_FALSE(d.Control(kPerformancePort)->isEnabled());
+    QTest::keyClick(d.Control(kOwnPort), Qt::Key_Space);
+    EXPECT_TRUE(d.Control(kPerformancePort)->isEnabled());
+    QComboBox* kind = Combo(d, kPerformanceKind);
+    kind->setFocus();
+    QTest::keyClick(kind, Qt::Key_Down);  // Standard Program Change
+    EXPECT_FALSE(d.Control(kPerformanceValue2)->isVisibleTo(&d));
+    EXPECT_FALSE(OkEnabled(d));
+    Type(d, kPerformanceValue1, QStringLiteral("41"));
+    EXPECT_TRUE(OkEnabled(d));
+    QTest::keyClick(&d, Qt::Key_Return);
+  });
+  Item(kIdPerformances)->trigger();
+  EXPECT_EQ(App().live.performanceUsesOwnPort, 1);
+  EXPECT_EQ(App().piece.performanceTrack().programCombos[0].substitute,
+            (ProgramCombo{kComboProgram, {41, 0, 0}}));
 }
 
 }  // namespace

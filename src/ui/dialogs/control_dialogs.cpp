@@ -27,17 +27,6 @@ namespace {
 
 using namespace dialogs;
 
-QString Title(int templateId) {
-  const DialogInfo* info = DialogForTemplate(templateId);
-  return QString::fromUtf8(info ? info->title : "");
-}
-
-QGroupBox* Box(QWidget* parent, const QString& title, QLayout* layout) {
-  auto* box = new QGroupBox(title, parent);
-  box->setLayout(layout);
-  return box;
-}
-
 // Moving the keyboard focus onto one of the controls first..last is a command
 // from that control, as clicking or typing there is. The caller ends this
 // once the dialog has closed, before its widgets go.
@@ -97,7 +86,7 @@ bool RunRemoteControl(DialogEnv& env) {
   RemoteControlDialog model = OpenRemoteControl(RemoteControlOf(app), app.piece.keyUsesFlats != 0);
   const CaptureRec capture = CaptureOpen(app);
   ModelDialog d(
-      env.parent, Title(kDialogRemoteControl), model.model,
+      env.parent, DialogTitle(kDialogRemoteControl), model.model,
       [&](int id) { return RemoteControlCommand(model, id); }, env.help);
   d.ZoomFrom(env.zoomCanvas);
   auto* grid = new QGridLayout;
@@ -117,7 +106,7 @@ bool RunRemoteControl(DialogEnv& env) {
   bottom->addWidget(d.Button(kRemoteClearAll, QStringLiteral("&Clear All"),
                              [&] { RemoteControlClearAll(model); }));
   auto* all = new QVBoxLayout(&d);
-  all->addWidget(Box(&d, QStringLiteral("Remote Functions"), grid));
+  all->addWidget(GroupBox(&d, QStringLiteral("Remote Functions"), grid));
   all->addLayout(bottom);
   all->addLayout(d.ButtonRow());
   const auto focus = CommandOnFocus(d, kRemoteNoteRadio, kRemoteControllerField + kRemoteRows - 1);
@@ -136,7 +125,7 @@ bool RunMetronome(DialogEnv& env) {
                                         app.piece.keyUsesFlats != 0);
   const CaptureRec capture = CaptureOpen(app);
   ModelDialog d(
-      env.parent, Title(kDialogMetronome), model.model,
+      env.parent, DialogTitle(kDialogMetronome), model.model,
       [&](int id) { return MetronomeCommand(model, id); }, env.help);
   d.ZoomFrom(env.zoomCanvas);
   const auto captureSwitch = [&] {
@@ -173,9 +162,9 @@ bool RunMetronome(DialogEnv& env) {
   MetronomeRow(d, clicks, 3, kBeatNote, kMetronomeLabelFirst + 5, QStringLiteral("No&te:"),
                QStringLiteral("Vol&ume:"));
   auto* all = new QVBoxLayout(&d);
-  all->addWidget(Box(&d, QStringLiteral("Metronome"), mode));
-  all->addWidget(Box(&d, QStringLiteral("Output"), output));
-  all->addWidget(Box(&d, QStringLiteral("Clicks"), clicks));
+  all->addWidget(GroupBox(&d, QStringLiteral("Metronome"), mode));
+  all->addWidget(GroupBox(&d, QStringLiteral("Output"), output));
+  all->addWidget(GroupBox(&d, QStringLiteral("Clicks"), clicks));
   all->addWidget(d.Check(kMetronomeCapture, QStringLiteral("&Allow MIDI Input for These Values")));
   all->addLayout(d.ButtonRow());
   for (int id : {kMetronomeOn, kMetronomeOff, kMetronomeCapture}) {
@@ -196,7 +185,7 @@ bool RunMetronome(DialogEnv& env) {
 bool RunMasterTranspose(DialogEnv& env) {
   MasterTransposeDialog model = OpenMasterTranspose(MasterTransposeOf(env.app));
   ModelDialog d(
-      env.parent, Title(kDialogMasterTranspose), model.model,
+      env.parent, DialogTitle(kDialogMasterTranspose), model.model,
       [&](int) { return MasterTransposeCommand(model); }, env.help);
   d.ZoomFrom(env.zoomCanvas);
   QLineEdit* field = d.Field(kTransposeField, 50);
@@ -222,8 +211,8 @@ bool RunTempo(DialogEnv& env) {
   const TempoFacts facts = TempoFactsOf(env.app);
   TempoDialog model = OpenTempo(facts.factor, facts.beatLength, facts.currentBpm);
   ModelDialog d(
-      env.parent, Title(kDialogTempo), model.model, [&](int id) { return TempoCommand(model, id); },
-      env.help);
+      env.parent, DialogTitle(kDialogTempo), model.model,
+      [&](int id) { return TempoCommand(model, id); }, env.help);
   d.ZoomFrom(env.zoomCanvas);
   QLineEdit* percent = d.Field(kTempoPercent, 50);
   QLineEdit* bpm = d.Field(kTempoBpm, 50);
@@ -235,7 +224,7 @@ bool RunTempo(DialogEnv& env) {
   grid->addWidget(bpm, 1, 1);
   grid->setColumnStretch(3, 1);
   auto* all = new QVBoxLayout(&d);
-  all->addWidget(Box(&d, QStringLiteral("Master Tempo"), grid));
+  all->addWidget(GroupBox(&d, QStringLiteral("Master Tempo"), grid));
   all->addWidget(d.Button(kTempoReset, QStringLiteral("&Reset to Original Tempo"), [&] {
     TempoReset(model);
     percent->setFocus();

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCursor>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 
+#include "app/dialog_table.h"
 #include "dialogs/dialog_frame.h"
 #include "dialogs/dialogs.h"
 #include "ui/dialogs/zoom_trail.h"
@@ -231,6 +233,17 @@ void ModelDialog::Refresh() {
   }
   if (ok_) ok_->setEnabled(model_.ok.enabled());
   refreshing_ = false;
+}
+
+QString DialogTitle(int templateId) {
+  const DialogInfo* info = DialogForTemplate(templateId);
+  return QString::fromUtf8(info ? info->title : "");
+}
+
+QGroupBox* GroupBox(QWidget* parent, const QString& title, QLayout* layout) {
+  auto* box = new QGroupBox(title, parent);
+  box->setLayout(layout);
+  return box;
 }
 
 }  // namespace tuttiro

@@ -18,12 +18,19 @@ class QBoxLayout;
 class QButtonGroup;
 class QComboBox;
 class QGridLayout;
+class QGroupBox;
+class QLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
 
 namespace tuttiro {
+
+// A dialog's title from the dialog table, by template id.
+QString DialogTitle(int templateId);
+// A titled frame around `layout`.
+QGroupBox* GroupBox(QWidget* parent, const QString& title, QLayout* layout);
 
 class ModelDialog : public QDialog {
   Q_OBJECT

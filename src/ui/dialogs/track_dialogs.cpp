@@ -26,17 +26,6 @@ namespace {
 
 using namespace dialogs;
 
-QString Title(int templateId) {
-  const DialogInfo* info = DialogForTemplate(templateId);
-  return QString::fromUtf8(info ? info->title : "");
-}
-
-QGroupBox* Box(QWidget* parent, const QString& title, QLayout* layout) {
-  auto* box = new QGroupBox(title, parent);
-  box->setLayout(layout);
-  return box;
-}
-
 // A button that puts something into a field and hands it the focus.
 QPushButton* FieldButton(ModelDialog& d, int id, const QString& text, int field) {
   return d.Button(id, text, [&d, field] {
@@ -93,7 +82,9 @@ QLayout* BanksFields(ModelDialog& d) {
   grid->addWidget(d.Radio(kSubstitutePrograms, QStringLiteral("&Substitute:"), choice), 1, 2, 1, 3);
   QListWidget* entries = d.List(kProgramEntries);
   entries->setMinimumWidth(380);
-  grid->addWidget(d.Label(0, QStringLiteral("Bank and program &entries:"), entries), 2, 0, 1, 5);
+  grid->addWidget(
+      d.Label(0, QStringLiteral("&Entries (the file's change, then its substitute):"), entries), 2,
+      0, 1, 5);
   grid->addWidget(entries, 3, 0, 1, 5);
   QComboBox* kind = d.Combo(kNewChangeKind);
   grid->addWidget(d.Label(0, QStringLiteral("New &Change:"), kind), 4, 0);
@@ -158,7 +149,7 @@ bool RunTracks(DialogEnv& env, const DialogCall& call) {
   TracksDialog model = OpenTracks(TrackValuesOf(app.piece), OutputPortNames(app), call.track);
   ShowWorkingTracks(app, &model.working);
   ModelDialog d(
-      env.parent, Title(kDialogTracks), model.model,
+      env.parent, DialogTitle(kDialogTracks), model.model,
       [&](int id) {
         const int before = model.current;
         const bool beep = TracksCommand(model, id);
@@ -178,7 +169,7 @@ bool RunTracks(DialogEnv& env, const DialogCall& call) {
   buttons->addStretch();
   auto* all = new QVBoxLayout(&d);
   all->addLayout(TrackFields(d));
-  all->addWidget(Box(&d, QStringLiteral("Playing"), play));
+  all->addWidget(GroupBox(&d, QStringLiteral("Playing"), play));
   all->addLayout(buttons);
   all->addLayout(d.ButtonRow());
   d.Refresh();
@@ -192,7 +183,7 @@ bool RunBanksAndPrograms(DialogEnv& env) {
   AppRec& app = env.app;
   BanksDialog model = OpenBanks(TrackValuesOf(app.piece));
   ModelDialog d(
-      env.parent, Title(kDialogBanksAndPrograms), model.model,
+      env.parent, DialogTitle(kDialogBanksAndPrograms), model.model,
       [&](int id) { return BanksCommand(model, id); }, env.help);
   d.ZoomFrom(env.zoomCanvas);
   auto* all = new QVBoxLayout(&d);
@@ -208,7 +199,7 @@ bool RunPerformanceSettings(DialogEnv& env) {
   AppRec& app = env.app;
   PerformanceDialog model = OpenPerformance(PerformanceValuesOf(app), OutputPortNames(app));
   ModelDialog d(
-      env.parent, Title(kDialogPerformanceSettings), model.model,
+      env.parent, DialogTitle(kDialogPerformanceSettings), model.model,
       [&](int id) { return PerformanceCommand(model, id); }, env.help);
   d.ZoomFrom(env.zoomCanvas);
   auto* mode = new QGridLayout;
@@ -220,8 +211,8 @@ bool RunPerformanceSettings(DialogEnv& env) {
       2);
   auto* all = new QVBoxLayout(&d);
   all->addLayout(mode);
-  all->addWidget(Box(&d, QStringLiteral("Output"), PerformanceOutput(d)));
-  all->addWidget(Box(&d, QStringLiteral("Tempo"), PerformanceTempo(d)));
+  all->addWidget(GroupBox(&d, QStringLiteral("Output"), PerformanceOutput(d)));
+  all->addWidget(GroupBox(&d, QStringLiteral("Tempo"), PerformanceTempo(d)));
   all->addLayout(d.ButtonRow());
   d.Refresh();
   if (d.exec() != QDialog::Accepted) return false;
