@@ -23,12 +23,6 @@ namespace {
 
 using namespace dialogs;
 
-QGroupBox* Box(QWidget* parent, const QString& title, QLayout* layout) {
-  auto* box = new QGroupBox(title, parent);
-  box->setLayout(layout);
-  return box;
-}
-
 // A labelled list on one row of `grid`.
 void ListRow(ModelDialog& d, QGridLayout* grid, int row, int labelId, const QString& label,
              int listId) {
@@ -49,7 +43,7 @@ QGroupBox* SysexBox(ModelDialog& d) {
   grid->addWidget(d.Radio(kSysexWhenOpened, QStringLiteral("&When the File is Opened"), timing), 3,
                   0, 1, 2);
   ListRow(d, grid, 4, kSysexPortLabel, QStringLiteral("Por&t:"), kSysexPort);
-  return Box(&d, QStringLiteral("System Exclusive"), grid);
+  return GroupBox(&d, QStringLiteral("System Exclusive"), grid);
 }
 
 QGroupBox* ThruBox(ModelDialog& d) {
@@ -62,7 +56,7 @@ QGroupBox* ThruBox(ModelDialog& d) {
   ListRow(d, grid, 1, kThruChannelLabel, QStringLiteral("Cha&nnel:"), kThruChannel);
   ListRow(d, grid, 2, kThruPortLabel, QStringLiteral("Po&rt:"), kThruPort);
   grid->addWidget(d.Check(kThruProcessFirst, QStringLiteral("Process F&irst")), 3, 0, 1, 2);
-  return Box(&d, QStringLiteral("MIDI Thru"), grid);
+  return GroupBox(&d, QStringLiteral("MIDI Thru"), grid);
 }
 
 QGroupBox* SyncBox(ModelDialog& d) {
@@ -73,7 +67,7 @@ QGroupBox* SyncBox(ModelDialog& d) {
   grid->addWidget(d.Radio(kMidiClockSync, QStringLiteral("MIDI &Sync"), kind), 2, 0, 1, 2);
   grid->addWidget(d.Radio(kTimeCodeSync, QStringLiteral("MIDI Time Co&de"), kind), 3, 0, 1, 2);
   ListRow(d, grid, 4, kFrameTypeLabel, QStringLiteral("T&ype:"), kFrameType);
-  return Box(&d, QStringLiteral("External Sync"), grid);
+  return GroupBox(&d, QStringLiteral("External Sync"), grid);
 }
 
 }  // namespace
@@ -81,9 +75,8 @@ QGroupBox* SyncBox(ModelDialog& d) {
 bool RunMidiSyncSetup(DialogEnv& env) {
   AppRec& app = env.app;
   MidiSyncDialog model = OpenMidiSync(MidiSyncValuesOf(app), OutputPortNames(app));
-  const DialogInfo* info = DialogForTemplate(kDialogMidiSync);
   ModelDialog d(
-      env.parent, QString::fromUtf8(info ? info->title : ""), model.model,
+      env.parent, DialogTitle(kDialogMidiSync), model.model,
       [&](int) { return MidiSyncCommand(model); }, env.help);
   d.ZoomFrom(env.zoomCanvas);
   auto* columns = new QHBoxLayout;

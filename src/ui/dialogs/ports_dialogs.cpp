@@ -83,9 +83,8 @@ bool RunPortsAndDevices(DialogEnv& env) {
   AppRec& app = env.app;
   const PortsDeviceLists devices = RefreshPortsDevices(app);
   PortsDialog model = OpenPorts(PortsValuesOf(app), devices.inputs, devices.outputs);
-  const DialogInfo* info = DialogForTemplate(kDialogPortsAndDevices);
   ModelDialog d(
-      env.parent, QString::fromUtf8(info ? info->title : ""), model.model,
+      env.parent, DialogTitle(kDialogPortsAndDevices), model.model,
       [&](int) { return PortsCommand(model); }, env.help);
   d.ZoomFrom(env.zoomCanvas);
   d.SetAcceptCheck([&] { return CommitPorts(app, StorePorts(model)); });

@@ -15,9 +15,8 @@ namespace tuttiro {
 
 bool RunSaveSettings(DialogEnv& env, DialogCall& call) {
   SaveSettingsDialog model = OpenSaveSettings(call.name);
-  const DialogInfo* info = DialogForTemplate(kDialogSaveSettings);
   ModelDialog d(
-      env.parent, QString::fromUtf8(info ? info->title : ""), model.model,
+      env.parent, DialogTitle(kDialogSaveSettings), model.model,
       [&](int) { return SaveSettingsCommand(model); }, env.help);
   QLineEdit* name = d.Field(dialogs::kSettingsName, 260);
   name->setMaxLength(static_cast<int>(kSettingsNameLimit));

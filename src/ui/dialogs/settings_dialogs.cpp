@@ -30,17 +30,6 @@ namespace {
 
 using namespace dialogs;
 
-QString Title(int templateId) {
-  const DialogInfo* info = DialogForTemplate(templateId);
-  return QString::fromUtf8(info ? info->title : "");
-}
-
-QGroupBox* Box(QWidget* parent, const QString& title, QLayout* layout) {
-  auto* box = new QGroupBox(title, parent);
-  box->setLayout(layout);
-  return box;
-}
-
 // A measure and a beat field on one row of `grid`.
 void PairRow(ModelDialog& d, QGridLayout* grid, int row, int labelId, const QString& label,
              int measureId, int beatId) {
@@ -59,7 +48,7 @@ bool RunFollowing(DialogEnv& env) {
                                         app.piece.keyUsesFlats != 0);
   const CaptureRec capture = CaptureOpen(app);
   ModelDialog d(
-      env.parent, Title(kDialogFollowing), model.model,
+      env.parent, DialogTitle(kDialogFollowing), model.model,
       [&](int) { return FollowingCommand(model); }, env.help);
   d.ZoomFrom(env.zoomCanvas);
   const auto captureSwitch = [&] {
@@ -133,13 +122,13 @@ bool RunFollowing(DialogEnv& env) {
   sensitivity->addWidget(volume, 1, 1);
 
   auto* left = new QVBoxLayout;
-  left->addWidget(Box(&d, QStringLiteral("Follow"), source));
-  left->addWidget(Box(&d, QStringLiteral("Following Tracks"), tracks));
-  left->addWidget(Box(&d, QStringLiteral("Tap Source"), taps));
+  left->addWidget(GroupBox(&d, QStringLiteral("Follow"), source));
+  left->addWidget(GroupBox(&d, QStringLiteral("Following Tracks"), tracks));
+  left->addWidget(GroupBox(&d, QStringLiteral("Tap Source"), taps));
   auto* right = new QVBoxLayout;
-  right->addWidget(Box(&d, QStringLiteral("Starting and Stopping"), starting));
-  right->addWidget(Box(&d, QStringLiteral("Automatic Jumping"), jumping));
-  right->addWidget(Box(&d, QStringLiteral("Sensitivity"), sensitivity));
+  right->addWidget(GroupBox(&d, QStringLiteral("Starting and Stopping"), starting));
+  right->addWidget(GroupBox(&d, QStringLiteral("Automatic Jumping"), jumping));
+  right->addWidget(GroupBox(&d, QStringLiteral("Sensitivity"), sensitivity));
   right->addStretch();
   auto* columns = new QHBoxLayout;
   columns->addLayout(left);
@@ -162,7 +151,7 @@ bool RunFollowing(DialogEnv& env) {
 bool RunIgnoreRange(DialogEnv& env, DialogCall& call) {
   RangeDialog model = OpenIgnoreRange(call.begin, call.end, env.app.piece.beatMap);
   ModelDialog d(
-      env.parent, Title(kDialogIgnoreRange), model.model,
+      env.parent, DialogTitle(kDialogIgnoreRange), model.model,
       [&](int) {
         IgnoreRangeCommand(model);
         return false;
@@ -173,7 +162,7 @@ bool RunIgnoreRange(DialogEnv& env, DialogCall& call) {
   PairRow(d, grid, 0, 0, QStringLiteral("&Begin:"), kRangeBeginMeasure, kRangeBeginBeat);
   PairRow(d, grid, 1, 0, QStringLiteral("&End:"), kRangeEndMeasure, kRangeEndBeat);
   auto* all = new QVBoxLayout(&d);
-  all->addWidget(Box(&d, QStringLiteral("Ignore Soloist (measure:beat)"), grid));
+  all->addWidget(GroupBox(&d, QStringLiteral("Ignore Soloist (measure:beat)"), grid));
   all->addLayout(d.ButtonRow());
   d.Refresh();
   if (d.exec() != QDialog::Accepted) return false;
@@ -185,7 +174,7 @@ bool RunSpecialMarkers(DialogEnv& env) {
   AppRec& app = env.app;
   SpecialMarkersDialog model = OpenSpecialMarkers(MarkerListsOf(app), app.piece.beatMap);
   ModelDialog d(
-      env.parent, Title(kDialogSpecialMarkers), model.model,
+      env.parent, DialogTitle(kDialogSpecialMarkers), model.model,
       [&](int) {
         SpecialMarkersCommand(model);
         return false;
@@ -230,7 +219,7 @@ bool RunSpecialMarkers(DialogEnv& env) {
       edit(newId + 1);
       d.Changed(newId + 1);
     });
-    grid->addWidget(Box(&d, QString::fromUtf8(kGroups[i]), column), 0, i);
+    grid->addWidget(GroupBox(&d, QString::fromUtf8(kGroups[i]), column), 0, i);
   }
   auto* all = new QVBoxLayout(&d);
   all->addLayout(grid);
@@ -244,7 +233,7 @@ bool RunSpecialMarkers(DialogEnv& env) {
 bool RunLocation(DialogEnv& env, DialogCall& call) {
   LocationDialog model = OpenLocation(call.begin, env.app.piece.beatMap);
   ModelDialog d(
-      env.parent, Title(kDialogLocation), model.model,
+      env.parent, DialogTitle(kDialogLocation), model.model,
       [&](int) {
         LocationCommand(model);
         return false;
@@ -254,7 +243,7 @@ bool RunLocation(DialogEnv& env, DialogCall& call) {
   auto* grid = new QGridLayout;
   PairRow(d, grid, 0, 0, QStringLiteral("&Measure:Beat"), kLocationMeasure, kLocationBeat);
   auto* all = new QVBoxLayout(&d);
-  all->addWidget(Box(&d, QStringLiteral("Specify the Location"), grid));
+  all->addWidget(GroupBox(&d, QStringLiteral("Specify the Location"), grid));
   all->addLayout(d.ButtonRow());
   d.Refresh();
   if (d.exec() != QDialog::Accepted) return false;
@@ -267,8 +256,8 @@ bool RunLoopMode(DialogEnv& env) {
   AppRec& app = env.app;
   LoopModeDialog model = OpenLoopMode(LoopValuesOf(app), app.piece.beatMap);
   ModelDialog d(
-      env.parent, Title(kDialogLoopMode), model.model, [&](int) { return LoopModeCommand(model); },
-      env.help);
+      env.parent, DialogTitle(kDialogLoopMode), model.model,
+      [&](int) { return LoopModeCommand(model); }, env.help);
   d.ZoomFrom(env.zoomCanvas);
   auto* onOff = d.Group();
   auto* mode = new QHBoxLayout;
@@ -286,8 +275,8 @@ bool RunLoopMode(DialogEnv& env) {
   restart->addWidget(delay);
   restart->addWidget(d.Label(kLoopLabelFirst + 5, QStringLiteral("seconds")));
   auto* all = new QVBoxLayout(&d);
-  all->addWidget(Box(&d, QStringLiteral("Loop Mode"), mode));
-  all->addWidget(Box(&d, QStringLiteral("Loop Points (measure:beat)"), points));
+  all->addWidget(GroupBox(&d, QStringLiteral("Loop Mode"), mode));
+  all->addWidget(GroupBox(&d, QStringLiteral("Loop Points (measure:beat)"), points));
   all->addLayout(restart);
   all->addWidget(
       d.Check(kSetLoopPointsAutomatically, QStringLiteral("&Set Loop Points Automatically")));
@@ -302,7 +291,7 @@ bool RunFileInformation(DialogEnv& env) {
   AppRec& app = env.app;
   FileInformationDialog model = OpenFileInformation(FileFactsOf(app));
   ModelDialog d(
-      env.parent, Title(kDialogFileInformation), model.model,
+      env.parent, DialogTitle(kDialogFileInformation), model.model,
       [&](int) {
         FileInformationCommand(model);
         return false;
@@ -344,7 +333,7 @@ bool RunFileInformation(DialogEnv& env) {
 bool RunDisplayPreferences(DialogEnv& env) {
   DisplayPreferencesDialog model = OpenDisplayPreferences(DisplayValuesOf(env.app));
   ModelDialog d(
-      env.parent, Title(kDialogDisplayPreferences), model.model,
+      env.parent, DialogTitle(kDialogDisplayPreferences), model.model,
       [&](int) {
         DisplayPreferencesCommand(model);
         return false;
