@@ -7,50 +7,27 @@
 #include <memory>
 #include <string>
 
+#include "../transport/playback_fixture.h"
 #include "app/app.h"
 #include "app/dialog_commit.h"
 #include "app/dialog_commit_controls.h"
 #include "dialogs/dialogs.h"
 #include "dialogs/tempo_dialogs.h"
-#include "platform/simulated_platform.h"
 
 namespace tuttiro {
 namespace {
 
 using namespace dialogs;
 
-class ControlCommit : public ::testing::Test {
+class ControlCommit : public test::PlayerWithInputTest {
  protected:
-  ControlCommit() {
-    platform.AddOutputDevice("Out");
-    pedal = platform.AddInputDevice("Pedal board");
-    platform.SetNow(1000);
-    app = std::make_unique<AppRec>(platform, host);
-    MidiOpenOutputs(app->ports, nullptr);
-    EXPECT_EQ(AppOpenPiece(*app, "Ecossaise"), kLoadOk);
-    app->ports.inputDevice.fill(-1);
-    app->ports.inputDevice[0] = static_cast<int16_t>(pedal);
-    MidiOpenInputs(app->ports, nullptr);
-  }
-  void Run(SystemTime ms) {
-    const SystemTime end = platform.ClockNow() + ms;
-    while (platform.ClockNow() < end) {
-      platform.RunUntil(platform.ClockNow() + 5);
-      IdlePass(*app);
-    }
-  }
   // A foot switch pressed and released: remote functions act on the release.
   void Press(uint8_t note) {
-    platform.InjectInput(pedal, {0x90, note, 100});
+    platform.InjectInput(input, {0x90, note, 100});
     Run(20);
-    platform.InjectInput(pedal, {0x80, note, 0});
+    platform.InjectInput(input, {0x80, note, 0});
     Run(20);
   }
-
-  SimulatedPlatform platform;
-  QuietHost host;
-  int pedal = -1;
-  std::unique_ptr<AppRec> app;
 };
 
 TEST_F(ControlCommit, RemoteNotesFromTheDialogStartJumpAndStopTheTransport) {

@@ -10,58 +10,16 @@
 #include <thread>
 #include <vector>
 
+#include "../transport/playback_fixture.h"
 #include "app/app.h"
-#include "app/dialog_table.h"
 #include "app/dialog_commit.h"
-#include "platform/simulated_platform.h"
+#include "app/dialog_table.h"
 #include "string_table.h"
 
 namespace tuttiro {
 namespace {
 
-class CommitHost : public QuietHost {
- public:
-  void ShowMessage(int stringId, std::span<const std::string>) override {
-    messages.push_back(stringId);
-  }
-  void InvalidateTrackStrip(int track) override { ++strips[track]; }
-  using Host::RunDialog;
-  bool RunDialog(int templateId, DialogCall& call) override {
-    if (templateId != kDialogLocation || !location) return false;
-    call.position = location;
-    return true;
-  }
-  std::vector<int> messages;
-  std::optional<int32_t> location;  // the Location dialog's answer
-  std::map<int, int> strips;
-};
-
-class DialogCommit : public ::testing::Test {
- protected:
-  DialogCommit() {
-    platform.AddOutputDevice("Out");
-    soloist = platform.AddInputDevice("Soloist");
-    platform.SetNow(1000);
-    app = std::make_unique<AppRec>(platform, host);
-    MidiOpenOutputs(app->ports, nullptr);
-    EXPECT_EQ(AppOpenPiece(*app, "Ecossaise"), kLoadOk);
-    app->ports.inputDevice.fill(-1);
-    app->ports.inputDevice[0] = static_cast<int16_t>(soloist);
-    MidiOpenInputs(app->ports, nullptr);
-  }
-  void Run(SystemTime ms) {
-    const SystemTime end = platform.ClockNow() + ms;
-    while (platform.ClockNow() < end) {
-      platform.RunUntil(platform.ClockNow() + 5);
-      IdlePass(*app);
-    }
-  }
-
-  SimulatedPlatform platform;
-  CommitHost host;
-  int soloist = -1;
-  std::unique_ptr<AppRec> app;
-};
+using DialogCommit = test::PlayerWithInputTest;
 
 TEST_F(DialogCommit, FollowingHandsTheFollowerItsScoreOptionsAndInputMode) {
   app->transport.performanceAvailable = true;
@@ -97,12 +55,12 @@ TEST_F(DialogCommit, FollowingHandsTheFollowerItsScoreOptionsAndInputMode) {
   // A new first track: its strip and the old one are redrawn.
   v.followSource = 0;
   app->transport.performanceAvailable = true;
-  host.strips.clear();
+  host.stripsRedrawn.clear();
   v.followTrack1 = 1;
   CommitFollowing(*app, v);
   EXPECT_FALSE(app->transport.performanceAvailable);
-  EXPECT_GT(host.strips[0], 0);
-  EXPECT_GT(host.strips[1], 0);
+  EXPECT_GT(host.stripsRedrawn[0], 0);
+  EXPECT_GT(host.stripsRedrawn[1], 0);
   EXPECT_EQ(app->live.followTrack1, 1);
 }
 
@@ -183,7 +141,7 @@ TEST_F(DialogCommit, CaptureDialogHasTheInputToItselfAndRestoresTheMode) {
   const CaptureRec capture = CaptureOpen(*app);
   CaptureSwitch(*app, capture, true);
   EXPECT_EQ(app->transport.followerInputMode.load(), kInputLearning);
-  platform.InjectInput(soloist, {0x91, 60, 100});
+  platform.InjectInput(input, {0x91, 60, 100});
   EXPECT_EQ(learned, std::vector<uint32_t>{0x643C90});
   EXPECT_EQ(platform.Sent(0).size(), sentBefore);  // no thru while capturing
   CaptureSwitch(*app, capture, false);
@@ -192,7 +150,7 @@ TEST_F(DialogCommit, CaptureDialogHasTheInputToItselfAndRestoresTheMode) {
   CaptureClose(*app, capture);
   EXPECT_EQ(app->transport.followerInputMode.load(), kInputListening);
   EXPECT_FALSE(app->input.learningDialogOpen.load());
-  platform.InjectInput(soloist, {0x91, 62, 100});
+  platform.InjectInput(input, {0x91, 62, 100});
   EXPECT_EQ(learned.size(), 1u);
   EXPECT_GT(platform.Sent(0).size(), sentBefore);  // thru again
 }
@@ -207,8 +165,8 @@ TEST_F(DialogCommit, CommittingWhilePlayAndFollowRunsWithNotesArriving) {
   std::thread soloistThread([&] {
     uint8_t note = 60;
     while (!done.load()) {
-      platform.InjectInput(soloist, {0x90, note, 90});
-      platform.InjectInput(soloist, {0x80, note, 0});
+      platform.InjectInput(input, {0x90, note, 90});
+      platform.InjectInput(input, {0x80, note, 0});
       note = static_cast<uint8_t>(60 + (note - 59) % 12);
       std::this_thread::yield();
     }
@@ -230,7 +188,7 @@ TEST_F(DialogCommit, CommittingWhilePlayAndFollowRunsWithNotesArriving) {
     CommitDisplayPreferences(*app, DisplayValues{1, static_cast<uint8_t>(round % 2), 1});
     CommitDisplayName(*app, round % 2 ? std::optional<std::string>("Take") : std::nullopt);
     if (round % 8 == 7) {  // Jump to... stops and goes on following at the new place
-      host.location = 1000 * round;
+      host.locationAnswer = 1000 * round;
       JumpTo(*app);
     }
     Run(20);

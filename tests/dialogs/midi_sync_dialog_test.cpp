@@ -5,10 +5,10 @@
 
 #include <algorithm>
 
+#include "../transport/playback_fixture.h"
 #include "app/app.h"
 #include "app/dialog_commit_midi_sync.h"
 #include "dialogs/dialogs.h"
-#include "platform/simulated_platform.h"
 
 namespace tuttiro {
 namespace {
@@ -85,35 +85,14 @@ TEST(MidiSyncDialog, AllPortsAndSameChannelRoundTripThroughTheFirstEntries) {
   EXPECT_EQ(shown, (MidiSyncValues{1, 0, 0, 1, 1, 0, 65533, 0, 1, 0, 1, 3}));
 }
 
-class MidiSyncCommit : public ::testing::Test {
+class MidiSyncCommit : public test::PlayerWithInputTest {
  protected:
-  MidiSyncCommit() {
-    platform.AddOutputDevice("Out");
-    keys = platform.AddInputDevice("Keys");
-    platform.SetNow(1000);
-    app = std::make_unique<AppRec>(platform, host);
-    MidiOpenOutputs(app->ports, nullptr);
-    MidiOpenInputs(app->ports, nullptr);
-    EXPECT_EQ(AppOpenPiece(*app, "Ecossaise"), kLoadOk);
-  }
-  void Run(SystemTime ms) {
-    const SystemTime end = platform.ClockNow() + ms;
-    while (platform.ClockNow() < end) {
-      platform.RunUntil(platform.ClockNow() + 5);
-      IdlePass(*app);
-    }
-  }
   // How many messages starting with `status` the device got from `from` on.
   int Count(size_t from, uint8_t status) const {
     const auto sent = platform.Sent(0);
     return static_cast<int>(std::count_if(sent.begin() + static_cast<ptrdiff_t>(from), sent.end(),
                                           [&](const auto& m) { return m.bytes[0] == status; }));
   }
-
-  SimulatedPlatform platform;
-  QuietHost host;
-  std::unique_ptr<AppRec> app;
-  int keys = 0;
 };
 
 TEST_F(MidiSyncCommit, SwitchingFromClockToTimeCodeWhilePlayingChangesTheSyncOutput) {
@@ -156,14 +135,14 @@ TEST_F(MidiSyncCommit, ThruStartsAtOnceWhilePlayingAndCancelChangesNothing) {
   CancelMidiSync(*app);
   EXPECT_EQ(MidiSyncValuesOf(*app), before);
   const size_t from = platform.Sent(0).size();
-  ASSERT_TRUE(platform.InjectInput(keys, {0x93, 50, 70}));
+  ASSERT_TRUE(platform.InjectInput(input, {0x93, 50, 70}));
   EXPECT_EQ(platform.Sent(0).size(), from);  // thru off: nothing echoed
   MidiSyncValues v = before;
   v.midiThru = 1;
   v.thruChannel = 5;
   CommitMidiSync(*app, v);
   const size_t echoed = platform.Sent(0).size();
-  ASSERT_TRUE(platform.InjectInput(keys, {0x83, 50, 0}));
+  ASSERT_TRUE(platform.InjectInput(input, {0x83, 50, 0}));
   ASSERT_EQ(platform.Sent(0).size(), echoed + 1);
   EXPECT_EQ(platform.Sent(0).back().bytes, (std::vector<uint8_t>{0x85, 50, 0}));
   EXPECT_EQ(platform.Sent(0).back().time, platform.ClockNow());

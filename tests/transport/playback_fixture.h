@@ -23,7 +23,9 @@ using Bytes = std::vector<uint8_t>;
 // Records what the transport asked of the user interface.
 class RecordingHost : public Host {
  public:
-  void ShowMessage(int, std::span<const std::string>) override {}
+  void ShowMessage(int stringId, std::span<const std::string>) override {
+    messages.push_back(stringId);
+  }
   bool AskOkCancel(const std::string& question) override {
     questions.push_back(question);
     return answerOk;
@@ -52,6 +54,7 @@ class RecordingHost : public Host {
   struct Flash {
     int view, box, holdMs;
   };
+  std::vector<int> messages;
   std::vector<std::string> questions;
   bool answerOk = true;
   std::map<int, bool> menuEnabled;
@@ -144,6 +147,20 @@ class PlaybackTest : public ::testing::Test {
   SimulatedPlatform platform;
   RecordingHost host;
   std::unique_ptr<AppRec> app;
+};
+
+// The player with Ecossaise loaded and one keyboard behind input port A.
+class PlayerWithInputTest : public PlaybackTest {
+ protected:
+  PlayerWithInputTest() {
+    input = platform.AddInputDevice("Keys");
+    Open("Ecossaise");
+    app->ports.inputDevice.fill(-1);
+    app->ports.inputDevice[0] = static_cast<int16_t>(input);
+    MidiOpenInputs(app->ports, nullptr);
+  }
+
+  int input = -1;
 };
 
 }  // namespace tuttiro::test

@@ -30,29 +30,8 @@ constexpr int kIdRemoteControl = 153;
 constexpr int kIdMetronome = 154;
 constexpr int kIdBanksAndPrograms = 158;
 
-class ControlDialogsTest : public test::MainWindowTest {
+class ControlDialogsTest : public test::DialogTest {
  protected:
-  static void WhenOpen(std::function<void(ModelDialog&)> act) {
-    QTimer::singleShot(0, [act = std::move(act)] {
-      auto* dialog = qobject_cast<ModelDialog*>(QApplication::activeModalWidget());
-      ASSERT_NE(dialog, nullptr);
-      act(*dialog);
-    });
-  }
-  static QLineEdit* Edit(ModelDialog& d, int id) { return qobject_cast<QLineEdit*>(d.Control(id)); }
-  static QComboBox* Combo(ModelDialog& d, int id) {
-    return qobject_cast<QComboBox*>(d.Control(id));
-  }
-  static void Type(ModelDialog& d, int id, const QString& text) {
-    QLineEdit* edit = Edit(d, id);
-    ASSERT_NE(edit, nullptr) << id;
-    edit->setFocus();
-    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(edit, Qt::Key_Backspace);
-    QTest::keyClicks(edit, text);
-  }
-  static void Click(ModelDialog& d, int id) { QTest::keyClick(d.Control(id), Qt::Key_Space); }
-  static bool OkEnabled(ModelDialog& d) { return d.Control(kOk)->isEnabled(); }
   // The name line of the strip of `track` (the first strips shown), in client
   // coordinates.
   QPoint StripPoint(int track) {

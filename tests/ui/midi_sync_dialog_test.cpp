@@ -20,7 +20,7 @@ using namespace dialogs;
 
 constexpr int kIdMidiSyncSetup = 161;
 
-class MidiSyncDialogTest : public test::MainWindowTest {
+class MidiSyncDialogTest : public test::DialogTest {
  protected:
   // Runs `act` on the dialog once it is open, then opens it from the menu.
   void OpenWith(std::function<void(ModelDialog&)> act) {
@@ -33,19 +33,6 @@ class MidiSyncDialogTest : public test::MainWindowTest {
     });
     Item(kIdMidiSyncSetup)->trigger();
     ASSERT_TRUE(ran);
-  }
-  static QComboBox* Combo(ModelDialog& d, int id) {
-    return qobject_cast<QComboBox*>(d.Control(id));
-  }
-  static void Click(ModelDialog& d, int id) {
-    QTest::keyClick(qobject_cast<QAbstractButton*>(d.Control(id)), Qt::Key_Space);
-  }
-  // Chooses a list entry with the keyboard, from the top.
-  static void Choose(ModelDialog& d, int id, int entry) {
-    QComboBox* combo = Combo(d, id);
-    combo->setFocus();
-    QTest::keyClick(combo, Qt::Key_Home);
-    for (int i = 0; i < entry; ++i) QTest::keyClick(combo, Qt::Key_Down);
   }
 };
 

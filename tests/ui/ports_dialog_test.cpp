@@ -22,18 +22,7 @@ using namespace dialogs;
 
 constexpr int kIdPortsAndDevices = 162;
 
-class PortsDialogTest : public test::MainWindowTest {
- protected:
-  static void Type(ModelDialog& d, int id, const QString& text) {
-    auto* edit = qobject_cast<QLineEdit*>(d.Control(id));
-    ASSERT_NE(edit, nullptr) << id;
-    edit->setFocus();
-    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(edit, Qt::Key_Backspace);
-    QTest::keyClicks(edit, text);
-  }
-  static bool OkEnabled(ModelDialog& d) { return d.Control(kOk)->isEnabled(); }
-};
+using PortsDialogTest = test::DialogTest;
 
 TEST_F(PortsDialogTest, ADeviceAddedSinceStartCanBeChosenOnceItOpensWithItsLeadInRange) {
   const int module = platform.AddOutputDevice("Module");  // switched on after start-up

@@ -33,35 +33,7 @@ constexpr int kIdSpecialMarkers = 152;
 constexpr int kIdLoopMode = 155;
 constexpr int kIdDisplayPreferences = 156;
 
-class SettingsDialogsTest : public test::MainWindowTest {
- protected:
-  // Runs `act` on the dialog once it is open (a modal dialog runs its own loop).
-  static void WhenOpen(std::function<void(ModelDialog&)> act) {
-    QTimer::singleShot(0, [act = std::move(act)] {
-      auto* dialog = qobject_cast<ModelDialog*>(QApplication::activeModalWidget());
-      ASSERT_NE(dialog, nullptr);
-      act(*dialog);
-    });
-  }
-  // Presses a button with the space bar.
-  static void Click(ModelDialog& d, int id) {
-    auto* button = qobject_cast<QAbstractButton*>(d.Control(id));
-    ASSERT_NE(button, nullptr) << id;
-    QTest::keyClick(button, Qt::Key_Space);
-  }
-  // Replaces a field's text by typing, as a user selecting it all and typing.
-  static void Type(ModelDialog& d, int id, const QString& text) {
-    auto* edit = qobject_cast<QLineEdit*>(d.Control(id));
-    ASSERT_NE(edit, nullptr) << id;
-    edit->setFocus();
-    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(edit, Qt::Key_Backspace);
-    QTest::keyClicks(edit, text);
-  }
-  static bool OkEnabled(ModelDialog& d) { return d.Control(kOk)->isEnabled(); }
-  static void PressEnter(ModelDialog& d) { QTest::keyClick(&d, Qt::Key_Return); }
-  static void PressEscape(ModelDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }
-};
+using SettingsDialogsTest = test::DialogTest;
 
 TEST_F(SettingsDialogsTest, FollowingTapsANoteAndTheFollowerGetsTheBeats) {
   bool checked = false;
@@ -270,6 +242,23 @@ TEST_F(SettingsDialogsTest, TheTransportGoesOnWhileADialogIsOpen) {
   Item(kIdDisplayPreferences)->trigger();
   EXPECT_TRUE(stoppedWhileOpen);
   EXPECT_EQ(App().system.viewsMovable, 0);
+}
+
+TEST_F(SettingsDialogsTest, SaveAsAsksForANameThatTheLoadListThenShows) {
+  bool checked = false;
+  WhenOpen([&](ModelDialog& d) {
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("Save Settings"));
+    EXPECT_FALSE(OkEnabled(d));
+    Type(d, kSettingsName, QStringLiteral(" Cello at home"));
+    EXPECT_TRUE(OkEnabled(d));
+    checked = true;
+    PressEnter(d);
+  });
+  Item(40)->trigger();  // File > System Settings > Save Settings > Save As...
+  ASSERT_TRUE(checked);
+  EXPECT_EQ(Item(30)->text(), QStringLiteral("Cello at home"));
+  EXPECT_TRUE(Item(30)->isEnabled());
+  EXPECT_FALSE(Item(31)->isVisible());
 }
 
 }  // namespace
