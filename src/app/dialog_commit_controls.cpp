@@ -6,6 +6,7 @@
 #include "engine/follower.h"
 #include "layout_table.h"
 #include "transport/locate.h"
+#include "transport/transport.h"
 
 namespace tuttiro {
 namespace {
@@ -46,6 +47,7 @@ void CommitMetronome(AppRec& app, const MetronomeValues& v) {
   s.beatVelocity = v.beatVelocity;
   PublishSystemSettings(app);
   SetBoxImage(app, kBoxMetronome, v.on ? kImageOn : kImageNormal);
+  SendMetronomePatchIfPlaying(app);
 }
 
 void MetronomeAuditionSwitch(AppRec& app, bool on) {

@@ -683,17 +683,22 @@ void ToggleMetronome(AppRec& app) {
   SchedulerPublishSettings(app);
   FlashButton(app, kViewCurrentTempo, kBoxMetronome);
   SetBoxImage(app, kBoxMetronome, app.system.metronomeOn ? kImageOn : kImageNormal);
+  SendMetronomePatchIfPlaying(app);
+}
+
+void SendMetronomePatchIfPlaying(AppRec& app) {
   const bool playing = TransportFollowing(app) || app.transport.playingFile.load() ||
                        app.transport.playingPerformance.load();
-  if (app.system.metronomeOn && playing && app.system.metronomeChannel != kNone &&
-      app.system.metronomePatch != kNone) {
-    const int port =
-        app.system.metronomePort == kAllOutputPorts ? kMidiAllPorts : app.system.metronomePort;
-    MidiSend(app.ports,
-             0xC0u | (app.system.metronomeChannel & 0x0Fu) |
-                 static_cast<uint32_t>(app.system.metronomePatch) << 8,
-             port, 0);
+  if (!app.system.metronomeOn || !playing || app.system.metronomeChannel == kNone ||
+      app.system.metronomePatch == kNone) {
+    return;
   }
+  const int port =
+      app.system.metronomePort == kAllOutputPorts ? kMidiAllPorts : app.system.metronomePort;
+  MidiSend(app.ports,
+           0xC0u | (app.system.metronomeChannel & 0x0Fu) |
+               static_cast<uint32_t>(app.system.metronomePatch) << 8,
+           port, 0);
 }
 
 void ToggleLoopMode(AppRec& app) {

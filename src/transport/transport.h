@@ -141,6 +141,9 @@ void SetStoppedMenus(AppRec& app);
 void FlashButton(AppRec& app, int view, int box);
 void SetBoxImage(AppRec& app, int box, uint16_t state);
 void ToggleMetronome(AppRec& app);
+// While playing with the metronome on, sends its patch to its channel, so a
+// click switched on or set up mid-piece sounds with the chosen sound.
+void SendMetronomePatchIfPlaying(AppRec& app);
 void ToggleLoopMode(AppRec& app);
 void AutoStopCheck(AppRec& app);
 

@@ -4,6 +4,7 @@
 // without a jump.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -80,6 +81,19 @@ TEST_F(ControlCommit, MasterTransposeReachesTheScoreAndTheInputPath) {
   EXPECT_EQ(app->live.masterTranspose, -7);
   EXPECT_EQ(app->scheduler.settings.masterTranspose.load(), -7);
   EXPECT_EQ(app->input.settings.masterTranspose.load(), -7);
+}
+
+TEST_F(ControlCommit, AMetronomeSetUpWhilePlayingClicksWithItsPatch) {
+  PlayFile(*app);
+  Run(500);
+  const size_t from = Sent().size();
+  CommitMetronome(*app, MetronomeValues{1, 0, 9, 12, 75, 127, 75, 100});
+  Run(2000);
+  const auto sent = SentBytes(from);
+  const auto patch = std::find(sent.begin(), sent.end(), test::Bytes{0xC9, 12});
+  const auto click = std::find(sent.begin(), sent.end(), test::Bytes{0x99, 75, 127});
+  ASSERT_NE(patch, sent.end());
+  EXPECT_LT(patch, click);
 }
 
 }  // namespace
