@@ -22,8 +22,8 @@ constexpr int kCloseAttempts = 100;
 constexpr const char* kInputInUse = "The MIDI input device '";
 constexpr const char* kOutputInUse = "The MIDI output device '";
 constexpr const char* kGoneAdvice =
-    "' is no longer connected.  The ports that use it are quiet until it is back and "
-    "chosen again, or another device is chosen, in the MIDI Ports & Devices dialog box.";
+    "' is no longer connected.  The ports that use it are quiet until it is back, or until "
+    "another device is chosen in the MIDI Ports & Devices dialog box.";
 constexpr const char* kSilentSynth =
     "The built-in synthesizer found no audio output, so nothing it plays can be heard.  "
     "Start the desktop's sound service (PipeWire, PulseAudio or JACK) and restart Tuttiro, or "
@@ -381,11 +381,27 @@ void CloseGoneDevices(MidiPortsRec& ports, MidiPortHost* host, bool input) {
     const auto info = input ? ports.platform.MidiInDevice(d) : ports.platform.MidiOutDevice(d);
     if (info && info->present) continue;
     input ? MidiCloseInput(ports, d) : MidiCloseOutput(ports, d);
+    table[d].owner = kMidiDeviceGone;
     if (host != nullptr) {
       host->ShowMessage((input ? kInputInUse : kOutputInUse) +
                         DeviceName(ports.platform, input, d) + kGoneAdvice);
     }
   }
+}
+
+// Lets the devices that went away and are listed again be opened again. True
+// when any came back.
+bool ReleaseReturnedDevices(MidiPortsRec& ports, bool input) {
+  std::vector<MidiDeviceEntry>& table = input ? ports.inputTable : ports.outputTable;
+  bool any = false;
+  for (int d = 0; d < static_cast<int>(table.size()); ++d) {
+    if (table[d].owner != kMidiDeviceGone) continue;
+    const auto info = input ? ports.platform.MidiInDevice(d) : ports.platform.MidiOutDevice(d);
+    if (!info || !info->present) continue;
+    table[d].owner = kMidiDeviceClosed;
+    any = true;
+  }
+  return any;
 }
 
 }  // namespace
@@ -396,6 +412,8 @@ bool MidiCheckDevices(MidiPortsRec& ports, MidiPortHost* host, bool probeMissing
   if (changed) {
     CloseGoneDevices(ports, host, true);
     CloseGoneDevices(ports, host, false);
+    if (ReleaseReturnedDevices(ports, true)) MidiOpenInputs(ports, host);
+    if (ReleaseReturnedDevices(ports, false)) MidiOpenOutputs(ports, host);
   }
   return changed;
 }

@@ -22,6 +22,8 @@ inline constexpr int kMidiAllPorts = -2;
 // Device table marks: the entry is not open, or failed to open in this pass.
 inline constexpr uint16_t kMidiDeviceClosed = 65535;
 inline constexpr uint16_t kMidiDeviceFailed = 65534;
+// Closed because it went away; opened again for its ports when it is back.
+inline constexpr uint16_t kMidiDeviceGone = 65533;
 // Menu commands: "Change All Tracks to Output on" port p is 140 + p; the
 // Incoming MIDI item of channel c (0-15) of input port p is 202 + 20 p + c.
 inline constexpr int kCmdChangeAllTracksToPort = 140;
@@ -116,7 +118,8 @@ void MidiCloseAll(MidiPortsRec& ports);
 // Asks the platform again which devices there are, so that devices plugged
 // in or started since are offered (with probeMissing, also those of a back
 // end that was missing). A device in use that has gone is closed, so its
-// ports go quiet, and reported once. True when anything changed.
+// ports go quiet, and reported once; when it is back, the ports still assigned
+// to it open it again. True when anything changed.
 bool MidiCheckDevices(MidiPortsRec& ports, MidiPortHost* host, bool probeMissing);
 // When an output port uses the built-in synthesizer and it found no audio
 // output, says so, once per run. True when it said so now.

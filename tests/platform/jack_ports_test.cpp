@@ -134,7 +134,8 @@ TEST_F(JackPortsTest, ADeviceThatCannotBeOpenedKeepsTheDialogOpenUntilAnotherIsC
       ChooseOutputA(MidiDeviceNamed(platform_, "Own JACK port tuttiro-ports-out:out", false)));
 }
 
-TEST_F(JackPortsTest, AProgramThatQuitsWhilePlayingIsReportedOnceAndOnlyItsPortGoesQuiet) {
+TEST_F(JackPortsTest,
+       AProgramThatQuitsWhilePlayingIsReportedOnceOnlyItsPortGoesQuietUntilItIsBack) {
   SoundModule module("leaving-module");
   const int device = ListedOutput("leaving-module:midi_in");
   ASSERT_GE(device, 0);
@@ -165,6 +166,16 @@ TEST_F(JackPortsTest, AProgramThatQuitsWhilePlayingIsReportedOnceAndOnlyItsPortG
   EXPECT_GT(sentToB.load(), sentBefore);                      // port B played on
   EXPECT_EQ(ListedOutput("leaving-module:midi_in"), device);  // listed, as not connected
   EXPECT_FALSE(RefreshPortsDevices(app_).outputs[static_cast<size_t>(device)].present);
+
+  // Started again: port A plays into it without a visit to the dialog.
+  SoundModule back("leaving-module");
+  ASSERT_TRUE(back.Running());
+  for (int i = 0; i < 50 && MidiSend(app_.ports, 0x403C90u, 0, 0) != kMidiOk; ++i) {
+    CheckDevicesNow(app_);
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_TRUE(back.WaitForNotes(1));
+  EXPECT_EQ(host_.texts.size(), 1u);
 }
 
 }  // namespace
