@@ -13,6 +13,7 @@
 
 #include "midi/midi_ports.h"
 #include "platform/real/real_platform.h"
+#include "platform/real/synth_device.h"
 
 namespace tuttiro {
 namespace {
@@ -164,6 +165,18 @@ TEST(JackRoundTrip, ASecondInstanceUnderATakenNameUsesTheNamesItWasGiven) {
             (std::vector<std::pair<uint32_t, Bytes>>{{0, {0x92, 0x3E, 0x28}}}));
   std::lock_guard guard(first.inbox.lock);
   EXPECT_TRUE(first.inbox.messages.empty());
+}
+
+// The test server runs 256-frame periods at 48 kHz: the synthesizer playing
+// through it adds the period it renders ahead and the periods the playback
+// port holds (16 ms with the dummy driver's two), not FluidSynth's own buffer
+// setting (23 ms).
+TEST(JackRoundTrip, TheSynthesizerThroughJackReportsJacksLatency) {
+  SynthDevice synth(SynthOptions{FindSoundfont(), true, true});
+  ASSERT_EQ(synth.Open(), kMidiOk);
+  ASSERT_FALSE(synth.Silent());
+  EXPECT_GE(synth.LatencyMs(), 10);
+  EXPECT_LE(synth.LatencyMs(), 22);
 }
 
 }  // namespace

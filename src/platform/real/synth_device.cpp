@@ -3,8 +3,10 @@
 #include "platform/real/synth_device.h"
 
 #include <fluidsynth.h>
+#include <jack/jack.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 
@@ -21,6 +23,27 @@ void SilenceFluidSynth() {
       fluid_set_log_function(level, nullptr, nullptr);
     }
   });
+}
+
+// What JACK adds between a client's output and the speakers: the physical
+// playback port's latency and the one period a client renders ahead. 0 when
+// it cannot be asked.
+int JackPlaybackLatencyMs() {
+  jack_client_t* client = jack_client_open("tuttiro-latency", JackNoStartServer, nullptr);
+  if (client == nullptr) return 0;
+  int ms = 0;
+  const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_AUDIO_TYPE,
+                                      JackPortIsPhysical | JackPortIsInput);
+  const jack_nframes_t rate = jack_get_sample_rate(client);
+  if (ports != nullptr && ports[0] != nullptr && rate > 0) {
+    jack_latency_range_t range{};
+    jack_port_get_latency_range(jack_port_by_name(client, ports[0]), JackPlaybackLatency, &range);
+    const double frames = static_cast<double>(range.max) + jack_get_buffer_size(client);
+    ms = static_cast<int>(frames * 1000.0 / rate + 0.5);
+  }
+  if (ports != nullptr) jack_free(ports);
+  jack_client_close(client);
+  return ms;
 }
 
 }  // namespace
@@ -85,13 +108,22 @@ void SynthDevice::OpenAudio(Fluid& fluid) {
   std::vector<const char*> drivers = {"pipewire", "pulseaudio"};
   if (access("/dev/snd", F_OK) == 0) drivers.push_back("alsa");
   if (options_.jackRunning) drivers.push_back("jack");
+  const char* opened = nullptr;
   for (const char* driver : drivers) {
     if (fluid_settings_setstr(fluid.settings, "audio.driver", driver) == FLUID_FAILED) continue;
     fluid.audio = new_fluid_audio_driver(fluid.settings, fluid.synth);
-    if (fluid.audio != nullptr) break;
+    if (fluid.audio != nullptr) {
+      opened = driver;
+      break;
+    }
   }
   if (fluid.audio == nullptr) {
     silent_.store(true, std::memory_order_release);
+    return;
+  }
+  // Through JACK, FluidSynth renders in JACK's periods, not its own buffers.
+  if (std::strcmp(opened, "jack") == 0) {
+    latencyMs_.store(JackPlaybackLatencyMs(), std::memory_order_release);
     return;
   }
   // What the audio buffers add: periods of period-size frames at the sample rate.
