@@ -2,17 +2,20 @@
 // (started by the jack_server fixture): a synthesizer program that starts
 // after Tuttiro is listed at the next opening and can be chosen; one that
 // cannot be opened keeps the dialog open; one that quits while music is sent
-// to it is reported once and its port goes quiet while the others play on.
+// to it is reported once and its port goes quiet while the others play on; a
+// sequencer on the sync port gets MIDI clock, then time code once switched.
 #include <gtest/gtest.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <thread>
 
 #include "app/app.h"
+#include "app/dialog_commit_midi_sync.h"
 #include "app/dialog_commit_ports.h"
 #include "app/shell_fixture.h"
 #include "dialogs/dialogs.h"
@@ -23,7 +26,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Another program with one MIDI input port that counts the note-ons it gets.
+// Another program with one MIDI input port that counts the messages it gets
+// by status byte.
 class SoundModule {
  public:
   explicit SoundModule(const char* name) {
@@ -44,6 +48,11 @@ class SoundModule {
     for (int i = 0; i < 500 && noteOns_.load() < count; ++i) std::this_thread::sleep_for(10ms);
     return noteOns_.load() >= count;
   }
+  bool WaitFor(uint8_t status, int count) const {
+    for (int i = 0; i < 500 && Count(status) < count; ++i) std::this_thread::sleep_for(10ms);
+    return Count(status) >= count;
+  }
+  int Count(uint8_t status) const { return counts_[status].load(); }
 
  private:
   static int Process(jack_nframes_t frames, void* self) {
@@ -51,9 +60,9 @@ class SoundModule {
     void* buffer = jack_port_get_buffer(module->port_, frames);
     for (uint32_t i = 0, n = jack_midi_get_event_count(buffer); i < n; ++i) {
       jack_midi_event_t event;
-      if (jack_midi_event_get(&event, buffer, i) == 0 && (event.buffer[0] & 0xF0) == 0x90) {
-        module->noteOns_.fetch_add(1);
-      }
+      if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0) continue;
+      module->counts_[event.buffer[0]].fetch_add(1);
+      if ((event.buffer[0] & 0xF0) == 0x90) module->noteOns_.fetch_add(1);
     }
     return 0;
   }
@@ -61,6 +70,7 @@ class SoundModule {
   jack_client_t* client_ = nullptr;
   jack_port_t* port_ = nullptr;
   std::atomic<int> noteOns_{0};
+  std::array<std::atomic<int>, 256> counts_{};
 };
 
 class JackPortsTest : public ::testing::Test {
@@ -176,6 +186,29 @@ TEST_F(JackPortsTest,
   }
   EXPECT_TRUE(back.WaitForNotes(1));
   EXPECT_EQ(host_.texts.size(), 1u);
+}
+
+TEST_F(JackPortsTest, SwitchingSyncFromClockToTimeCodeWhilePlayingChangesWhatTheSequencerGets) {
+  SoundModule sequencer("sync-sequencer");
+  const int device = ListedOutput("sync-sequencer:midi_in");
+  ASSERT_GE(device, 0);
+  ASSERT_TRUE(ChooseOutputA(device));
+  ASSERT_EQ(AppOpenPiece(app_, "Ecossaise"), kLoadOk);
+  MidiSyncValues sync = MidiSyncValuesOf(app_);
+  sync.transmitSync = 1;
+  sync.syncPort = 0;
+  sync.syncType = 0;
+  CommitMidiSync(app_, sync);
+  PlayFile(app_);
+  EXPECT_TRUE(sequencer.WaitFor(0xF8, 24));  // a quarter note of clock
+
+  sync.syncType = 1;
+  CommitMidiSync(app_, sync);
+  EXPECT_TRUE(sequencer.WaitFor(0xF1, 16));  // two frames of quarter frames
+  const int clocks = sequencer.Count(0xF8);
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(sequencer.Count(0xF8), clocks);
+  StopTransport(app_);
 }
 
 }  // namespace
