@@ -49,20 +49,28 @@ RealPlatform::~RealPlatform() {
   for (int d = 0; d < MidiOutDeviceCount(); ++d) MidiOutClose(d);
 }
 
-bool RealPlatform::AddOutput(std::unique_ptr<OutSlot> slot) {
-  const int count = outputCount_.load(std::memory_order_relaxed);
-  if (count >= kMaxDevices) return false;
-  outputs_[static_cast<size_t>(count)] = std::move(slot);
-  outputCount_.store(count + 1, std::memory_order_release);
+namespace {
+
+// Appends a device slot, then publishes the new count: a reader on another
+// thread never sees a count whose last slot is not filled yet.
+template <typename Slot, size_t N>
+bool AppendSlot(std::array<std::unique_ptr<Slot>, N>& slots, std::atomic<int>& count,
+                std::unique_ptr<Slot> slot) {
+  const int used = count.load(std::memory_order_relaxed);
+  if (used >= static_cast<int>(N)) return false;
+  slots[static_cast<size_t>(used)] = std::move(slot);
+  count.store(used + 1, std::memory_order_release);
   return true;
 }
 
+}  // namespace
+
+bool RealPlatform::AddOutput(std::unique_ptr<OutSlot> slot) {
+  return AppendSlot(outputs_, outputCount_, std::move(slot));
+}
+
 bool RealPlatform::AddInput(std::unique_ptr<InSlot> slot) {
-  const int count = inputCount_.load(std::memory_order_relaxed);
-  if (count >= kMaxDevices) return false;
-  inputs_[static_cast<size_t>(count)] = std::move(slot);
-  inputCount_.store(count + 1, std::memory_order_release);
-  return true;
+  return AppendSlot(inputs_, inputCount_, std::move(slot));
 }
 
 void RealPlatform::SetBackendStatus(MidiBackend backend, bool available, std::string reason) {
