@@ -51,7 +51,8 @@ void LeadSend(AppRec& app, uint32_t message, int port, int laterMs) {
            laterMs;
   };
   if (port != kMidiAllPorts) {
-    MidiSend(app.ports, message, port, port >= 0 && port < 8 ? holdBack(port) : laterMs);
+    MidiSend(app.ports, message, port,
+             port >= 0 && port < kMidiPortCount ? holdBack(port) : laterMs);
     return;
   }
   std::array<int, kMidiPortCount> delays;
