@@ -9,13 +9,11 @@
 #include <cstring>
 
 #include "piece/settings_writer.h"
+#include "piece/smf_format.h"
 
 namespace tuttiro {
 namespace {
 
-constexpr uint8_t kMetaTempo = 0x51;
-constexpr uint8_t kMetaEndOfTrack = 0x2F;
-constexpr uint8_t kMetaSequencerSpecific = 0x7F;
 constexpr uint32_t kDefaultTempo = 500000;
 constexpr uint32_t kMaxTempo = 0xFFFFFF;
 constexpr uint64_t kMaxDelta = 0x0FFFFFFF;
@@ -34,10 +32,6 @@ struct Chunk {
   uint64_t endTick = 0;
   bool hasChannelEvents = false;
 };
-
-uint32_t Big32(std::span<const uint8_t> b, size_t at) {
-  return uint32_t{b[at]} << 24 | uint32_t{b[at + 1]} << 16 | uint32_t{b[at + 2]} << 8 | b[at + 3];
-}
 
 void PutBig32(std::vector<uint8_t>& out, uint32_t v) {
   for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
@@ -303,9 +297,9 @@ bool WriteChunk(std::vector<uint8_t>& out, std::vector<TimedBytes> events, uint6
 
 // The piece's track chunks, parsed, its tempo and settings events left out.
 bool ReadChunks(std::span<const uint8_t> image, std::vector<Chunk>& chunks) {
-  size_t at = 8 + size_t{Big32(image, 4)};
+  size_t at = 8 + size_t{Big32At(image, 4)};
   while (at + 8 <= image.size()) {
-    const uint32_t length = Big32(image, at + 4);
+    const uint32_t length = Big32At(image, at + 4);
     if (length > image.size() - at - 8) return false;
     if (std::memcmp(image.data() + at, "MTrk", 4) == 0) {
       Chunk chunk;
@@ -342,7 +336,7 @@ PerformanceFileResult BuildPerformanceFile(const PerformanceFileParts& parts,
   out.clear();
   const std::span<const uint8_t> image = parts.pieceImage;
   if (!parts.piece || image.size() < 14 || std::memcmp(image.data(), "MThd", 4) != 0 ||
-      Big32(image, 4) < 6 || Big32(image, 4) > image.size() - 8)
+      Big32At(image, 4) < 6 || Big32At(image, 4) > image.size() - 8)
     return PerformanceFileResult::kNotMidi;
   const PieceModel& piece = *parts.piece;
   const int format = image[8] << 8 | image[9];

@@ -12,13 +12,12 @@
 #include <string>
 
 #include "piece/piece_model.h"
+#include "piece/smf_format.h"
 #include "piece/smf_reader.h"
 
 namespace tuttiro {
 namespace {
 
-constexpr uint32_t kMThd = 0x4D546864;
-constexpr uint32_t kMTrk = 0x4D54726B;
 constexpr uint32_t kMicrosPerTickWithoutTempo = 1042;
 constexpr uint32_t kRoundingHalf = 500;  // microseconds: rounds to the nearest millisecond
 constexpr uint64_t kMaxTick = 0x7FFFFFFE;
@@ -27,13 +26,6 @@ constexpr size_t kMaxBeats = size_t{1} << 18;
 constexpr int kMaxPortTexts = 8;
 constexpr uint32_t kMaxEventHint = uint32_t{1} << 20;
 constexpr size_t kMaxSysexMessages = 0xFFFF;
-constexpr uint8_t kMetaTrackName = 0x03;
-constexpr uint8_t kMetaPortName = 0x21;
-constexpr uint8_t kMetaEndOfTrack = 0x2F;
-constexpr uint8_t kMetaTempo = 0x51;
-constexpr uint8_t kMetaTimeSignature = 0x58;
-constexpr uint8_t kMetaKeySignature = 0x59;
-constexpr uint8_t kMetaSequencerSpecific = 0x7F;
 constexpr uint8_t kSettingsId[5] = {0x00, 0x01, 0x21, 0x04, 0x00};
 
 // Thrown inside the loader only, to end a pass with a load result.

@@ -13,12 +13,11 @@
 #include <new>
 
 #include "engine/follower.h"
+#include "piece/smf_format.h"
 
 namespace tuttiro {
 namespace {
 
-constexpr uint32_t kMThd = 0x4D546864;
-constexpr uint32_t kMTrk = 0x4D54726B;
 constexpr size_t kReadStep = 65536;  // the record is read in steps, so memory follows the data
 constexpr int kMaxVarLenBytes = 4;
 constexpr uint8_t kMaxComboKind = kComboProgramPair;

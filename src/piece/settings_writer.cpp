@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "piece/atomic_file.h"
+#include "piece/smf_format.h"
 
 namespace tuttiro {
 namespace {
@@ -150,11 +151,6 @@ void KeepSlots(const PieceSettingsRecord& existing, int skip,
           first, first + static_cast<long>(span.size));
     }
   }
-}
-
-uint32_t Big32At(const std::vector<uint8_t>& image, size_t at) {
-  return uint32_t{image[at]} << 24 | uint32_t{image[at + 1]} << 16 | uint32_t{image[at + 2]} << 8 |
-         image[at + 3];
 }
 
 void PutBig32(std::vector<uint8_t>& image, size_t at, uint32_t value) {
