@@ -43,8 +43,6 @@ TEST(PieceSettings, ABareRecordAppliesThePieceFieldsAndLeavesTracksAsLoaded) {
   const uint8_t visible[8] = {1, 0, 1, 1, 0, 1, 1, 1};
   for (size_t v = 0; v < 8; ++v) r.Byte(Slot0(kSlotViewVisible) + v, visible[v]);
   r.Byte(Slot0(kSlotFollowTwoTracks), 1).Byte(Slot0(kSlotPerformanceOwnPort), 1);
-  std::vector<uint8_t> bytes = r.Bytes();
-  ASSERT_EQ(bytes.size(), kSettingsHeaderSize);
 
   SettingsFixture fx;
   fx.live.waitForSoloistMarkers = {100, 200};
@@ -53,7 +51,7 @@ TEST(PieceSettings, ABareRecordAppliesThePieceFieldsAndLeavesTracksAsLoaded) {
   ViewsMenuState menu;
   fx.context.hooks.moveViewsToSaved = [&views] { ++views; };
   fx.context.hooks.setViewsMenu = [&menu](const ViewsMenuState& m) { menu = m; };
-  ASSERT_EQ(fx.Open(PieceWithRecord(bytes)), kLoadOk);
+  ASSERT_EQ(fx.Open(PieceWithRecord(r.Bytes())), kLoadOk);
 
   const PieceSettings& live = fx.live;
   EXPECT_EQ(std::tie(live.loopStart, live.loopEnd, live.masterVolume, live.tempoFactor,
@@ -95,7 +93,6 @@ TEST(PieceSettings, ViewOrderAndFollowingTracksAreRepaired) {
     int moved = 0;
     fx.context.hooks.moveViewsToSaved = [&moved] { ++moved; };
     ASSERT_EQ(fx.Open(PieceWithRecord(r.Bytes(), 5)), kLoadOk);
-    EXPECT_EQ(fx.piece.trackCount, 5);
     EXPECT_EQ(fx.live.followTrack1, 0);
     EXPECT_EQ(fx.live.followTrack2, 0);
     std::vector<uint16_t> expected =
@@ -256,7 +253,6 @@ TEST(PieceSettings, MissingOrDamagedRecordsGiveTheDefaults) {
       EXPECT_EQ(record->bytes, DefaultSettingsRecord().bytes);
       continue;
     }
-    ASSERT_EQ(result, kLoadOk);
     EXPECT_EQ(fx.live.loopStart, 0);
     EXPECT_EQ(fx.live.loopEnd, fx.piece.endPosition - 1);
     EXPECT_EQ(fx.live.viewOrder, kDefaultViewOrder);
@@ -340,9 +336,7 @@ TEST(PieceSettings, NamedSlotsApplyOnlyWhenUsed) {
   EXPECT_TRUE(ApplySettingsSlot(fx.context, 3));
   EXPECT_EQ(fx.live.loopStart, 42);
   EXPECT_EQ(SettingsSlotName(*ReadPieceSettings(fx.sources, "p.mid"), 3), std::string(31, 'n'));
-  EXPECT_FALSE(ApplySettingsSlot(fx.context, 1));
-  EXPECT_FALSE(ApplySettingsSlot(fx.context, 5));
-  EXPECT_FALSE(ApplySettingsSlot(fx.context, -1));
+  for (int unused : {1, 5, -1}) EXPECT_FALSE(ApplySettingsSlot(fx.context, unused)) << unused;
 }
 
 TEST(PieceSettings, TheFollowerGetsTheMarkersAndTheFollowingTracks) {
