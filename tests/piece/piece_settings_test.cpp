@@ -17,6 +17,7 @@ using test::Big32s;
 using test::Concat;
 using test::PieceWithHead;
 using test::PieceWithRecord;
+using test::SettingsEvent;
 using test::SettingsFixture;
 using test::StoredRecord;
 using test::StoredTrack;
@@ -208,13 +209,6 @@ TEST(PieceSettings, MissingOrDamagedRecordsGiveTheDefaults) {
   named.Name(0, "x").Put32(Slot0(kSlotLoopStart), 777);
   std::vector<uint8_t> good = named.Bytes();
   std::vector<uint8_t> data = test::SettingsData(good);
-  auto event = [](std::vector<uint8_t> lengthBytes, const std::vector<uint8_t>& body) {
-    std::vector<uint8_t> head{0x00, 0xFF, 0x7F};
-    head.insert(head.end(), lengthBytes.begin(), lengthBytes.end());
-    head.insert(head.end(), body.begin(), body.end());
-    return head;
-  };
-  auto len = [](size_t n) { return test::SmfBuilder::EncodeVarLen(static_cast<uint32_t>(n)); };
   std::vector<uint8_t> wrongId = data;
   wrongId[2] = 0x22;
   std::vector<uint8_t> shortRecord = StoredRecord().Name(0, "x").Bytes(kSettingsVersion, 600);
@@ -225,13 +219,13 @@ TEST(PieceSettings, MissingOrDamagedRecordsGiveTheDefaults) {
   };
   std::vector<Case> cases = {
       {"no settings event", PieceWithHead({})},
-      {"wrong identification", PieceWithHead(event(len(wrongId.size()), wrongId))},
+      {"wrong identification", PieceWithHead(SettingsEvent(wrongId))},
       {"wrong version", PieceWithRecord(named.Bytes(0x00030000))},
       {"size above the meta length", PieceWithRecord(named.Bytes(kSettingsVersion, 900))},
       {"size below the meta length", PieceWithRecord(named.Bytes(kSettingsVersion, 840))},
       {"record shorter than its slots", PieceWithRecord(shortRecord)},
-      {"meta length too small", PieceWithHead(event(len(3), {0x00, 0x01, 0x21}))},
-      {"length of five bytes", PieceWithHead(event({0x80, 0x80, 0x80, 0x80, 0x01}, data))},
+      {"meta length too small", PieceWithHead(SettingsEvent({0x00, 0x01, 0x21}))},
+      {"length of five bytes", PieceWithHead(SettingsEvent(data, {0x80, 0x80, 0x80, 0x80, 0x01}))},
       {"not a settings event", PieceWithHead({0x00, 0xFF, 0x7E, 0x00})},
   };
   // A record cut off by the end of the file.
