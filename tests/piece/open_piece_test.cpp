@@ -33,7 +33,6 @@ TEST(OpenPiece, FormatZeroSplitsByChannel) {
     EXPECT_EQ(piece.tracks[t].events[1].time, 500u);
   }
   EXPECT_EQ(piece.performanceTrack().name, "(Performance Track)");
-  EXPECT_EQ(piece.performanceTrack().substitutePrograms, 1);
   EXPECT_EQ(piece.performanceTrack().eventCount(), 0);
 }
 
