@@ -37,19 +37,16 @@ TEST(CliInfo, FailuresExitWithStatusTwoAndTheReason) {
                           "/piece/corpus/invalid/wrong-format/not_midi.mid");
   EXPECT_EQ(damaged.status, 2);
   EXPECT_NE(damaged.out.find("wrong format"), std::string::npos) << damaged.out;
-  EXPECT_EQ(RunCli("info").status, 2);
-  EXPECT_EQ(RunCli("info --bogus Ecossaise").status, 2);
-  EXPECT_EQ(RunCli("no-such-command").status, 2);
+  for (const char* args : {"info", "info --bogus Ecossaise", "no-such-command"})
+    EXPECT_EQ(RunCli(args).status, 2) << args;
 }
 
 TEST(CliSettings, ShowsAndWritesSettings) {
   CliRun shown = RunCli("settings 'Longing'");
   EXPECT_EQ(shown.status, 0);
-  EXPECT_NE(shown.out.find("slot 0 \"Longing\""), std::string::npos) << shown.out;
-  EXPECT_NE(shown.out.find("loop: 3:1 - 11:1"), std::string::npos);
-  EXPECT_NE(shown.out.find("wait for soloist: 11:1, 27:1"), std::string::npos);
-  EXPECT_NE(shown.out.find("tempo factor: 100.0 %"), std::string::npos);
-  EXPECT_NE(shown.out.find("following: track 0 (Solo Oboe)"), std::string::npos);
+  for (const char* line : {"slot 0 \"Longing\"", "loop: 3:1 - 11:1", "wait for soloist: 11:1, 27:1",
+                           "tempo factor: 100.0 %", "following: track 0 (Solo Oboe)"})
+    EXPECT_NE(shown.out.find(line), std::string::npos) << line << "\n" << shown.out;
 
   std::string folder = ::testing::TempDir() + "cli-settings";
   std::filesystem::create_directories(folder);
@@ -58,18 +55,17 @@ TEST(CliSettings, ShowsAndWritesSettings) {
                           " --name Practice --loop 3:1-end --ignore 5:1-6:2 --follow 0,1");
   EXPECT_EQ(written.status, 0) << written.out;
   CliRun reread = RunCli("settings " + out);
-  EXPECT_NE(reread.out.find("slot 0 \"Practice\""), std::string::npos) << reread.out;
-  EXPECT_NE(reread.out.find("loop: 3:1 - 43:1"), std::string::npos) << reread.out;
-  EXPECT_NE(reread.out.find("ignore soloist: 5:1 - 6:2"), std::string::npos);
-  EXPECT_NE(reread.out.find("and track 1 (Piano Chords)"), std::string::npos);
-  CliRun info = RunCli("info " + out);
-  EXPECT_EQ(info.status, 0);
+  for (const char* line : {"slot 0 \"Practice\"", "loop: 3:1 - 43:1", "ignore soloist: 5:1 - 6:2",
+                           "and track 1 (Piano Chords)"})
+    EXPECT_NE(reread.out.find(line), std::string::npos) << line << "\n" << reread.out;
+  EXPECT_EQ(RunCli("info " + out).status, 0);
 
-  EXPECT_EQ(RunCli("settings Ecossaise --write-defaults " + out + " --loop 99:1-100:1").status, 2);
-  EXPECT_EQ(RunCli("settings Ecossaise --write-defaults " + out + " --follow 7").status, 2);
-  EXPECT_EQ(RunCli("settings Ecossaise --rehearsal 1:1").status, 2);
-  EXPECT_EQ(RunCli("settings /no/such.mid").status, 2);
-  EXPECT_EQ(RunCli("settings Ecossaise --write-defaults /no/such/dir/x.mid").status, 2);
+  const std::string write = "settings Ecossaise --write-defaults ";
+  for (const std::string& args :
+       {write + out + " --loop 99:1-100:1", write + out + " --follow 7",
+        write + "/no/such/dir/x.mid", std::string("settings Ecossaise --rehearsal 1:1"),
+        std::string("settings /no/such.mid")})
+    EXPECT_EQ(RunCli(args).status, 2) << args;
   std::filesystem::remove_all(folder);
 }
 

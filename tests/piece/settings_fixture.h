@@ -21,18 +21,8 @@ class StoredRecord {
  public:
   StoredRecord() : bytes_(kSettingsHeaderSize, 0) {}
 
-  StoredRecord& Put32(size_t at, uint32_t v) {
-    Grow(at + 4);
-    for (int i = 0; i < 4; ++i)
-      bytes_[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (24 - 8 * i));
-    return *this;
-  }
-  StoredRecord& Put16(size_t at, uint16_t v) {
-    Grow(at + 2);
-    bytes_[at] = static_cast<uint8_t>(v >> 8);
-    bytes_[at + 1] = static_cast<uint8_t>(v);
-    return *this;
-  }
+  StoredRecord& Put32(size_t at, uint32_t v) { return PutBig(at, v, 4); }
+  StoredRecord& Put16(size_t at, uint16_t v) { return PutBig(at, v, 2); }
   StoredRecord& Byte(size_t at, uint8_t v) {
     Grow(at + 1);
     bytes_[at] = v;
@@ -71,6 +61,11 @@ class StoredRecord {
   }
 
  private:
+  StoredRecord& PutBig(size_t at, uint32_t v, size_t n) {
+    Grow(at + n);
+    for (size_t i = 0; i < n; ++i) bytes_[at + i] = static_cast<uint8_t>(v >> (8 * (n - 1 - i)));
+    return *this;
+  }
   void Grow(size_t n) {
     if (bytes_.size() < n) bytes_.resize(n, 0);
   }
@@ -155,15 +150,18 @@ inline std::vector<uint8_t> PieceWithHead(const std::vector<uint8_t>& head, int 
   return smf.Bytes();
 }
 
+// A settings meta event (delta time included) carrying `data`, with `length`
+// as its length bytes when given.
+inline std::vector<uint8_t> SettingsEvent(const std::vector<uint8_t>& data,
+                                          std::vector<uint8_t> length = {}) {
+  if (length.empty()) length = SmfBuilder::EncodeVarLen(static_cast<uint32_t>(data.size()));
+  return Concat({{0x00, 0xFF, 0x7F}, length, data});
+}
+
 // A piece whose first event is the settings event carrying `record`.
 inline std::vector<uint8_t> PieceWithRecord(const std::vector<uint8_t>& record,
                                             int noteTracks = 3) {
-  std::vector<uint8_t> data = SettingsData(record);
-  std::vector<uint8_t> head{0x00, 0xFF, 0x7F};
-  std::vector<uint8_t> length = SmfBuilder::EncodeVarLen(static_cast<uint32_t>(data.size()));
-  head.insert(head.end(), length.begin(), length.end());
-  head.insert(head.end(), data.begin(), data.end());
-  return PieceWithHead(head, noteTracks);
+  return PieceWithHead(SettingsEvent(SettingsData(record)), noteTracks);
 }
 
 struct SettingsFixture {

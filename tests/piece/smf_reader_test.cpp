@@ -60,8 +60,7 @@ TEST(SmfReader, BigEndianConversionOnlyForTwoAndFourBytes) {
 TEST(SmfReader, CountsAndTheEndOfTheData) {
   OpenReader r({0x42});
   uint8_t b = 0;
-  EXPECT_EQ(SmfRead(r.reader, &b, 0, true), kSmfDone);
-  EXPECT_EQ(SmfRead(r.reader, &b, -5, true), kSmfDone);
+  for (int count : {0, -5}) EXPECT_EQ(SmfRead(r.reader, &b, count, true), kSmfDone) << count;
   EXPECT_EQ(SmfReadByte(r.reader, b), kSmfDone);
   EXPECT_EQ(b, 0x42);
   EXPECT_EQ(SmfReadByte(r.reader, b), kSmfDataEnded);

@@ -69,9 +69,6 @@ TEST(SystemSettings, DefaultSettingsResetEverythingAndReopenThePorts) {
   SystemSettings expected;
   expected.outputDevice.fill(2);
   EXPECT_EQ(fx.system, expected);
-  // The computed tables: no remote control, every incoming channel listened to.
-  for (uint16_t entry : fx.system.remoteControl) EXPECT_EQ(entry, kRemoteNone);
-  for (uint8_t on : fx.system.incomingChannels) EXPECT_EQ(on, 1);
   // The follower has its options, no special signal and the following track.
   const FollowerOptions& o = follower.options;
   EXPECT_EQ(std::tie(o.level, o.startAutomatically, o.autoJump, o.localJumpsOnly, o.waitForStart),
@@ -152,13 +149,11 @@ TEST(SystemSettingsStore, NamedSettingsSaveLoadReplaceAndRemove) {
   EXPECT_TRUE(NamedSettingsList(f, message).empty());
   SystemSettings defaults;
   SystemSettings first = Changed();
-  EXPECT_EQ(SaveNamedSettings(f, "", first, false), NamedSettingsResult::kInvalidName);
-  EXPECT_EQ(SaveNamedSettings(f, std::string(32, 'x'), first, false),
-            NamedSettingsResult::kInvalidName);
+  for (const std::string& bad : {std::string(), std::string(32, 'x')})
+    EXPECT_EQ(SaveNamedSettings(f, bad, first, false), NamedSettingsResult::kInvalidName);
   ASSERT_EQ(SaveNamedSettings(f, std::string(31, 'x'), first, false), NamedSettingsResult::kOk);
-  ASSERT_EQ(SaveNamedSettings(f, "Rehearsal", defaults, false), NamedSettingsResult::kOk);
-  ASSERT_EQ(SaveNamedSettings(f, "Concert", defaults, false), NamedSettingsResult::kOk);
-  ASSERT_EQ(SaveNamedSettings(f, "Studio", defaults, false), NamedSettingsResult::kOk);
+  for (const char* name : {"Rehearsal", "Concert", "Studio"})
+    ASSERT_EQ(SaveNamedSettings(f, name, defaults, false), NamedSettingsResult::kOk) << name;
   EXPECT_EQ(SaveNamedSettings(f, "Fifth", defaults, false), NamedSettingsResult::kFull);
   EXPECT_EQ(SaveNamedSettings(f, "Concert", first, false), NamedSettingsResult::kExists);
   EXPECT_EQ(SaveNamedSettings(f, "Concert", first, true), NamedSettingsResult::kOk);
