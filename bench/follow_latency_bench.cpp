@@ -193,9 +193,9 @@ std::vector<SoloMessage> SoloPart(const PieceModel& piece, std::initializer_list
 // The application on the probe, following tracks 0 and 1 of Folk Dance with
 // the soloist on device `in` and the accompaniment on device `out`.
 bool Prepare(AppRec& app, int in, int out) {
-  app.ports.outputDevice.fill(static_cast<int16_t>(out));
-  app.ports.inputDevice.fill(static_cast<int16_t>(in));
-  if (!MidiOpenOutputs(app.ports, nullptr)) return false;
+  app.engine.ports.outputDevice.fill(static_cast<int16_t>(out));
+  app.engine.ports.inputDevice.fill(static_cast<int16_t>(in));
+  if (!MidiOpenOutputs(app.engine.ports, nullptr)) return false;
   if (AppOpenPiece(app, "Folk Dance") != kLoadOk) return false;
   app.live.followTrack1 = 0;
   app.live.followTrack2 = 1;
@@ -203,7 +203,7 @@ bool Prepare(AppRec& app, int in, int out) {
   app.system.timingSensitivity = 4;
   GiveFollowerOptions(app.settings);
   GiveFollowerScore(app.settings);
-  return MidiOpenInputs(app.ports, nullptr);
+  return MidiOpenInputs(app.engine.ports, nullptr);
 }
 
 // Play and Follow from the start, `passes` times, while `send` plays the
@@ -213,7 +213,7 @@ void RunPasses(AppRec& app, int passes, const std::function<void(uint32_t)>& sen
   for (int pass = 0; pass < passes; ++pass) {
     SetPosition(app, 0);
     Locate(app);
-    QueueCommand(app.commands, kCmdPlayAndFollow);
+    QueueCommand(app.engine.commands, kCmdPlayAndFollow);
     IdlePass(app);
     std::atomic<bool> done{false};
     const Clock::time_point start = Clock::now();
@@ -278,7 +278,7 @@ void BM_NoteToRearmDirect(benchmark::State& state) {
   for (auto _ : state) {
     RunPasses(app, static_cast<int>(state.range(0)), [&](uint32_t m) { probe.Inject(m); });
   }
-  MidiCloseAll(app.ports);
+  MidiCloseAll(app.engine.ports);
   Report(state, probe.Timings());
 }
 BENCHMARK(BM_NoteToRearmDirect)->Arg(20)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
@@ -316,7 +316,7 @@ void BM_NoteToRearmJack(benchmark::State& state) {
     RunPasses(app, static_cast<int>(state.range(0)),
               [&](uint32_t m) { soloist.MidiOutShortMsg(handle, m); });
   }
-  MidiCloseAll(app.ports);
+  MidiCloseAll(app.engine.ports);
   Report(state, probe.Timings());
 }
 BENCHMARK(BM_NoteToRearmJack)->Arg(20)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();

@@ -74,7 +74,7 @@ void PlayWhole(benchmark::State& state, const std::string& name,
     platform.AddOutputDevice("Out");
     QuietHost host;
     AppRec app(platform, host);
-    MidiOpenOutputs(app.ports, nullptr);
+    MidiOpenOutputs(app.engine.ports, nullptr);
     if (image) app.sources.memoryImages[name] = *image;
     if (AppOpenPiece(app, name) != kLoadOk) {
       state.SkipWithError("the piece did not load");

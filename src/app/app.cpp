@@ -1,11 +1,12 @@
-// The application aggregate, the tick clock, the loop restart timer and the
-// toolkit-free steps of the idle pass.
+// The application aggregate, the tick clock and the toolkit-free steps of the
+// idle pass.
 #include "app/app.h"
 
 #include <algorithm>
 
 #include "app/dialog_commit.h"
 #include "app/dialog_commit_ports.h"
+#include "engine/follower_settings.h"
 #include "string_table.h"
 #include "transport/midi_state.h"
 #include "views/view_controls.h"
@@ -15,12 +16,11 @@ namespace tuttiro {
 namespace {
 
 // The platform's input callback: every short message goes through the input
-// path, stamped with the system time at which it arrived.
+// path with the time the platform stamped it with when it was played.
 void OnMidiInput(void* context, uint32_t port, const MidiInputMessage& message) {
   if (message.sysex) return;
-  auto& app = *static_cast<AppRec*>(context);
-  ProcessInput(app, app.input, message.shortMessage, app.platform.ClockNow(),
-               static_cast<int>(port));
+  auto& engine = *static_cast<EngineRec*>(context);
+  ProcessInput(engine, message.shortMessage, message.time, static_cast<int>(port));
 }
 
 }  // namespace
@@ -28,47 +28,30 @@ void OnMidiInput(void* context, uint32_t port, const MidiInputMessage& message) 
 AppRec::AppRec(Platform& platformRef, Host& hostRef)
     : platform(platformRef),
       host(hostRef),
-      ports(platformRef),
-      settings{piece, sources, live, system, &follower} {
-  SchedulerPublishSettings(*this);
+      engine(platformRef, piece),
+      settings{piece, sources, live, system, FollowerSettingsHooks(engine.follower)} {
+  EnginePublish(engine, system, live);
   SettingsHooks& views = settings.hooks;
   views.moveViewsToSaved = [this] { ViewsMoveToSaved(*this); };
   views.storeViewPositions = [this] { ViewsStorePositions(*this); };
   views.centreViews = [this] { ViewsCenter(*this); };
   views.updateTitle = [this] { ViewsUpdateTitle(*this); };
   views.redrawViews = [this] { RedrawAllViews(*this); };
-  ports.inputCallback = OnMidiInput;
-  ports.inputContext = this;
+  engine.ports.inputCallback = OnMidiInput;
+  engine.ports.inputContext = &engine;
 }
 
-AppRec::~AppRec() {
-  SchedulerHalt(*this);
-  if (followerReady) FollowerFreeAll(follower);
-}
+AppRec::~AppRec() = default;
 
 int64_t TickNow(const AppRec& app) {
   return app.platform.ClockNow() * 3 / 50;
 }
 
 void PublishSystemSettings(AppRec& app) {
-  SchedulerPublishSettings(app);
-  InputTakeSettings(app.input, app.system, app.live.masterTranspose);
+  EnginePublish(app.engine, app.system, app.live);
   if (!TransportRunning(app)) {
-    app.transport.followerInputMode.store(IdleFollowerInputMode(app.system));
+    app.engine.mode.followerInputMode.store(IdleFollowerInputMode(app.system));
   }
-}
-
-void LoopRestartArm(AppRec& app, uint16_t command, int seconds) {
-  app.loopRestart.command.store(command);
-  app.loopRestart.deadline.store(TickNow(app) + 60 * static_cast<int64_t>(seconds));
-}
-
-void LoopRestartCancel(AppRec& app) {
-  app.loopRestart.deadline.store(kLoopRestartOff);
-}
-
-bool LoopRestartArmed(const AppRec& app) {
-  return app.loopRestart.deadline.load() != kLoopRestartOff;
 }
 
 PieceHooks AppPieceHooks(AppRec& app) {
@@ -80,15 +63,15 @@ PieceHooks AppPieceHooks(AppRec& app) {
   hooks.sendOpeningSysex = [&app] { SendOpeningSysEx(app); };
   hooks.resetPlaybackState = [&app] {
     app.transport.performanceAvailable = false;
-    TransportClock clock = TransportClockRead(app.clock);
+    TransportClock clock = TransportClockRead(app.engine.clock);
     clock.basePosition = 0;
     clock.endPosition = app.piece.endPosition;
     clock.tempoFactor = app.live.tempoFactor;
     {
-      std::lock_guard guard(app.transport.clockUpdate);
-      TransportClockWrite(app.clock, clock);
+      std::lock_guard guard(app.engine.clockUpdate);
+      TransportClockWrite(app.engine.clock, clock);
     }
-    SchedulerPublishSettings(app);
+    EnginePublish(app.engine, app.system, app.live);
     const int32_t travel = SongThumbTravel();
     app.views.displays.unitsPerPixel =
         std::max<int32_t>(1, (app.piece.endPosition + travel / 2) / travel);
@@ -100,18 +83,13 @@ PieceHooks AppPieceHooks(AppRec& app) {
 }
 
 int AppOpenPiece(AppRec& app, const std::string& pieceName) {
-  if (!app.followerReady) {
-    app.followerReady =
-        FollowerInit(app.follower, app.platform, [&app](int code, int64_t a, int64_t b, int64_t c) {
-          return TransportFollowerReport(app, code, a, b, c);
-        });
-  }
+  EngineInitFollower(app.engine);
   if (pieceName.empty()) return kLoadOk;
   if (TransportRunning(app)) StopTransport(app);
-  app.input.inputBlocked = true;
+  app.engine.input.inputBlocked = true;
   const int result = OpenPiece(app.piece, app.sources, pieceName, AppPieceHooks(app));
-  InputTakeSettings(app.input, app.system, app.live.masterTranspose);
-  app.input.inputBlocked = !app.piece.pieceLoaded;
+  EnginePublish(app.engine, app.system, app.live);
+  app.engine.input.inputBlocked = !app.piece.pieceLoaded;
   return result;
 }
 
@@ -120,31 +98,33 @@ void IdlePass(AppRec& app) {
   PreviewPoll(app);
   CheckDevicesFromIdle(app);
   if (TransportRewinding(app)) {
-    int64_t position = app.clock.basePosition.load() - (t - app.transport.lastRewindTick) * 66;
+    int64_t position =
+        app.engine.clock.basePosition.load() - (t - app.transport.lastRewindTick) * 66;
     if (position < 1) {
       position = 0;
-      QueueCommand(app.commands, kCmdStop);
+      QueueCommand(app.engine.commands, kCmdStop);
     }
     app.transport.lastRewindTick = t;
     SetPosition(app, static_cast<int32_t>(position));
     Locate(app);
   }
-  if (TransportRunning(app) && !app.transport.previewing.load()) RefreshPositionDisplays(app);
-  if (TransportFollowing(app) && !RecordingGrow(app.input)) {
+  if (TransportRunning(app) && !app.engine.mode.previewing.load()) RefreshPositionDisplays(app);
+  if (TransportFollowing(app) && !RecordingGrow(app.engine.input)) {
     app.host.ShowMessage(kStringRecordingOutOfMemory);
   }
   if (app.followerPending && !TransportFollowing(app)) HandFollowerPending(app);
-  if (app.transport.jumpPending.load()) {
-    QueueCommand(app.commands, kCmdStop);
+  if (app.engine.jump.pending.load()) {
+    QueueCommand(app.engine.commands, kCmdStop);
   } else {
     AutoStopCheck(app);
   }
-  if (LoopRestartArmed(app) && t >= app.loopRestart.deadline.load()) {
-    if (app.system.loopMode) QueueCommand(app.commands, app.loopRestart.command.load());
-    LoopRestartCancel(app);
+  if (LoopRestartArmed(app.engine) && t >= app.engine.loopRestart.deadline.load()) {
+    if (app.system.loopMode)
+      QueueCommand(app.engine.commands, app.engine.loopRestart.command.load());
+    LoopRestartCancel(app.engine);
   }
-  for (uint16_t code = TakeCommand(app.commands); code != kNoCommand;
-       code = TakeCommand(app.commands)) {
+  for (uint16_t code = TakeCommand(app.engine.commands); code != kNoCommand;
+       code = TakeCommand(app.engine.commands)) {
     ExecuteCommand(app, code);
   }
 }

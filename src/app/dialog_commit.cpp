@@ -52,41 +52,41 @@ void HandFollowerPending(AppRec& app) {
   const uint8_t what = app.followerPending;
   app.followerPending = 0;
   if (what & kPendingScore) GiveFollowerScore(app.settings);
-  if ((what & kPendingOptions) && app.followerReady) {
+  if ((what & kPendingOptions) && app.engine.followerReady) {
     const SystemSettings& s = app.system;
-    FollowerSetOptions(app.follower, s.timingSensitivity, s.startAutomatically != 0,
+    FollowerSetOptions(app.engine.follower, s.timingSensitivity, s.startAutomatically != 0,
                        s.autoJump != 0, s.localJumps != 0, s.waitForSolo != 0);
   }
-  if ((what & kPendingMarkers) && app.followerReady) {
-    FollowerSetWaitForSoloist(app.follower, app.live.waitForSoloistMarkers);
-    FollowerSetWaitForSignal(app.follower, app.live.waitForSignalMarkers);
-    FollowerSetRestoreTempo(app.follower, app.live.restoreTempoMarkers);
-    FollowerSetIgnoreRanges(app.follower, FollowerRanges(app.live.ignoreSoloistRanges));
+  if ((what & kPendingMarkers) && app.engine.followerReady) {
+    FollowerSetWaitForSoloist(app.engine.follower, app.live.waitForSoloistMarkers);
+    FollowerSetWaitForSignal(app.engine.follower, app.live.waitForSignalMarkers);
+    FollowerSetRestoreTempo(app.engine.follower, app.live.restoreTempoMarkers);
+    FollowerSetIgnoreRanges(app.engine.follower, FollowerRanges(app.live.ignoreSoloistRanges));
   }
 }
 
 CaptureRec CaptureOpen(AppRec& app) {
-  app.input.learningDialogOpen.store(true);
-  return CaptureRec{app.transport.followerInputMode.load()};
+  app.engine.input.learningDialogOpen.store(true);
+  return CaptureRec{app.engine.mode.followerInputMode.load()};
 }
 
 void CaptureSwitch(AppRec& app, const CaptureRec& capture, bool on) {
-  app.transport.followerInputMode.store(on ? uint16_t{kInputLearning} : capture.savedMode);
+  app.engine.mode.followerInputMode.store(on ? uint16_t{kInputLearning} : capture.savedMode);
 }
 
 void CaptureClose(AppRec& app, const CaptureRec& capture) {
   if (!TransportRunning(app)) {
-    app.transport.followerInputMode.store(IdleFollowerInputMode(app.system));
-  } else if (app.transport.followerInputMode.load() == kInputLearning) {
-    app.transport.followerInputMode.store(capture.savedMode);
+    app.engine.mode.followerInputMode.store(IdleFollowerInputMode(app.system));
+  } else if (app.engine.mode.followerInputMode.load() == kInputLearning) {
+    app.engine.mode.followerInputMode.store(capture.savedMode);
   }
-  app.input.learningDialogOpen.store(false);
+  app.engine.input.learningDialogOpen.store(false);
 }
 
 std::vector<std::string> OutputPortNames(const AppRec& app) {
   std::vector<std::string> names;
   for (int port = 0; port < kMidiPortCount; ++port) {
-    const std::string name = MidiPortName(app.ports, port);
+    const std::string name = MidiPortName(app.engine.ports, port);
     names.push_back(name.size() > kPortPrefix ? name.substr(kPortPrefix) : std::string());
   }
   return names;

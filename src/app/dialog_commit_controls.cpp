@@ -5,17 +5,11 @@
 #include "app/app.h"
 #include "engine/follower.h"
 #include "layout_table.h"
+#include "midi/midi_message.h"
 #include "transport/locate.h"
 #include "transport/transport.h"
 
 namespace tuttiro {
-namespace {
-
-int PortOf(uint16_t port) {
-  return port == kAllOutputPorts ? kMidiAllPorts : port;
-}
-
-}  // namespace
 
 RemoteTable RemoteControlOf(const AppRec& app) {
   return app.system.remoteControl;
@@ -24,8 +18,8 @@ RemoteTable RemoteControlOf(const AppRec& app) {
 void CommitRemoteControl(AppRec& app, const RemoteTable& table) {
   app.system.remoteControl = table;
   PublishSystemSettings(app);
-  if (app.followerReady) {
-    FollowerSetSpecialSignal(app.follower, table[kRemoteControlEntries - 1]);
+  if (app.engine.followerReady) {
+    FollowerSetSpecialSignal(app.engine.follower, table[kRemoteControlEntries - 1]);
   }
 }
 
@@ -51,14 +45,14 @@ void CommitMetronome(AppRec& app, const MetronomeValues& v) {
 }
 
 void MetronomeAuditionSwitch(AppRec& app, bool on) {
-  app.input.metronomeDialogLearning.store(on);
+  app.engine.input.metronomeDialogLearning.store(on);
 }
 
 void MetronomeAuditionSend(AppRec& app, const MetronomeAudition& click) {
   const int port = PortOf(static_cast<uint16_t>(click.port));
-  if (click.programChange) MidiSend(app.ports, *click.programChange, port, 0);
-  MidiSend(app.ports, click.noteOn, port, 0);
-  MidiSend(app.ports, click.noteOn & 0xFFFFu, port, kAuditionMs);
+  if (click.programChange) MidiSend(app.engine.ports, *click.programChange, port, 0);
+  MidiSend(app.engine.ports, click.noteOn, port, 0);
+  MidiSend(app.engine.ports, click.noteOn & 0xFFFFu, port, kAuditionMs);
 }
 
 int16_t MasterTransposeOf(const AppRec& app) {
@@ -72,7 +66,7 @@ void CommitMasterTranspose(AppRec& app, int16_t semitones) {
 
 TempoFacts TempoFactsOf(AppRec& app) {
   const int32_t position = CurrentPosition(app);
-  return TempoFacts{static_cast<uint16_t>(app.clock.tempoFactor.load()),
+  return TempoFacts{static_cast<uint16_t>(app.engine.clock.tempoFactor.load()),
                     FileBeatLength(app.piece, position), TempoAtPosition(app, position)};
 }
 

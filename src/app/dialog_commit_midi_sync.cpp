@@ -2,6 +2,7 @@
 #include "app/dialog_commit_midi_sync.h"
 
 #include "app/app.h"
+#include "midi/midi_message.h"
 
 namespace tuttiro {
 namespace {
@@ -21,28 +22,25 @@ SyncOutput SyncOutputOf(const SystemSettings& s) {
   return SyncOutput{true, s.syncType, s.syncType == 1 ? s.frameRate : uint16_t{0}, s.syncPort};
 }
 
-int PortOf(uint16_t setting) {
-  return setting == kAllOutputPorts ? kMidiAllPorts : static_cast<int>(setting);
-}
-
 // While playing: the old sync output ends and the new one starts where the
 // piece is now, before the scheduler (held meanwhile) sends the next clock or
 // quarter frame.
 void SwitchSyncWhileRunning(AppRec& app, const SyncOutput& before, const SyncOutput& after) {
-  if (before.on && before.type == 0) MidiSend(app.ports, 0xFC, PortOf(before.port), 0);
-  SchedulerHold(app);
+  if (before.on && before.type == 0) MidiSend(app.engine.ports, 0xFC, PortOf(before.port), 0);
+  SchedulerHold(app.engine);
   const int32_t position = CurrentPosition(app);
   PrepareSync(app, position);
   const int port = PortOf(after.port);
   if (after.on && after.type == 1) {
     const TimeCode code = MsToTimeCode(static_cast<int64_t>(position) + 2, after.frameRate);
-    MidiSend(app.ports, FullFrameMessage(code, after.frameRate), port, 0);
+    MidiSend(app.engine.ports, FullFrameMessage(code, after.frameRate), port, 0);
   } else if (after.on) {
-    const uint16_t pointer = app.scheduler.sync.songPositionPointer;
-    MidiSend(app.ports, 0xF2u | (pointer & 0x7Fu) << 8 | ((pointer >> 7) & 0x7Fu) << 16, port, 0);
-    MidiSend(app.ports, 0xFB, port, 0);
+    const uint16_t pointer = app.engine.scheduler.sync.songPositionPointer;
+    MidiSend(app.engine.ports, 0xF2u | (pointer & 0x7Fu) << 8 | ((pointer >> 7) & 0x7Fu) << 16,
+             port, 0);
+    MidiSend(app.engine.ports, 0xFB, port, 0);
   }
-  SchedulerRelease(app);
+  SchedulerRelease(app.engine);
 }
 
 }  // namespace
@@ -73,7 +71,7 @@ void CommitMidiSync(AppRec& app, const MidiSyncValues& v) {
   const SyncOutput after = SyncOutputOf(s);
   if (!TransportRunning(app)) {
     if (app.piece.pieceLoaded) Locate(app);
-  } else if (after != before && !app.transport.previewing.load()) {
+  } else if (after != before && !app.engine.mode.previewing.load()) {
     SwitchSyncWhileRunning(app, before, after);
   }
 }

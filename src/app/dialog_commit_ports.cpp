@@ -3,6 +3,7 @@
 #include "app/dialog_commit_ports.h"
 
 #include "app/app.h"
+#include "midi/settings_ports.h"
 
 namespace tuttiro {
 namespace {
@@ -22,12 +23,12 @@ void Tell(AppRec& app, const std::string& text) {
 // outputs are opened: there is nothing to report for the inputs.
 bool OpenPorts(AppRec& app) {
   if (app.platform.MidiInDeviceCount() > 0) {
-    return OpenSettingsPorts(app.system, app.ports, app.portHost);
+    return OpenSettingsPorts(app.system, app.engine.ports, app.portHost);
   }
   for (size_t p = 0; p < kSettingsPortCount; ++p) {
-    app.ports.outputDevice[p] = static_cast<int16_t>(app.system.outputDevice[p]);
+    app.engine.ports.outputDevice[p] = static_cast<int16_t>(app.system.outputDevice[p]);
   }
-  return MidiOpenOutputs(app.ports, app.portHost);
+  return MidiOpenOutputs(app.engine.ports, app.portHost);
 }
 
 std::string DeviceName(const AppRec& app, int device, bool input) {
@@ -83,7 +84,7 @@ bool CommitPorts(AppRec& app, const PortsValues& values) {
   }
   s.outputLeadMs = values.outputLeadMs;
   const bool open = OpenPorts(app);
-  MidiReportSilentSynth(app.ports, app.portHost);
+  MidiReportSilentSynth(app.engine.ports, app.portHost);
   PublishSystemSettings(app);
   return open;
 }
@@ -107,7 +108,7 @@ void UseSettingsSoundfont(AppRec& app) {
 
 void CheckDevicesNow(AppRec& app) {
   app.nextDeviceCheck = app.platform.ClockNow() + kDeviceCheckMs;
-  MidiCheckDevices(app.ports, app.portHost, true);
+  MidiCheckDevices(app.engine.ports, app.portHost, true);
 }
 
 void CheckDevicesFromIdle(AppRec& app) {
@@ -115,7 +116,7 @@ void CheckDevicesFromIdle(AppRec& app) {
   app.nextDeviceCheck = app.platform.ClockNow() + kDeviceCheckMs;
   // Only the back ends already there: looking for a missing JACK server
   // would stall the window for milliseconds every time.
-  MidiCheckDevices(app.ports, app.portHost, false);
+  MidiCheckDevices(app.engine.ports, app.portHost, false);
 }
 
 }  // namespace tuttiro

@@ -33,10 +33,10 @@ void ApplyWhilePlaying(AppRec& app, int index, const TrackValues& v) {
   const TrackValues old = TrackValuesOf(rec);
   const bool moved = old.outputPort != v.outputPort || old.outputChannel != v.outputChannel ||
                      ProgramsDiffer(old, v);
-  SchedulerHold(app);
+  SchedulerHold(app.engine);
   // A track left out of the playing list (the soloist's while following)
   // sounds nothing now, and must not be made to.
-  const std::vector<int32_t>& listed = app.scheduler.listedTracks;
+  const std::vector<int32_t>& listed = app.engine.scheduler.listedTracks;
   const bool sounds = std::find(listed.begin(), listed.end(), index) != listed.end();
   if (sounds && old.play && (moved || !v.play)) {
     SilenceTracks(app, index);
@@ -45,7 +45,7 @@ void ApplyWhilePlaying(AppRec& app, int index, const TrackValues& v) {
   }
   ApplyValues(rec, v);
   if (sounds && v.play && (moved || !old.play)) SoundStartState(app, index);
-  SchedulerRelease(app);
+  SchedulerRelease(app.engine);
 }
 
 }  // namespace
@@ -105,8 +105,8 @@ PerformanceValues PerformanceValuesOf(const AppRec& app) {
   }
   // While a performance plays it borrows the following track's output; the
   // settings are its own, kept aside until it stops.
-  if (app.transport.playingPerformance.load()) {
-    const PerformancePlaybackRec& saved = app.transport.performance;
+  if (app.engine.mode.playingPerformance.load()) {
+    const PerformancePlaybackRec& saved = app.engine.performance;
     v.outputPort = saved.savedPort;
     v.outputChannel = saved.savedChannel;
     v.program = saved.savedCombos[0].substitute;
@@ -120,10 +120,10 @@ void CommitPerformance(AppRec& app, const PerformanceValues& v) {
   s.playTappedNotes = v.playTappedNotes;
   s.performanceTempo = v.performanceTempo;
   app.live.performanceUsesOwnPort = v.usesOwnPort;
-  if (app.transport.playingPerformance.load()) {
+  if (app.engine.mode.playingPerformance.load()) {
     // Playback restores these when it stops; the new output applies from the
     // next start, not halfway through the notes now sounding.
-    PerformancePlaybackRec& saved = app.transport.performance;
+    PerformancePlaybackRec& saved = app.engine.performance;
     saved.savedPort = v.outputPort;
     saved.savedChannel = v.outputChannel;
     saved.savedCombos[0].substitute = v.program;

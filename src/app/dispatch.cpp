@@ -33,9 +33,9 @@ template <typename Change>
 void ChangeAllTracks(AppRec& app, Change change) {
   if (!app.piece.pieceLoaded) return;
   const bool running = TransportRunning(app);
-  if (running) SchedulerHold(app);
+  if (running) SchedulerHold(app.engine);
   for (TrackRec& track : app.piece.tracks) change(track);
-  if (running) SchedulerRelease(app);
+  if (running) SchedulerRelease(app.engine);
   RedrawTrackStrips(app);
 }
 
@@ -77,12 +77,12 @@ bool RunDialogCommand(ShellRec& shell, int id) {
 }  // namespace
 
 void SetIncomingChannel(AppRec& app, int port, int channel, bool on) {
-  const int16_t device = app.ports.inputDevice[static_cast<size_t>(port)];
+  const int16_t device = app.engine.ports.inputDevice[static_cast<size_t>(port)];
   for (int p = 0; p < kSettingsPortCount; ++p) {
-    if (app.ports.inputDevice[static_cast<size_t>(p)] != device) continue;
+    if (app.engine.ports.inputDevice[static_cast<size_t>(p)] != device) continue;
     const size_t index = static_cast<size_t>(p * 16 + channel);
     app.system.incomingChannels[index] = on ? 1 : 0;
-    app.ports.channelEnable[index].store(on ? 1 : 0);
+    app.engine.ports.channelEnable[index].store(on ? 1 : 0);
     app.host.CheckMenuItem(kCmdIncomingChannel + kIncomingPortStride * p + channel, on);
   }
 }
@@ -96,7 +96,7 @@ void SpaceBarDown(AppRec& app, bool autoRepeat) {
   }
   // The key poll reads the space bar as a tap; it must not stop the music.
   const bool tappingSpace = TransportFollowing(app) &&
-                            app.transport.followerInputMode.load() == kInputKeyTaps &&
+                            app.engine.mode.followerInputMode.load() == kInputKeyTaps &&
                             app.system.tapSource == 0;
   if (tappingSpace) return;
   StopTransport(app);

@@ -50,13 +50,13 @@ bool WritePerformanceFile(AppRec& app, const std::string& path) {
   parts.followingTracks.push_back(app.live.followTrack1);
   if (app.live.followTwoTracks && app.live.followTrack2 != app.live.followTrack1)
     parts.followingTracks.push_back(app.live.followTrack2);
-  parts.sectionStart = app.transport.performanceStart;
-  parts.sectionEnd = app.transport.performanceEnd;
+  parts.sectionStart = app.engine.performance.start;
+  parts.sectionEnd = app.engine.performance.end;
   {
-    std::lock_guard lock(app.input.recording.lock);
-    parts.timing.tempoList = app.input.recording.tempoList;
+    std::lock_guard lock(app.engine.input.recording.lock);
+    parts.timing.tempoList = app.engine.input.recording.tempoList;
   }
-  parts.timing.tempoFactor = app.transport.performance.recordedTempoFactor;
+  parts.timing.tempoFactor = app.engine.performance.recordedTempoFactor;
   if (app.settings.hooks.storeViewPositions) app.settings.hooks.storeViewPositions();
   parts.settings = BuildPieceSettingsRecord(DefaultSettingsRecord(), 0, "Performance",
                                             PerformedSettings(app.live, parts.timing), app.piece);

@@ -10,6 +10,7 @@
 #include "app/help.h"
 #include "app/open_file.h"
 #include "app/recent_files.h"
+#include "midi/settings_ports.h"
 #include "piece/settings_store.h"
 #include "shell_strings.h"
 #include "string_table.h"
@@ -33,19 +34,19 @@ void CheckIncomingChannels(Host& host, const SystemSettings& system) {
 bool OpenShellPorts(ShellRec& shell, const SystemSettings& system) {
   AppRec& app = shell.app;
   if (app.platform.MidiInDeviceCount() > 0) {
-    return OpenSettingsPorts(system, app.ports, &shell.portHost);
+    return OpenSettingsPorts(system, app.engine.ports, &shell.portHost);
   }
   for (size_t p = 0; p < kSettingsPortCount; ++p) {
-    app.ports.inputDevice[p] = static_cast<int16_t>(system.inputDevice[p]);
-    app.ports.outputDevice[p] = static_cast<int16_t>(system.outputDevice[p]);
+    app.engine.ports.inputDevice[p] = static_cast<int16_t>(system.inputDevice[p]);
+    app.engine.ports.outputDevice[p] = static_cast<int16_t>(system.outputDevice[p]);
     shell.portHost.SetInputPortMenuLabel(
         static_cast<int>(p),
         std::string("&") + static_cast<char>('A' + p) + "--" + StringText(kStringNoInputDevice));
   }
   for (size_t i = 0; i < system.incomingChannels.size(); ++i) {
-    app.ports.channelEnable[i].store(system.incomingChannels[i] ? 1 : 0);
+    app.engine.ports.channelEnable[i].store(system.incomingChannels[i] ? 1 : 0);
   }
-  return MidiOpenOutputs(app.ports, &shell.portHost);
+  return MidiOpenOutputs(app.engine.ports, &shell.portHost);
 }
 
 void ShowSystemButtons(AppRec& app) {
@@ -160,7 +161,7 @@ void ShellShutdown(ShellRec& shell) {
     NameAssignedDevices(app.system, app.platform);
     SaveSystemSettings(shell.settingsFolder, app.system);
   }
-  MidiCloseAll(app.ports);
+  MidiCloseAll(app.engine.ports);
   ReleasePiece(app.piece);
 }
 
@@ -172,7 +173,7 @@ void ApplySystemDefaults(ShellRec& shell) {
   AppRec& app = shell.app;
   if (!app.system.soundfont.empty()) app.platform.SynthSetSoundfont({});
   SystemDefaultSettings(app.settings);
-  MidiReportSilentSynth(app.ports, app.portHost);
+  MidiReportSilentSynth(app.engine.ports, app.portHost);
   PublishSystemSettings(app);
 }
 
@@ -191,7 +192,7 @@ void ApplySystemSettings(ShellRec& shell, const SystemSettings& given) {
     if (!OpenShellPorts(shell, app.system)) app.host.RunDialog(kDialogPortsAndDevices);
     CheckIncomingChannels(app.host, app.system);
   }
-  MidiReportSilentSynth(app.ports, app.portHost);
+  MidiReportSilentSynth(app.engine.ports, app.portHost);
   ShowSystemButtons(app);
   GiveFollowerScore(app.settings);
   GiveFollowerOptions(app.settings);
@@ -208,7 +209,8 @@ void ShowViewsMenu(Host& host, const ViewsMenuState& state) {
 }
 
 int IdleIntervalMs(AppRec& app) {
-  const bool busy = TransportRunning(app) || TransportRewinding(app) || LoopRestartArmed(app) ||
+  const bool busy = TransportRunning(app) || TransportRewinding(app) ||
+                    LoopRestartArmed(app.engine) ||
                     app.transport.previewStage != PreviewStage::kNone;
   return busy ? kIdleFastMs : kIdleSlowMs;
 }

@@ -39,7 +39,7 @@ bool AcquireBusy(FollowerState& f) {
   return true;
 }
 
-void ProcessNote(FollowerState& f, uint32_t message);
+void ProcessNote(FollowerState& f, uint32_t message, SystemTime t);
 
 // Runs every queued entry, including those appended meanwhile, then gives up the
 // busy flag. No lock is held while an entry is processed (it calls the report).
@@ -59,9 +59,9 @@ void DrainQueue(FollowerState& f) {
       --f.queueCount;
     }
     if (entry.tap) {
-      ProcessTap(f, static_cast<int32_t>(entry.value));
+      ProcessTap(f, static_cast<int32_t>(entry.value), entry.time);
     } else {
-      ProcessNote(f, entry.value);
+      ProcessNote(f, entry.value, entry.time);
     }
   }
 }
@@ -447,7 +447,7 @@ bool TryChord(FollowerState& f, int32_t c, uint8_t pitch, uint8_t velocity, Syst
     return true;
   }
   int flags = f.options.level == 1 ? 0 : chord.flags;
-  const int32_t p = FollowerPositionAt(clock, FollowerNow(f));
+  const int32_t p = FollowerPositionAt(clock, t);
   if (ReleaseWaitAtChord(f, chord, clock.waitLimit)) flags = (flags | kFlagAnchor) & ~kFlagEstimate;
 
   int32_t rate = clock.rate;
@@ -534,7 +534,7 @@ bool MatchNote(FollowerState& f, uint8_t pitch, uint8_t velocity, SystemTime t,
   if (f.options.level == 0 || f.chords.empty()) return false;
   f.lost = false;
   const FollowerClock clock = FollowerClockNow(f);
-  const int32_t position = FollowerPositionAt(clock, FollowerNow(f));
+  const int32_t position = FollowerPositionAt(clock, t);
   const auto& ranges = f.ignoreRanges;
   while (f.ignoreCursor < static_cast<int32_t>(ranges.size())) {
     const IgnoreRange& r = ranges[static_cast<size_t>(f.ignoreCursor)];
@@ -598,8 +598,7 @@ bool MatchNote(FollowerState& f, uint8_t pitch, uint8_t velocity, SystemTime t,
   return Unmatched(f, w, pitch, t, clock.waitLimit, matchedPosition);
 }
 
-void ProcessNote(FollowerState& f, uint32_t message) {
-  const SystemTime t = FollowerNow(f);
+void ProcessNote(FollowerState& f, uint32_t message, SystemTime t) {
   const uint8_t data1 = static_cast<uint8_t>(message >> 8);
   const uint8_t pitch = data1 == kSignalPitch ? kSignalPitch : data1 & 0x7F;
   const uint8_t velocity = static_cast<uint8_t>((message >> 16) & 0x7F);
@@ -617,7 +616,7 @@ void ProcessNote(FollowerState& f, uint32_t message) {
   }
   if (pitch == kSignalPitch || f.chords.empty()) return;
   if (running ? !f.options.autoJump : !f.options.startAutomatically) return;
-  JumpSearch(f, FollowerPositionAt(FollowerClockNow(f), FollowerNow(f)), message, t);
+  JumpSearch(f, FollowerPositionAt(FollowerClockNow(f), t), message, t);
 }
 
 void UnmarkChord(FollowerState& f, ScoreChord& chord) {
@@ -697,7 +696,7 @@ int32_t MarkNote(FollowerState& f, const ScoreChord& chord, uint8_t pitch) {
 }
 
 SystemTime FollowerNow(FollowerState& f) {
-  return f.report(kReportTime, 0, 0, 0);
+  return f.clock.platform->ClockNow();
 }
 
 FollowerClock FollowerClockNow(const FollowerState& f) {
@@ -777,7 +776,7 @@ void ComputeWaitLimit(FollowerState& f) {
 void JumpToChord(FollowerState& f, int32_t c, SystemTime t, int32_t rate) {
   ScoreChord& chord = f.chords[static_cast<size_t>(c)];
   const FollowerClock clock = FollowerClockNow(f);
-  const int32_t position = FollowerPositionAt(clock, FollowerNow(f));
+  const int32_t position = FollowerPositionAt(clock, t);
   if (!clock.running || std::abs(int64_t{chord.position} - position) >= f.distances.jumpThreshold) {
     f.jumpPending = true;
     f.jumpPosition = chord.position;
@@ -820,7 +819,7 @@ bool FollowerInit(FollowerState& f, const Platform& platform, FollowerReport rep
                   int32_t queueCapacity, int32_t timeScale) {
   if (queueCapacity < 1 || timeScale < 1 || !report) return false;
   try {
-    f.queue.assign(static_cast<size_t>(queueCapacity), FollowerQueueEntry{0, false});
+    f.queue.assign(static_cast<size_t>(queueCapacity), FollowerQueueEntry{0, 0, false});
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -1000,13 +999,13 @@ bool FollowerStop(FollowerState& f) {
   return true;
 }
 
-bool FollowerNoteInput(FollowerState& f, uint32_t message) {
-  return Enqueue(f, FollowerQueueEntry{message, false});
+bool FollowerNoteInput(FollowerState& f, uint32_t message, SystemTime time) {
+  return Enqueue(f, FollowerQueueEntry{message, time, false});
 }
 
-bool FollowerTapInput(FollowerState& f, int32_t strength) {
+bool FollowerTapInput(FollowerState& f, int32_t strength, SystemTime time) {
   if (!FollowerClockNow(f).running) return true;
-  return Enqueue(f, FollowerQueueEntry{static_cast<uint32_t>(strength), true});
+  return Enqueue(f, FollowerQueueEntry{static_cast<uint32_t>(strength), time, true});
 }
 
 int32_t FollowerPosition(const FollowerState& f) {

@@ -18,10 +18,8 @@
 
 namespace tuttiro {
 
-// What the follower tells its host. The report returns the current time for
-// kReportTime and is ignored otherwise.
+// What the follower tells its host; the report's value is ignored.
 enum FollowerReportCode : int {
-  kReportTime = 0,      // no values
   kReportJump = 1,      // position, time, rate: the soloist is elsewhere, restart there
   kReportLoudness = 2,  // velocity ratio (16.16)
   kReportClock = 3,     // anchor position, anchor time, rate: a new follower clock
@@ -120,7 +118,8 @@ struct MarkerList {
 };
 
 struct FollowerQueueEntry {
-  uint32_t value;  // a packed note message, or a tap strength
+  uint32_t value;   // a packed note message, or a tap strength
+  SystemTime time;  // when it was played: the follower matches and anchors at this time
   bool tap;
 };
 
@@ -207,10 +206,12 @@ bool FollowerStart(FollowerState& f, int32_t position, int32_t rate);
 bool FollowerResumeAfterJump(FollowerState& f, int32_t rate);
 bool FollowerStop(FollowerState& f);
 // From the MIDI input thread: a note-on (status in the low byte, then note and
-// velocity). False only when the queue is full.
-bool FollowerNoteInput(FollowerState& f, uint32_t message);
-// A tapped beat; strength is the tap's loudness in 16.16 (0 when unknown).
-bool FollowerTapInput(FollowerState& f, int32_t strength);
+// velocity) played at `time` on the platform clock, which may lie in the past
+// (a note known only some milliseconds after it sounded). False only when the
+// queue is full.
+bool FollowerNoteInput(FollowerState& f, uint32_t message, SystemTime time);
+// A tapped beat at `time`; strength is the tap's loudness in 16.16 (0 when unknown).
+bool FollowerTapInput(FollowerState& f, int32_t strength, SystemTime time);
 
 int32_t FollowerPosition(const FollowerState& f);
 int64_t FollowerTimeUntil(FollowerState& f, int32_t p);

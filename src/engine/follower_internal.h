@@ -31,6 +31,6 @@ bool ChordFits(const FollowerState& f, int32_t performed, int32_t chord, int32_t
                bool backward, bool allowFewer);
 void JumpSearch(FollowerState& f, int32_t e, uint32_t message, SystemTime t);
 
-void ProcessTap(FollowerState& f, int32_t strength);
+void ProcessTap(FollowerState& f, int32_t strength, SystemTime t);
 
 }  // namespace tuttiro

@@ -1,8 +1,9 @@
 // The MIDI input path and the tap detectors.
 #include "engine/input_path.h"
 
-#include "app/app.h"
+#include "engine/engine.h"
 #include "engine/time_base.h"
+#include "midi/midi_message.h"
 
 namespace tuttiro {
 namespace {
@@ -21,15 +22,9 @@ uint8_t Data1(uint32_t message) {
 uint8_t Data2(uint32_t message) {
   return static_cast<uint8_t>(message >> 16 & 0xFF);
 }
-uint32_t Pack(uint8_t status, uint8_t d1, uint8_t d2) {
-  return status | static_cast<uint32_t>(d1) << 8 | static_cast<uint32_t>(d2) << 16;
-}
 
 bool IsNoteOn(uint32_t m) {
   return (Status(m) & 0xF0) == kNoteOn && Data2(m) > 0;
-}
-bool IsNoteOff(uint32_t m) {
-  return (Status(m) & 0xF0) == kNoteOff || ((Status(m) & 0xF0) == kNoteOn && Data2(m) == 0);
 }
 
 // Step 5: a note-off is kept only after an accepted note-on; a note-on struck
@@ -52,32 +47,33 @@ bool Debounce(InputPathRec& input, uint32_t message, SystemTime t, int port, int
 }
 
 // The mode whose command would start what is already running is a Stop.
-uint16_t RemoteCommandFor(AppRec& app, int function) {
-  const TransportClock clock = TransportClockRead(app.clock);
-  const bool active[] = {clock.running && clock.following, app.transport.playingFile.load(),
-                         app.transport.playingPerformance.load(),
-                         clock.running && clock.fastForward, clock.rewinding};
+uint16_t RemoteCommandFor(EngineRec& engine, int function) {
+  const TransportClock clock = TransportClockRead(engine.clock);
+  const bool active[] = {clock.running && clock.following, engine.mode.playingFile.load(),
+                         engine.mode.playingPerformance.load(), clock.running && clock.fastForward,
+                         clock.rewinding};
   if (function < 5 && active[function]) return kCmdStop;
   return static_cast<uint16_t>(function);
 }
 
-void Tap(AppRec& app, int32_t strength) {
-  if (app.followerReady) FollowerTapInput(app.follower, strength);
+void Tap(EngineRec& engine, int32_t strength, SystemTime t) {
+  if (engine.followerReady.load()) FollowerTapInput(engine.follower, strength, t);
 }
 
 // One poll: a key or button going down taps once; it must come up before it
 // can tap again. Then the poll arms itself 2 ms later, until the generation moves on.
 void KeyPollFire(void* context, uint32_t generation) {
   auto& input = *static_cast<InputPathRec*>(context);
-  if (generation != input.keyPollGeneration || !input.pollApp) return;
-  AppRec& app = *input.pollApp;
+  if (generation != input.keyPollGeneration || !input.pollEngine) return;
+  EngineRec& engine = *input.pollEngine;
   const KeyId key = input.settings.tapSource == 0 ? KeyId::kSpaceBar : KeyId::kRightButton;
-  if (!app.platform.KeyDown(key)) {
+  if (!engine.platform.KeyDown(key)) {
     input.keyTapHeld = 0;
   } else if (!input.keyTapHeld.exchange(1)) {
-    Tap(app, 0);
+    Tap(engine, 0, engine.platform.ClockNow());
   }
-  app.platform.TimerSet(app.platform.ClockNow() + kKeyPollMs, KeyPollFire, &input, generation);
+  engine.platform.TimerSet(engine.platform.ClockNow() + kKeyPollMs, KeyPollFire, &input,
+                           generation);
 }
 
 }  // namespace
@@ -97,17 +93,19 @@ void InputTakeSettings(InputPathRec& input, const SystemSettings& system, int16_
   s.volumeSensitivity = system.volumeSensitivity;
 }
 
-void MidiThru(AppRec& app, InputPathRec& input, uint32_t message) {
+void MidiThru(EngineRec& engine, uint32_t message) {
+  InputPathRec& input = engine.input;
   if (input.metronomeDialogLearning) return;
   const uint16_t channel = input.settings.thruChannel;
   if (Status(message) < 0xF0 && channel != kThruSameChannel) {
     message = (message & ~0x0Fu) | (channel & 0x0F);
   }
   const uint16_t port = input.settings.thruPort;
-  MidiSend(app.ports, message, port == kAllOutputPorts ? -2 : port, 0);
+  MidiSend(engine.ports, message, PortOf(port), 0);
 }
 
-bool RemoteControl(AppRec& app, InputPathRec& input, uint32_t message) {
+bool RemoteControl(EngineRec& engine, uint32_t message) {
+  InputPathRec& input = engine.input;
   const uint8_t kind = Status(message) & 0xF0;
   uint16_t key;
   if (kind == kNoteOn || kind == kNoteOff) {
@@ -120,7 +118,7 @@ bool RemoteControl(AppRec& app, InputPathRec& input, uint32_t message) {
   for (int f = 0; f < kRemoteFunctions; ++f) {
     if (input.settings.remote[f] != key) continue;
     const bool release = kind == kNoteOff || (kind == kController && Data2(message) == 0);
-    if (release) QueueCommand(app.commands, RemoteCommandFor(app, f));
+    if (release) QueueCommand(engine.commands, RemoteCommandFor(engine, f));
     return true;
   }
   return false;
@@ -140,10 +138,11 @@ bool IsTapMessage(const InputPathRec& input, uint32_t message) {
 
 // A controller taps when it rises above 72 and must fall below 56 before it
 // can tap again, so a wobbling pedal or slider near the middle taps once.
-void MidiTapDetector(AppRec& app, InputPathRec& input, uint32_t message) {
+void MidiTapDetector(EngineRec& engine, uint32_t message, SystemTime t) {
+  InputPathRec& input = engine.input;
   if (!IsTapMessage(input, message)) return;
   if (IsNoteOn(message)) {
-    Tap(app, static_cast<int32_t>(Data2(message)) << 10);
+    Tap(engine, static_cast<int32_t>(Data2(message)) << 10, t);
     return;
   }
   if ((Status(message) & 0xF0) != kController || Data1(message) >= kTapControllers) return;
@@ -152,15 +151,17 @@ void MidiTapDetector(AppRec& app, InputPathRec& input, uint32_t message) {
     on = 0;
   } else if (!on && Data2(message) > 72) {
     on = 1;
-    Tap(app, 0);
+    Tap(engine, 0, t);
   }
 }
 
-void KeyPollStart(AppRec& app, InputPathRec& input) {
-  input.pollApp = &app;
+void KeyPollStart(EngineRec& engine) {
+  InputPathRec& input = engine.input;
+  input.pollEngine = &engine;
   input.keyTapHeld = 1;  // a key already down when following starts does not tap
   const uint32_t generation = ++input.keyPollGeneration;
-  app.platform.TimerSet(app.platform.ClockNow() + kKeyPollMs, KeyPollFire, &input, generation);
+  engine.platform.TimerSet(engine.platform.ClockNow() + kKeyPollMs, KeyPollFire, &input,
+                           generation);
 }
 
 void KeyPollStop(InputPathRec& input) {
@@ -171,41 +172,42 @@ void ClearControllerTaps(InputPathRec& input) {
   for (auto& state : input.controllerTap) state = 0;
 }
 
-void ProcessInput(AppRec& app, InputPathRec& input, uint32_t message, SystemTime t, int port) {
+void ProcessInput(EngineRec& engine, uint32_t message, SystemTime t, int port) {
+  InputPathRec& input = engine.input;
   if (port < 0 || port >= kInputPortCount) return;
   // A dialog taking values from MIDI has the input to itself: no thru either.
   const bool thru = input.settings.thruOn && !input.learningDialogOpen;
   const bool processFirst = input.settings.thruProcessFirst;
-  if (thru && !processFirst) MidiThru(app, input, message);
+  if (thru && !processFirst) MidiThru(engine, message);
   if (input.inputBlocked) return;
   const uint8_t status = Status(message);
   const int channel = status & 0x0F;
   if (status >= 0x80 && status < 0xF0 &&
-      app.ports.channelEnable[static_cast<size_t>(port) * 16 + channel]) {
+      engine.ports.channelEnable[static_cast<size_t>(port) * 16 + channel]) {
     uint32_t copy = Pack(status & 0xF0, Data1(message), Data2(message));
     if (IsNoteOff(copy)) copy = Pack(kNoteOff, Data1(copy), Data2(copy));
     const uint8_t kind = Status(copy);
     const bool keep =
         (kind != kNoteOn && kind != kNoteOff) || Debounce(input, copy, t, port, channel);
     if (keep) {
-      const uint16_t mode = app.transport.followerInputMode;
+      const uint16_t mode = engine.mode.followerInputMode;
       if (mode == kInputLearning && input.learn) input.learn(copy);
-      if (!input.learningDialogOpen && !RemoteControl(app, input, copy)) {
-        RecordInput(app, input, copy, t);
+      if (!input.learningDialogOpen && !RemoteControl(engine, copy)) {
+        RecordInput(engine, copy, t);
         if (mode == kInputMidiTaps) {
-          MidiTapDetector(app, input, copy);
-        } else if ((kind == kNoteOn || kind == kController) && !app.transport.playingFile &&
-                   !app.transport.playingPerformance && app.followerReady) {
+          MidiTapDetector(engine, copy, t);
+        } else if ((kind == kNoteOn || kind == kController) && !engine.mode.playingFile &&
+                   !engine.mode.playingPerformance && engine.followerReady.load()) {
           if (kind == kNoteOn) {
             const int note = Data1(copy) - input.settings.masterTranspose;
             copy = Pack(kind, static_cast<uint8_t>(note & 0x7F), Data2(copy));
           }
-          FollowerNoteInput(app.follower, copy);
+          FollowerNoteInput(engine.follower, copy, t);
         }
       }
     }
   }
-  if (thru && processFirst) MidiThru(app, input, message);
+  if (thru && processFirst) MidiThru(engine, message);
 }
 
 }  // namespace tuttiro

@@ -19,7 +19,7 @@
 
 namespace tuttiro {
 
-struct AppRec;
+struct EngineRec;
 
 inline constexpr int kInputPortCount = 8;
 inline constexpr SystemTime kBounceMs = 50;
@@ -86,7 +86,7 @@ struct InputPathRec {
   std::array<std::atomic<uint8_t>, kTapControllers> controllerTap{};
   std::atomic<uint8_t> keyTapHeld{1};
   std::atomic<uint32_t> keyPollGeneration{0};
-  AppRec* pollApp = nullptr;  // set by KeyPollStart before the first poll is armed
+  EngineRec* pollEngine = nullptr;  // set by KeyPollStart before the first poll is armed
   PerformanceRecordingRec recording;
 };
 
@@ -95,25 +95,25 @@ struct InputPathRec {
 void InputTakeSettings(InputPathRec& input, const SystemSettings& system, int16_t masterTranspose);
 
 // Input thread: one short message (status in the low byte) from input port `port`.
-void ProcessInput(AppRec& app, InputPathRec& input, uint32_t message, SystemTime t, int port);
-void MidiThru(AppRec& app, InputPathRec& input, uint32_t message);
+void ProcessInput(EngineRec& engine, uint32_t message, SystemTime t, int port);
+void MidiThru(EngineRec& engine, uint32_t message);
 // True when the message is a remote-control message (consumed).
-bool RemoteControl(AppRec& app, InputPathRec& input, uint32_t message);
+bool RemoteControl(EngineRec& engine, uint32_t message);
 // Follower input mode 1: a note or controller that may be a tap.
-void MidiTapDetector(AppRec& app, InputPathRec& input, uint32_t message);
+void MidiTapDetector(EngineRec& engine, uint32_t message, SystemTime t);
 // True when the message is the tap note or tap controller of the tap source.
 bool IsTapMessage(const InputPathRec& input, uint32_t message);
 
 // Tapped beats from the space bar or the right mouse button: a poll every 2 ms
 // on the timer thread, ended by advancing the generation.
-void KeyPollStart(AppRec& app, InputPathRec& input);
+void KeyPollStart(EngineRec& engine);
 void KeyPollStop(InputPathRec& input);
 // Clears the controller tap states (Play and Follow with MIDI taps).
 void ClearControllerTaps(InputPathRec& input);
 
 // Recording the performance.
 void RecordingStart(InputPathRec& input, int32_t startPosition);
-void RecordInput(AppRec& app, InputPathRec& input, uint32_t message, SystemTime t);
+void RecordInput(EngineRec& engine, uint32_t message, SystemTime t);
 // Window thread (idle pass): grows the buffer when fewer than 1024 entries
 // are free. False when growing failed; recording then stops for this run.
 bool RecordingGrow(InputPathRec& input);
@@ -121,11 +121,11 @@ bool RecordingGrow(InputPathRec& input);
 // score with the follower's tempo map; notes still held end at `endPosition`.
 // RecordingResume starts the next take where following resumes; false when no
 // take ended (following starts afresh, as Start Automatically does).
-void RecordingTakeEnd(AppRec& app, InputPathRec& input, int32_t startingRate, int32_t endPosition);
+void RecordingTakeEnd(EngineRec& engine, int32_t startingRate, int32_t endPosition);
 bool RecordingResume(InputPathRec& input, int32_t position);
 // Following stopped: ends the last take, builds the tempo list from the takes'
 // anchors and moves the placed messages into the piece's performance track.
 // Returns the number of events.
-int RecordingFinish(AppRec& app, InputPathRec& input, int32_t startingRate, int32_t endPosition);
+int RecordingFinish(EngineRec& engine, int32_t startingRate, int32_t endPosition);
 
 }  // namespace tuttiro

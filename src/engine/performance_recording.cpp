@@ -7,7 +7,7 @@
 #include <array>
 #include <new>
 
-#include "app/app.h"
+#include "engine/engine.h"
 #include "engine/input_path.h"
 #include "engine/time_base.h"
 
@@ -37,7 +37,8 @@ void CloseHeldNotes(std::vector<PieceEvent>& events, size_t from, uint32_t posit
 
 // Holding the lock, follower stopped: places the take's messages and tempo
 // anchors after what the earlier takes hold before its start.
-void EndTake(AppRec& app, PerformanceRecordingRec& r, int32_t startingRate, int32_t endPosition) {
+void EndTake(EngineRec& engine, PerformanceRecordingRec& r, int32_t startingRate,
+             int32_t endPosition) {
   r.recording = false;
   const int32_t start = r.startPosition;
   const auto from = [start](int32_t position) { return position >= start; };
@@ -45,13 +46,13 @@ void EndTake(AppRec& app, PerformanceRecordingRec& r, int32_t startingRate, int3
   std::erase_if(r.anchors, [&](const TempoPair& p) { return from(p.position); });
   CloseHeldNotes(r.placed, 0, static_cast<uint32_t>(std::max(0, start)));
   r.sectionStart = std::min(r.sectionStart, start);
-  for (const TempoPair& pair : TempoMapExport(app.follower.clock, startingRate)) {
+  for (const TempoPair& pair : TempoMapExport(engine.follower.clock, startingRate)) {
     if (from(pair.position)) r.anchors.push_back(pair);
   }
   int32_t last = start;
   const size_t first = r.placed.size();
   for (const RecordedMessage& m : r.messages) {
-    const int32_t position = std::max(start, PerformancePosition(app.follower.clock, m.time));
+    const int32_t position = std::max(start, PerformancePosition(engine.follower.clock, m.time));
     r.placed.push_back(PieceEvent{static_cast<uint32_t>(position), static_cast<uint8_t>(m.message),
                                   static_cast<uint8_t>(m.message >> 8),
                                   static_cast<uint8_t>(m.message >> 16), 1});
@@ -98,10 +99,11 @@ void RecordingStart(InputPathRec& input, int32_t startPosition) {
   }
 }
 
-void RecordingTakeEnd(AppRec& app, InputPathRec& input, int32_t startingRate, int32_t endPosition) {
+void RecordingTakeEnd(EngineRec& engine, int32_t startingRate, int32_t endPosition) {
+  InputPathRec& input = engine.input;
   PerformanceRecordingRec& r = input.recording;
   std::lock_guard lock(r.lock);
-  EndTake(app, r, startingRate, endPosition);
+  EndTake(engine, r, startingRate, endPosition);
   r.betweenTakes = true;
 }
 
@@ -116,8 +118,9 @@ bool RecordingResume(InputPathRec& input, int32_t position) {
   return true;
 }
 
-void RecordInput(AppRec& app, InputPathRec& input, uint32_t message, SystemTime t) {
-  const uint16_t mode = app.transport.followerInputMode;
+void RecordInput(EngineRec& engine, uint32_t message, SystemTime t) {
+  InputPathRec& input = engine.input;
+  const uint16_t mode = engine.mode.followerInputMode;
   const bool tapping = mode == kInputMidiTaps || mode == kInputKeyTaps;
   if (mode != kInputSoloistNotes && !tapping) return;
   if (tapping && !input.settings.playTappedNotes) return;
@@ -143,14 +146,15 @@ bool RecordingGrow(InputPathRec& input) {
   return true;
 }
 
-int RecordingFinish(AppRec& app, InputPathRec& input, int32_t startingRate, int32_t endPosition) {
+int RecordingFinish(EngineRec& engine, int32_t startingRate, int32_t endPosition) {
+  InputPathRec& input = engine.input;
   PerformanceRecordingRec& r = input.recording;
   std::lock_guard lock(r.lock);
-  EndTake(app, r, startingRate, endPosition);
+  EndTake(engine, r, startingRate, endPosition);
   r.betweenTakes = false;
   BuildTempoList(r);
   r.anchors.clear();
-  TrackRec& track = app.piece.performanceTrack();
+  TrackRec& track = engine.piece.performanceTrack();
   track.events = std::move(r.placed);
   r.placed.clear();
   track.playCursor = 0;

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <thread>
 
-#include "app/app.h"
-#include "transport/midi_state.h"
+#include "engine/engine.h"
+#include "midi/midi_message.h"
 
 namespace tuttiro {
 namespace {
@@ -24,25 +24,13 @@ const TimeCodeRate& RateOf(int format) {
   return kRates[std::clamp(format, 0, 3)];
 }
 
-bool IsNoteOff(uint8_t status, uint8_t velocity) {
-  return status == 0x80 || (status == 0x90 && velocity == 0);
-}
-
-int PortOf(uint16_t setting) {
-  return setting == kAllOutputPorts ? kMidiAllPorts : static_cast<int>(setting);
-}
-
-uint32_t Pack(uint8_t status, uint8_t data1, uint8_t data2) {
-  return status | static_cast<uint32_t>(data1) << 8 | static_cast<uint32_t>(data2) << 16;
-}
-
 // Sends a short message from the scheduler: held back by the difference
 // between the largest lead and the port's own, plus `laterMs`.
-void LeadSend(AppRec& app, uint32_t message, int port, int laterMs) {
-  const PlaybackSettings& settings = app.scheduler.settings;
+void LeadSend(EngineRec& engine, uint32_t message, int port, int laterMs) {
+  const PlaybackSettings& settings = engine.scheduler.settings;
   const int most = settings.maxOutputLead.load(std::memory_order_relaxed);
   if (most == 0) {  // no port has a lead: nothing is held back
-    MidiSend(app.ports, message, port, laterMs);
+    MidiSend(engine.ports, message, port, laterMs);
     return;
   }
   const auto holdBack = [&](int p) {
@@ -51,72 +39,73 @@ void LeadSend(AppRec& app, uint32_t message, int port, int laterMs) {
            laterMs;
   };
   if (port != kMidiAllPorts) {
-    MidiSend(app.ports, message, port,
+    MidiSend(engine.ports, message, port,
              port >= 0 && port < kMidiPortCount ? holdBack(port) : laterMs);
     return;
   }
   std::array<int, kMidiPortCount> delays;
   for (int p = 0; p < kMidiPortCount; ++p) delays[static_cast<size_t>(p)] = holdBack(p);
   if (std::all_of(delays.begin(), delays.end(), [&](int d) { return d == delays[0]; })) {
-    MidiSend(app.ports, message, kMidiAllPorts, delays[0]);
+    MidiSend(engine.ports, message, kMidiAllPorts, delays[0]);
   } else {
-    MidiSendEach(app.ports, message, delays);
+    MidiSendEach(engine.ports, message, delays);
   }
 }
 
 void OnTimer(void* context, uint32_t user) {
-  AppRec& app = *static_cast<AppRec*>(context);
-  if (user != app.scheduler.generation.load(std::memory_order_acquire)) return;
-  SchedulerRun(app);
+  EngineRec& engine = *static_cast<EngineRec*>(context);
+  if (user != engine.scheduler.generation.load(std::memory_order_acquire)) return;
+  SchedulerRun(engine);
 }
 
 void OnListEnd(void* context, uint32_t user) {
-  AppRec& app = *static_cast<AppRec*>(context);
-  if (user == app.scheduler.generation.load(std::memory_order_acquire)) {
-    QueueCommand(app.commands, kCmdStop);
+  EngineRec& engine = *static_cast<EngineRec*>(context);
+  if (user == engine.scheduler.generation.load(std::memory_order_acquire)) {
+    QueueCommand(engine.commands, kCmdStop);
   }
 }
 
 // The end of the list or the loop: the stop comes when the last events sound,
 // not as early as the pass that reached the end runs ahead of them.
-void QueueStopAfterLead(AppRec& app) {
-  SchedulerRec& s = app.scheduler;
+void QueueStopAfterLead(EngineRec& engine) {
+  SchedulerRec& s = engine.scheduler;
   const int lead = s.settings.maxOutputLead.load(std::memory_order_relaxed);
   if (lead == 0) {
-    QueueCommand(app.commands, kCmdStop);
+    QueueCommand(engine.commands, kCmdStop);
     return;
   }
   const uint32_t generation = s.generation.fetch_add(1) + 1;
-  s.timer.store(app.platform.TimerSet(app.platform.ClockNow() + lead, OnListEnd, &app, generation));
+  s.timer.store(
+      engine.platform.TimerSet(engine.platform.ClockNow() + lead, OnListEnd, &engine, generation));
 }
 
 // Arms the timer for absolute time t; true when t has already come.
-bool ArmAt(AppRec& app, SystemTime t) {
-  if (t - app.platform.ClockNow() <= 0) return true;
-  const uint32_t generation = app.scheduler.generation.fetch_add(1) + 1;
-  app.scheduler.timer.store(app.platform.TimerSet(t, OnTimer, &app, generation));
+bool ArmAt(EngineRec& engine, SystemTime t) {
+  if (t - engine.platform.ClockNow() <= 0) return true;
+  const uint32_t generation = engine.scheduler.generation.fetch_add(1) + 1;
+  engine.scheduler.timer.store(engine.platform.TimerSet(t, OnTimer, &engine, generation));
   return false;
 }
 
 // Holding busy: arms for the earlier of the first stream and the next sync
 // message. True when that is due now.
-bool ScheduleNextHolding(AppRec& app) {
-  SchedulerRec& s = app.scheduler;
+bool ScheduleNextHolding(EngineRec& engine) {
+  SchedulerRec& s = engine.scheduler;
   if (s.streams.empty() || s.ended) return false;
   int32_t target = s.streams.front().position;
-  if (s.settings.syncOn.load() && !app.transport.previewing.load() &&
+  if (s.settings.syncOn.load() && !engine.mode.previewing.load() &&
       s.sync.nextSyncPosition < target) {
     target = s.sync.nextSyncPosition;
   }
-  SchedulerInvalidate(app);
+  SchedulerInvalidate(engine);
   // The pass runs as far ahead of the events as the largest output lead.
   const int64_t lead = s.settings.maxOutputLead.load(std::memory_order_relaxed);
-  const TransportClock clock = TransportClockRead(app.clock);
+  const TransportClock clock = TransportClockRead(engine.clock);
   if (clock.following) {
-    const int64_t d = FollowerTimeUntil(app.follower, target);
+    const int64_t d = FollowerTimeUntil(engine.follower, target);
     if (d < 0) return false;  // the follower waits at a wait point: its next report re-arms
     if (d <= lead) return true;
-    return ArmAt(app, app.platform.ClockNow() + d - lead);
+    return ArmAt(engine, engine.platform.ClockNow() + d - lead);
   }
   const int64_t distance = static_cast<int64_t>(target) - clock.basePosition;
   if (distance < 1) return true;
@@ -124,16 +113,16 @@ bool ScheduleNextHolding(AppRec& app) {
   int64_t d = FixDiv(static_cast<int32_t>(std::min<int64_t>(distance, INT32_MAX)), factor * 16);
   if (clock.fastForward) d = (d + 2) >> 2;
   const SystemTime due = clock.baseTime + d - lead;
-  if (due <= app.platform.ClockNow()) return true;
-  return ArmAt(app, due);
+  if (due <= engine.platform.ClockNow()) return true;
+  return ArmAt(engine, due);
 }
 
-void SendSync(AppRec& app) {
-  SchedulerRec& s = app.scheduler;
+void SendSync(EngineRec& engine) {
+  SchedulerRec& s = engine.scheduler;
   SyncState& sync = s.sync;
   const int port = PortOf(s.settings.syncPort.load());
   if (s.settings.syncType.load() == 0) {
-    LeadSend(app, 0xF8, port, 0);
+    LeadSend(engine, 0xF8, port, 0);
     ++sync.clocksSent;
     // The beat itself sends its last clock, so a beat of n clocks gets n - 1 here.
     if (sync.clocksSent < sync.clocksDue - 1) {
@@ -145,23 +134,23 @@ void SendSync(AppRec& app) {
   }
   const int format = s.settings.frameRate.load();
   TimeCode code = MsToTimeCode(static_cast<int64_t>(sync.nextSyncPosition) + 2, format);
-  LeadSend(app, Pack(0xF1, QuarterFrameData(code, format), 0), port, 0);
+  LeadSend(engine, Pack(0xF1, QuarterFrameData(code, format), 0), port, 0);
   TimeCodeAdvanceQuarter(code, format);
   sync.timeCode = code;
   sync.nextSyncPosition = static_cast<int32_t>(TimeCodeToMs(code, format));
 }
 
 // The loop end: true when the first stream has reached it in a play mode.
-bool LoopEndReached(AppRec& app, int32_t position) {
-  const PlaybackSettings& settings = app.scheduler.settings;
+bool LoopEndReached(EngineRec& engine, int32_t position) {
+  const PlaybackSettings& settings = engine.scheduler.settings;
   if (!settings.loopMode.load() || position < settings.loopEnd.load()) return false;
-  const bool following = app.clock.following.load();
-  const bool file = app.transport.playingFile.load();
-  const bool performance = app.transport.playingPerformance.load();
+  const bool following = engine.clock.following.load();
+  const bool file = engine.mode.playingFile.load();
+  const bool performance = engine.mode.playingPerformance.load();
   if (!following && !file && !performance) return false;
-  QueueStopAfterLead(app);
+  QueueStopAfterLead(engine);
   if (settings.restartLoop.load()) {
-    LoopRestartArm(app,
+    LoopRestartArm(engine,
                    following ? kCmdPlayAndFollow
                    : file    ? kCmdPlayFile
                              : kCmdPlayPerformance,
@@ -172,26 +161,26 @@ bool LoopEndReached(AppRec& app, int32_t position) {
 
 // The measure stream's beat: displays, MIDI clock, metronome. True when the
 // beats are exhausted.
-bool MeasureEvent(AppRec& app, StreamEntry& head, int32_t p) {
-  SchedulerRec& s = app.scheduler;
-  PieceModel& piece = app.piece;
+bool MeasureEvent(EngineRec& engine, StreamEntry& head, int32_t p) {
+  SchedulerRec& s = engine.scheduler;
+  PieceModel& piece = engine.piece;
   const size_t index = static_cast<size_t>(piece.beatCursor);
   const BeatMapEntry beat = piece.beatMap[index];
   const bool hasNext = index + 1 < piece.beatMap.size();
   const BeatMapEntry next = hasNext ? piece.beatMap[index + 1] : beat;
-  if (!app.transport.previewing.load()) {
+  if (!engine.mode.previewing.load()) {
     s.shownMeasure.store(beat.measure);
     s.shownBeat.store(beat.beat);
     if (hasNext && next.time > beat.time) {
       const int64_t d = static_cast<int64_t>(next.time - beat.time) * 4096;
       s.shownBpm.store(static_cast<int32_t>(
-          (static_cast<int64_t>(app.clock.tempoFactor.load()) * 60000 + d / 2) / d));
+          (static_cast<int64_t>(engine.clock.tempoFactor.load()) * 60000 + d / 2) / d));
     }
     SyncState& sync = s.sync;
     if (s.settings.syncOn.load() && s.settings.syncType.load() == 0) {
       const int port = PortOf(s.settings.syncPort.load());
       while (sync.clocksSent < sync.clocksDue) {
-        LeadSend(app, 0xF8, port, 0);
+        LeadSend(engine, 0xF8, port, 0);
         ++sync.clocksSent;
       }
       sync.clocksSent = 0;
@@ -206,8 +195,8 @@ bool MeasureEvent(AppRec& app, StreamEntry& head, int32_t p) {
       }
     }
     const PlaybackSettings& settings = s.settings;
-    const bool playing = app.clock.following.load() || app.transport.playingFile.load() ||
-                         app.transport.playingPerformance.load();
+    const bool playing = engine.clock.following.load() || engine.mode.playingFile.load() ||
+                         engine.mode.playingPerformance.load();
     if (settings.metronomeOn.load() && playing &&
         (!hasNext || p < static_cast<int32_t>(next.time))) {
       const bool accent = beat.beat == 1;
@@ -219,8 +208,8 @@ bool MeasureEvent(AppRec& app, StreamEntry& head, int32_t p) {
         const int v = std::clamp((settings.masterVolume.load() * velocity + 128) >> 8, 1, 127);
         const int port = PortOf(settings.metronomePort.load());
         const uint8_t status = static_cast<uint8_t>(0x90 | (channel & 0x0F));
-        LeadSend(app, Pack(status, note, static_cast<uint8_t>(v)), port, 0);
-        LeadSend(app, Pack(status, note, 0), port, 50);
+        LeadSend(engine, Pack(status, note, static_cast<uint8_t>(v)), port, 0);
+        LeadSend(engine, Pack(status, note, 0), port, 50);
       }
     }
   }
@@ -231,16 +220,16 @@ bool MeasureEvent(AppRec& app, StreamEntry& head, int32_t p) {
   return false;
 }
 
-bool SysexEvent(AppRec& app, StreamEntry& head) {
-  PieceModel& piece = app.piece;
-  const PlaybackSettings& settings = app.scheduler.settings;
+bool SysexEvent(EngineRec& engine, StreamEntry& head) {
+  PieceModel& piece = engine.piece;
+  const PlaybackSettings& settings = engine.scheduler.settings;
   const size_t index = head.data >> 16;
   if (settings.sysexOn.load() && index < piece.sysexMessages.size()) {
     const uint16_t mode = settings.sysexMode.load();
     const bool inRange =
         head.position > piece.firstEventTime && head.position <= piece.lastEventTime;
     if (mode == 1 || mode == 2 || (mode == 0 && inRange)) {
-      MidiSend(app.ports, piece.sysexMessages[index], PortOf(settings.sysexPort.load()), 0);
+      MidiSend(engine.ports, piece.sysexMessages[index], PortOf(settings.sysexPort.load()), 0);
     }
   }
   const size_t next = static_cast<size_t>(++piece.sysexCursor);
@@ -261,26 +250,26 @@ bool NoteAlreadyOver(const TrackRec& track, uint8_t note, int32_t p) {
   return false;
 }
 
-bool TrackEvent(AppRec& app, StreamEntry& head, int32_t p) {
+bool TrackEvent(EngineRec& engine, StreamEntry& head, int32_t p) {
   const int index = head.source;
-  TrackRec& track = app.piece.tracks[static_cast<size_t>(index)];
+  TrackRec& track = engine.piece.tracks[static_cast<size_t>(index)];
   const PieceEvent ev = track.events[static_cast<size_t>(track.playCursor)];
-  const PlaybackSettings& settings = app.scheduler.settings;
+  const PlaybackSettings& settings = engine.scheduler.settings;
   const int masterVolume = settings.masterVolume.load();
   const int transpose = track.transposition + settings.masterTranspose.load();
-  bool play = TrackPlayable(app, index);
+  bool play = TrackPlayable(engine, index);
   uint8_t data1 = ev.data1;
   uint8_t data2 = ev.data2;
   const uint8_t status = ev.status & 0xF0;
   const int transposed = ev.data1 + transpose;
   if (status == 0x90 && ev.data2 > 0) {
     if (track.volume == 0 || masterVolume == 0) play = false;
-    if (play && app.clock.following.load() && NoteAlreadyOver(track, ev.data1, p)) play = false;
+    if (play && engine.clock.following.load() && NoteAlreadyOver(track, ev.data1, p)) play = false;
     int v = (((track.volume * ev.data2 * masterVolume + 0x8000) >> 16) *
-                 app.transport.volumeFollowFactor.load() +
+                 engine.mode.volumeFollowFactor.load() +
              128) >>
             8;
-    if (app.clock.fastForward.load()) v = (v + 1) >> 1;
+    if (engine.clock.fastForward.load()) v = (v + 1) >> 1;
     data2 = static_cast<uint8_t>(std::clamp(v, 1, 127));
     if (transposed < 0 || transposed > 127) play = false;
     data1 = static_cast<uint8_t>(transposed & 0x7F);
@@ -317,14 +306,14 @@ bool TrackEvent(AppRec& app, StreamEntry& head, int32_t p) {
   }
   if (play) {
     const int port = PortOf(track.outputPort);
-    if (status == 0xC0 && index != app.piece.trackCount) {
+    if (status == 0xC0 && index != engine.piece.trackCount) {
       std::array<uint32_t, kProgramComboMessages> messages;
       const int count =
           ProgramComboMessages(TrackComboAt(track, ev.data1), track.outputChannel, messages);
-      for (int i = 0; i < count; ++i) LeadSend(app, messages[static_cast<size_t>(i)], port, 0);
+      for (int i = 0; i < count; ++i) LeadSend(engine, messages[static_cast<size_t>(i)], port, 0);
     } else {
       const uint8_t channelStatus = static_cast<uint8_t>(status | (track.outputChannel & 0x0F));
-      LeadSend(app, Pack(channelStatus, data1, data2), port, 0);
+      LeadSend(engine, Pack(channelStatus, data1, data2), port, 0);
     }
   }
   const size_t next = static_cast<size_t>(++track.playCursor);
@@ -344,37 +333,36 @@ void Resort(std::vector<StreamEntry>& streams) {
 }
 
 // One pass, holding busy. True when the next pass is due at once.
-bool SchedulerStep(AppRec& app) {
-  SchedulerRec& s = app.scheduler;
+bool SchedulerStep(EngineRec& engine) {
+  SchedulerRec& s = engine.scheduler;
   if (s.streams.empty() || s.ended) return false;
-  const int32_t p = TransportPosition(app.clock, app.follower.clock, app.platform);
+  const int32_t p = TransportPosition(engine.clock, engine.follower.clock, engine.platform);
   const int32_t e = s.streams.front().position;
-  PerformanceTempoStep(app, e);
-  PerformanceSwitchTrack(app, e);
-  if (s.settings.syncOn.load() && !app.transport.previewing.load() &&
-      s.sync.nextSyncPosition <= e) {
+  PerformanceTempoStep(engine, e);
+  PerformanceSwitchTrack(engine, e);
+  if (s.settings.syncOn.load() && !engine.mode.previewing.load() && s.sync.nextSyncPosition <= e) {
     const bool before = s.sync.nextSyncPosition < e;
-    SendSync(app);
-    if (before) return ScheduleNextHolding(app);
+    SendSync(engine);
+    if (before) return ScheduleNextHolding(engine);
   }
   while (!s.streams.empty() && s.streams.front().position == e) {
     StreamEntry& head = s.streams.front();
-    if (LoopEndReached(app, e)) {
+    if (LoopEndReached(engine, e)) {
       s.ended = true;
       return false;
     }
     bool exhausted;
     if (head.source == kMeasureStream) {
-      exhausted = MeasureEvent(app, head, p);
+      exhausted = MeasureEvent(engine, head, p);
     } else if (head.source == kSysexStream) {
-      exhausted = SysexEvent(app, head);
+      exhausted = SysexEvent(engine, head);
     } else {
-      exhausted = TrackEvent(app, head, p);
+      exhausted = TrackEvent(engine, head, p);
     }
     if (exhausted) {
       s.streams.erase(s.streams.begin());
       if (s.streams.empty()) {
-        if (!app.transport.previewing.load()) QueueStopAfterLead(app);
+        if (!engine.mode.previewing.load()) QueueStopAfterLead(engine);
         s.ended = true;
         return false;
       }
@@ -382,16 +370,16 @@ bool SchedulerStep(AppRec& app) {
       Resort(s.streams);
     }
   }
-  return ScheduleNextHolding(app);
+  return ScheduleNextHolding(engine);
 }
 
 // Holding busy: runs passes (or re-arms) until nothing is due, then lets go,
 // taking over once more if a re-arm was asked for meanwhile.
-void RunHolding(AppRec& app, bool due) {
-  SchedulerRec& s = app.scheduler;
+void RunHolding(EngineRec& engine, bool due) {
+  SchedulerRec& s = engine.scheduler;
   for (;;) {
     s.rescheduleWanted.store(false);
-    due = due ? SchedulerStep(app) : ScheduleNextHolding(app);
+    due = due ? SchedulerStep(engine) : ScheduleNextHolding(engine);
     if (due) continue;
     // Letting go, then looking for a request, pairs with the requester's setting
     // the request, then trying to take over: one of the two always sees the other.
@@ -542,55 +530,55 @@ std::array<uint8_t, 10> FullFrameMessage(const TimeCode& code, int format) {
           0xF7};
 }
 
-void SchedulerRun(AppRec& app) {
+void SchedulerRun(EngineRec& engine) {
   // A timer that falls due while another thread holds the scheduler (re-arming
   // for a follower report) is not dropped: the holder takes it over when it lets
   // go and finds the pass due.
-  app.scheduler.rescheduleWanted.store(true);
-  if (app.scheduler.busy.exchange(true)) return;
-  RunHolding(app, true);
+  engine.scheduler.rescheduleWanted.store(true);
+  if (engine.scheduler.busy.exchange(true)) return;
+  RunHolding(engine, true);
 }
 
-void ScheduleNext(AppRec& app) {
-  app.scheduler.rescheduleWanted.store(true);
-  if (app.scheduler.busy.exchange(true)) return;
-  RunHolding(app, false);
+void ScheduleNext(EngineRec& engine) {
+  engine.scheduler.rescheduleWanted.store(true);
+  if (engine.scheduler.busy.exchange(true)) return;
+  RunHolding(engine, false);
 }
 
-void SchedulerInvalidate(AppRec& app) {
-  app.scheduler.generation.fetch_add(100);
+void SchedulerInvalidate(EngineRec& engine) {
+  engine.scheduler.generation.fetch_add(100);
 }
 
-void SchedulerHalt(AppRec& app) {
-  SchedulerRec& s = app.scheduler;
-  SchedulerInvalidate(app);
+void SchedulerHalt(EngineRec& engine) {
+  SchedulerRec& s = engine.scheduler;
+  SchedulerInvalidate(engine);
   const TimerId timer = s.timer.exchange(kNoTimer);
-  if (timer != kNoTimer) app.platform.TimerKill(timer);
+  if (timer != kNoTimer) engine.platform.TimerKill(timer);
   AcquireBusy(s);
   s.streams.clear();
   s.ended = false;
   s.rescheduleWanted.store(false);
   s.busy.store(false, std::memory_order_release);
-  MidiFlushDelayed(app.ports);
+  MidiFlushDelayed(engine.ports);
 }
 
-void SchedulerHold(AppRec& app) {
-  AcquireBusy(app.scheduler);
+void SchedulerHold(EngineRec& engine) {
+  AcquireBusy(engine.scheduler);
 }
 
-void SchedulerRelease(AppRec& app) {
-  app.scheduler.busy.store(false, std::memory_order_release);
-  ScheduleNext(app);
+void SchedulerRelease(EngineRec& engine) {
+  engine.scheduler.busy.store(false, std::memory_order_release);
+  ScheduleNext(engine);
 }
 
 namespace {
 
 // What each output port's device adds by itself before it sounds: the built-in
 // synthesizer's audio output; 0 for a MIDI device.
-OutputLeads DeviceLatencies(const AppRec& app) {
+OutputLeads DeviceLatencies(const EngineRec& engine) {
   OutputLeads latencies{};
   for (size_t p = 0; p < latencies.size(); ++p) {
-    const auto info = app.platform.MidiOutDevice(app.ports.outputDevice[p]);
+    const auto info = engine.platform.MidiOutDevice(engine.ports.outputDevice[p]);
     if (info) latencies[p] = static_cast<uint16_t>(std::clamp(info->latencyMs, 0, 1000));
   }
   return latencies;
@@ -598,9 +586,23 @@ OutputLeads DeviceLatencies(const AppRec& app) {
 
 }  // namespace
 
-void SchedulerPublishSettings(AppRec& app) {
-  const SystemSettings& system = app.system;
-  PlaybackSettings& out = app.scheduler.settings;
+bool TrackPlayable(EngineRec& engine, int index) {
+  const TrackRec& track = engine.piece.tracks[static_cast<size_t>(index)];
+  if (!track.play) return false;
+  if (!engine.mode.playingPerformance.load()) return true;
+  const PlaybackSettings& settings = engine.scheduler.settings;
+  const bool replaces = engine.performance.replacesTrack.load();
+  if (replaces && index == settings.followTrack1.load()) return false;
+  // Punch-In keeps the recording silent outside its section; notes recorded
+  // while tapping beats have no section to punch into and always play.
+  const bool punchIn =
+      settings.performancePlayback.load() == 0 && settings.followSource.load() == 0;
+  return replaces || index != engine.piece.trackCount || !punchIn;
+}
+
+void SchedulerTakeSettings(EngineRec& engine, const SystemSettings& system,
+                           const PieceSettings& live) {
+  PlaybackSettings& out = engine.scheduler.settings;
   out.metronomeOn.store(system.metronomeOn != 0);
   out.metronomeChannel.store(system.metronomeChannel);
   out.metronomePort.store(system.metronomePort);
@@ -616,15 +618,16 @@ void SchedulerPublishSettings(AppRec& app) {
   out.sysexMode.store(system.sysexMode);
   out.sysexPort.store(system.sysexPort);
   out.loopMode.store(system.loopMode != 0);
-  out.loopEnd.store(app.live.loopEnd);
+  out.loopEnd.store(live.loopEnd);
   out.restartLoop.store(system.restartLoopAutomatically != 0);
   out.restartDelay.store(system.restartDelay);
-  out.masterVolume.store(app.live.masterVolume);
-  out.masterTranspose.store(app.live.masterTranspose);
+  out.masterVolume.store(live.masterVolume);
+  out.masterTranspose.store(live.masterTranspose);
   out.followSource.store(system.followSource);
   out.performancePlayback.store(system.performancePlayback);
   out.playTappedNotes.store(system.playTappedNotes != 0);
-  const OutputLeads leads = EffectiveOutputLeads(system.outputLeadMs, DeviceLatencies(app));
+  out.followTrack1.store(live.followTrack1);
+  const OutputLeads leads = EffectiveOutputLeads(system.outputLeadMs, DeviceLatencies(engine));
   for (size_t p = 0; p < leads.size(); ++p) out.outputLead[p].store(leads[p]);
   out.maxOutputLead.store(*std::max_element(leads.begin(), leads.end()));
 }

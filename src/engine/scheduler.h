@@ -9,11 +9,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "piece/piece_settings.h"
+#include "piece/system_settings.h"
 #include "platform/platform.h"
 
 namespace tuttiro {
 
-struct AppRec;
+struct EngineRec;
 
 // Stream sources besides the tracks (whose source is their index).
 inline constexpr int32_t kMeasureStream = -1;
@@ -111,6 +113,8 @@ struct PlaybackSettings {
   std::atomic<uint16_t> followSource{0};
   std::atomic<uint16_t> performancePlayback{0};
   std::atomic<bool> playTappedNotes{false};
+  // The first following track: Play Performance's recording plays in its place.
+  std::atomic<int16_t> followTrack1{0};
   // Each output port's effective lead in ms, and the largest of them: the
   // scheduler runs that much ahead and holds back each port's messages by the
   // difference to its own lead.
@@ -157,20 +161,24 @@ struct SchedulerRec {
 
 // The timer callback's work: sends everything due at the first stream's
 // position and re-arms. Returns at once when another pass runs.
-void SchedulerRun(AppRec& app);
+void SchedulerRun(EngineRec& engine);
 // Re-arms the timer for the next event or sync message (runs at once when due).
-void ScheduleNext(AppRec& app);
+void ScheduleNext(EngineRec& engine);
 // Makes every armed timer stale.
-void SchedulerInvalidate(AppRec& app);
+void SchedulerInvalidate(EngineRec& engine);
 // Stops the scheduler for good: stale timers, the running pass finished, the
 // stream list emptied, and the messages it held back for a port's lead sent
 // (note-ons dropped). Window thread.
-void SchedulerHalt(AppRec& app);
+void SchedulerHalt(EngineRec& engine);
 // Keeps the scheduler off the tracks while the window thread changes them;
 // SchedulerRelease lets it go on (and re-arms).
-void SchedulerHold(AppRec& app);
-void SchedulerRelease(AppRec& app);
-// Copies the settings above from the system and piece settings.
-void SchedulerPublishSettings(AppRec& app);
+void SchedulerHold(EngineRec& engine);
+void SchedulerRelease(EngineRec& engine);
+// Copies the settings above from the system and piece settings (EnginePublish
+// calls it with the rest of what the real-time threads read).
+void SchedulerTakeSettings(EngineRec& engine, const SystemSettings& system,
+                           const PieceSettings& live);
+// Whether the scheduler and the start state play this track now.
+bool TrackPlayable(EngineRec& engine, int track);
 
 }  // namespace tuttiro

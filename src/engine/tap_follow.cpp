@@ -82,10 +82,9 @@ int32_t ReleaseWait(FollowerState& f, const FollowerClock& clock, int32_t k, int
 
 }  // namespace
 
-void ProcessTap(FollowerState& f, int32_t strength) {
+void ProcessTap(FollowerState& f, int32_t strength, SystemTime t) {
   const FollowerClock clock = FollowerClockNow(f);
   if (f.tapBeats.empty() || !clock.running || f.options.level == 0) return;
-  const SystemTime t = FollowerNow(f);
   const int32_t p = FollowerPositionAt(clock, t);
   const int32_t count = static_cast<int32_t>(f.tapBeats.size());
   while (f.beatCursor < count && Beat(f, f.beatCursor) < p) ++f.beatCursor;

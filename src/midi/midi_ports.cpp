@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "midi/midi_message.h"
 #include "platform/midi_message.h"
 
 namespace tuttiro {
@@ -159,10 +160,6 @@ void DelayedSendFired(void* context, uint32_t token) {
 
 bool IsNoteOn(uint32_t message) {
   return (message & 0xF0) == 0x90 && ((message >> 16) & 0x7F) != 0;
-}
-
-bool IsNoteOff(uint32_t message) {
-  return (message & 0xF0) == 0x80 || ((message & 0xF0) == 0x90 && ((message >> 16) & 0x7F) == 0);
 }
 
 // A note-off sent now ends a note whose note-on is still held back (for a

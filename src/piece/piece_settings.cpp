@@ -12,7 +12,6 @@
 #include <cstring>
 #include <new>
 
-#include "engine/follower.h"
 #include "piece/smf_format.h"
 
 namespace tuttiro {
@@ -197,21 +196,9 @@ void RepairSettings(PieceSettings& live, int16_t trackCount) {
   }
 }
 
-std::vector<IgnoreRange> FollowerRanges(const std::vector<MarkerRange>& ranges) {
-  std::vector<IgnoreRange> out(ranges.size());
-  for (size_t i = 0; i < ranges.size(); ++i) out[i] = {ranges[i].begin, ranges[i].end};
-  return out;
-}
-
 // Hands the four follower lists over; false when the follower cannot take them.
 bool GiveFollowerMarkers(SettingsContext& context) {
-  FollowerState* f = context.follower;
-  if (!f) return true;
-  const PieceSettings& live = context.live;
-  return FollowerSetWaitForSoloist(*f, live.waitForSoloistMarkers) &&
-         FollowerSetWaitForSignal(*f, live.waitForSignalMarkers) &&
-         FollowerSetRestoreTempo(*f, live.restoreTempoMarkers) &&
-         FollowerSetIgnoreRanges(*f, FollowerRanges(live.ignoreSoloistRanges));
+  return !context.follower.setMarkers || context.follower.setMarkers(context.live);
 }
 
 void Call(const std::function<void()>& hook) {
@@ -435,22 +422,8 @@ void DefaultPieceSettings(SettingsContext& context) {
 }
 
 void GiveFollowerScore(SettingsContext& context) {
-  FollowerState* f = context.follower;
-  const PieceModel& piece = context.piece;
-  if (!f || !piece.pieceLoaded) return;
-  std::vector<uint32_t> beats = FollowerBeatList(piece.beatMap);
-  if (context.system.followSource == 1) {
-    FollowerSetTapBeats(*f, beats);
-    return;
-  }
-  const PieceSettings& live = context.live;
-  auto events = [&piece](int16_t t) -> std::span<const PieceEvent> {
-    if (t < 0 || t >= piece.trackCount) return {};
-    return piece.tracks[static_cast<size_t>(t)].events;
-  };
-  bool two = live.followTwoTracks && live.followTrack2 != live.followTrack1;
-  FollowerSetScore(*f, events(live.followTrack1),
-                   two ? events(live.followTrack2) : std::span<const PieceEvent>{}, beats);
+  if (context.follower.setScore && context.piece.pieceLoaded)
+    context.follower.setScore(context.piece, context.live, context.system);
 }
 
 void SetPieceSettingsHooks(PieceHooks& hooks, SettingsContext& context) {

@@ -20,8 +20,6 @@
 
 namespace tuttiro {
 
-struct FollowerState;
-
 // ---- The record's layout ----
 
 inline constexpr uint8_t kSettingsEventId[5] = {0x00, 0x01, 0x21, 0x04, 0x00};
@@ -185,14 +183,24 @@ struct SettingsHooks {
   std::function<void()> redrawViews;
 };
 
-// The state the settings operations work on. The follower may be absent (a
-// headless tool); then nothing is handed to it.
+// What applying settings hands the score follower: its markers and ranges,
+// the written part (or the beats) and its options. The engine fills them in;
+// an empty hook hands nothing (a headless tool without a follower).
+struct FollowerHooks {
+  std::function<bool(const PieceSettings& live)> setMarkers;  // false: cannot take them
+  std::function<void(const PieceModel& piece, const PieceSettings& live,
+                     const SystemSettings& system)>
+      setScore;
+  std::function<void(const SystemSettings& system)> setOptions;
+};
+
+// The state the settings operations work on.
 struct SettingsContext {
   PieceModel& piece;
   PieceSourceState& sources;
   PieceSettings& live;
   SystemSettings& system;
-  FollowerState* follower = nullptr;
+  FollowerHooks follower{};
   SettingsHooks hooks{};
   SystemSettingsHooks systemHooks{};
 };

@@ -12,9 +12,6 @@
 namespace tuttiro {
 
 struct SettingsContext;
-struct MidiPortsRec;
-class MidiPortHost;
-class Platform;
 
 inline constexpr int kRemoteControlEntries = 14;
 inline constexpr uint16_t kRemoteNone = 65535;
@@ -150,17 +147,5 @@ void SystemDefaultSettings(SettingsContext& context);
 
 // Hands the follower the Following options and the special signal.
 void GiveFollowerOptions(SettingsContext& context);
-
-// Points each port at the device its remembered name names, where that device
-// is listed (by its exact name, else by its name without the ALSA client and
-// port numbers, which change when a device is plugged in again). A port whose
-// device is not listed keeps its index.
-void FindDevicesByName(SystemSettings& system, const Platform& platform);
-// Remembers the name of each port's device where no name is remembered yet.
-void NameAssignedDevices(SystemSettings& system, const Platform& platform);
-
-// Puts the settings' device assignments and channel switches on the ports and
-// opens their devices; true when every port's devices are open.
-bool OpenSettingsPorts(const SystemSettings& system, MidiPortsRec& ports, MidiPortHost* host);
 
 }  // namespace tuttiro

@@ -69,7 +69,7 @@ bool InRange(int32_t position, int32_t start, int32_t end) {
 // Pointer or the full frame goes out when sync output is on.
 void LocateSync(AppRec& app, int32_t position, size_t shown, bool send) {
   PieceModel& piece = app.piece;
-  SyncState& sync = app.scheduler.sync;
+  SyncState& sync = app.engine.scheduler.sync;
   const int port = app.system.syncPort == kAllOutputPorts ? kMidiAllPorts : app.system.syncPort;
   const bool transmit = send && app.system.transmitSync != 0;
   if (app.system.syncType == 0) {
@@ -97,13 +97,13 @@ void LocateSync(AppRec& app, int32_t position, size_t shown, bool send) {
     sync.nextSyncPosition = position + sync.clockInterval;
     if (transmit) {
       const uint16_t spp = sync.songPositionPointer;
-      MidiSend(app.ports, 0xF2u | (spp & 0x7Fu) << 8 | ((spp >> 7) & 0x7Fu) << 16, port, 0);
+      MidiSend(app.engine.ports, 0xF2u | (spp & 0x7Fu) << 8 | ((spp >> 7) & 0x7Fu) << 16, port, 0);
     }
     return;
   }
   const int format = app.system.frameRate;
   TimeCode code = MsToTimeCode(static_cast<int64_t>(position) + 2, format);
-  if (transmit) MidiSend(app.ports, FullFrameMessage(code, format), port, 0);
+  if (transmit) MidiSend(app.engine.ports, FullFrameMessage(code, format), port, 0);
   if (code.quarter != 0) TimeCodeAdvanceFrame(code, format);
   sync.timeCode = code;
   sync.nextSyncPosition = static_cast<int32_t>(TimeCodeToMs(code, format));
@@ -128,16 +128,16 @@ int64_t FileBeatLength(const PieceModel& piece, int32_t position) {
 int32_t TempoAtPosition(AppRec& app, int32_t position) {
   const int64_t length = FileBeatLength(app.piece, position);
   if (length <= 0) return 0;
-  const int64_t factor = app.clock.tempoFactor.load();
+  const int64_t factor = app.engine.clock.tempoFactor.load();
   return static_cast<int32_t>((length / 2 + factor * 60000) / length);
 }
 
 void Locate(AppRec& app) {
   PieceModel& piece = app.piece;
   const int32_t position = CurrentPosition(app);
-  const bool moving = app.clock.following.load() || app.transport.playingFile.load() ||
-                      app.transport.playingPerformance.load() || app.clock.fastForward.load() ||
-                      app.transport.previewing.load();
+  const bool moving = app.engine.clock.following.load() || app.engine.mode.playingFile.load() ||
+                      app.engine.mode.playingPerformance.load() ||
+                      app.engine.clock.fastForward.load() || app.engine.mode.previewing.load();
   for (TrackRec& track : piece.tracks) {
     const bool passed =
         track.playCursor > 0 &&
@@ -160,15 +160,15 @@ void Locate(AppRec& app) {
   if (!piece.beatMap.empty()) {
     const size_t shown = ShownBeatIndex(piece, position);
     const BeatMapEntry& beat = piece.beatMap[shown];
-    app.scheduler.shownMeasure.store(beat.measure);
-    app.scheduler.shownBeat.store(beat.beat);
+    app.engine.scheduler.shownMeasure.store(beat.measure);
+    app.engine.scheduler.shownBeat.store(beat.beat);
     int lastBeat = beat.beat;
     for (size_t i = shown; i < piece.beatMap.size() && piece.beatMap[i].measure == beat.measure;
          ++i) {
       lastBeat = piece.beatMap[i].beat;
     }
     app.views.displays.twoDigitBeat = lastBeat > 9;
-    app.scheduler.shownBpm.store(TempoAtPosition(app, position));
+    app.engine.scheduler.shownBpm.store(TempoAtPosition(app, position));
     LocateSync(app, position, shown, true);
   }
   // SysEx.
@@ -182,7 +182,7 @@ void Locate(AppRec& app) {
              position) {
     ++piece.sysexCursor;
   }
-  PerformanceTempoLocate(app, position);
+  PerformanceTempoLocate(app.engine, position);
 }
 
 MeasureBeat LoopPointDisplay(AppRec& app, int32_t position) {
@@ -195,7 +195,7 @@ void RefreshPositionDisplays(AppRec& app) {
   PositionDisplayRec& d = app.views.displays;
   const int32_t p = CurrentPosition(app);
   if (p >= app.piece.endPosition && TransportRunning(app) && !TransportRewinding(app)) {
-    QueueCommand(app.commands, kCmdStop);
+    QueueCommand(app.engine.commands, kCmdStop);
   }
   Host& host = app.host;
   const int32_t u = std::max<int32_t>(1, d.unitsPerPixel);
@@ -204,8 +204,8 @@ void RefreshPositionDisplays(AppRec& app) {
     d.songOffset = offset;
     host.InvalidateBox(kBoxSongPosition);
   }
-  const int32_t measure = app.scheduler.shownMeasure.load();
-  const int32_t beat = app.scheduler.shownBeat.load();
+  const int32_t measure = app.engine.scheduler.shownMeasure.load();
+  const int32_t beat = app.engine.scheduler.shownBeat.load();
   if (measure != d.measure) {
     d.measure = measure;
     host.InvalidateBox(kBoxMeasureDigits);
@@ -214,12 +214,12 @@ void RefreshPositionDisplays(AppRec& app) {
     d.beat = beat;
     host.InvalidateBox(kBoxBeatDigits);
   }
-  const int32_t bpm = app.scheduler.shownBpm.load();
+  const int32_t bpm = app.engine.scheduler.shownBpm.load();
   if (bpm != d.bpm) {
     d.bpm = bpm;
     host.InvalidateBox(kBoxTempoDigits);
   }
-  const int32_t percent = (app.clock.tempoFactor.load() * 100 + 2048) >> 12;
+  const int32_t percent = (app.engine.clock.tempoFactor.load() * 100 + 2048) >> 12;
   if (percent != d.masterPercent) {
     d.masterPercent = percent;
     host.InvalidateBox(kBoxMasterThumb);
@@ -243,7 +243,7 @@ void ApplyLoopModeRule(AppRec& app) {
   if (!app.system.loopMode) return;
   if (InRange(CurrentPosition(app), app.live.loopStart, app.live.loopEnd)) return;
   app.system.loopMode = 0;
-  SchedulerPublishSettings(app);
+  EnginePublish(app.engine, app.system, app.live);
   SetBoxImage(app, kBoxLoopMode, kImageNormal);
 }
 

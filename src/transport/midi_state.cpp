@@ -6,26 +6,18 @@
 
 #include "app/app.h"
 #include "controller_reset_table.h"
+#include "midi/midi_message.h"
 
 namespace tuttiro {
 namespace {
 
-int PortOf(uint16_t setting) {
-  return setting == kAllOutputPorts ? kMidiAllPorts : static_cast<int>(setting);
-}
-
-uint32_t Pack(int status, int data1, int data2) {
-  return static_cast<uint32_t>(status) | static_cast<uint32_t>(data1) << 8 |
-         static_cast<uint32_t>(data2) << 16;
-}
-
 void SendShort(AppRec& app, int status, int channel, int data1, int data2, int port) {
-  MidiSend(app.ports, Pack(status | (channel & 0x0F), data1, data2), port, 0);
+  MidiSend(app.engine.ports, Pack(status | (channel & 0x0F), data1, data2), port, 0);
 }
 
 // One SysEx message, then a pause of a third of a millisecond per byte.
 void SendSysexPaced(AppRec& app, const std::vector<uint8_t>& message) {
-  MidiSend(app.ports, message, PortOf(app.system.sysexPort), 0);
+  MidiSend(app.engine.ports, message, PortOf(app.system.sysexPort), 0);
   const int f7 = static_cast<int>(message.size()) - 1;
   if (f7 / 3 > 0) app.platform.Sleep(f7 / 3);
 }
@@ -39,7 +31,7 @@ const std::vector<uint8_t>* SysexMessageOf(AppRec& app, const SysexEvent& ev) {
 // The tracks a whole-list operation covers, or the one track asked for.
 std::vector<int32_t> TracksFor(AppRec& app, int track) {
   if (track != kAllTracks) return {track};
-  return app.scheduler.listedTracks;
+  return app.engine.scheduler.listedTracks;
 }
 
 int Transposed(AppRec& app, const TrackRec& track, int note) {
@@ -48,59 +40,11 @@ int Transposed(AppRec& app, const TrackRec& track, int note) {
 
 }  // namespace
 
-ProgramCombo TrackComboAt(const TrackRec& track, uint8_t index) {
-  if (track.substitutePrograms && index < kMaxProgramCombos) {
-    return track.programCombos[index].substitute;
-  }
-  return FileComboAt(track, index);
-}
-
-bool TrackPlayable(AppRec& app, int index) {
-  const TrackRec& track = app.piece.tracks[static_cast<size_t>(index)];
-  if (!track.play) return false;
-  if (!app.transport.playingPerformance.load()) return true;
-  const bool replaces = app.transport.performanceReplacesTrack.load();
-  if (replaces && index == app.live.followTrack1) return false;
-  // Punch-In keeps the recording silent outside its section; notes recorded
-  // while tapping beats have no section to punch into and always play.
-  const PlaybackSettings& settings = app.scheduler.settings;
-  const bool punchIn =
-      settings.performancePlayback.load() == 0 && settings.followSource.load() == 0;
-  return replaces || index != app.piece.trackCount || !punchIn;
-}
-
-int ProgramComboMessages(const ProgramCombo& combo, int channel,
-                         std::array<uint32_t, kProgramComboMessages>& out) {
-  const auto& v = combo.values;
-  const int program = 0xC0 | (channel & 0x0F);
-  const int controller = 0xB0 | (channel & 0x0F);
-  switch (combo.kind) {
-    case kComboProgram:
-      out[0] = Pack(program, v[0], 0);
-      return 1;
-    case kComboBank0:
-    case kComboBank32:
-      out[0] = Pack(controller, combo.kind == kComboBank0 ? 0 : 32, v[0]);
-      out[1] = Pack(program, v[1], 0);
-      return 2;
-    case kComboBank0And32:
-      out[0] = Pack(controller, 0, v[0]);
-      out[1] = Pack(controller, 32, v[1]);
-      out[2] = Pack(program, v[2], 0);
-      return 3;
-    case kComboProgramPair:
-      out[0] = Pack(program, v[0], 0);
-      out[1] = Pack(program, v[1], 0);
-      return 2;
-    default:
-      return 0;
-  }
-}
-
 void SendProgramCombo(AppRec& app, const ProgramCombo& combo, int channel, int port) {
   std::array<uint32_t, kProgramComboMessages> messages;
   const int count = ProgramComboMessages(combo, channel, messages);
-  for (int i = 0; i < count; ++i) MidiSend(app.ports, messages[static_cast<size_t>(i)], port, 0);
+  for (int i = 0; i < count; ++i)
+    MidiSend(app.engine.ports, messages[static_cast<size_t>(i)], port, 0);
 }
 
 void SoundStartState(AppRec& app, int which) {
@@ -120,7 +64,7 @@ void SoundStartState(AppRec& app, int which) {
   const std::vector<int32_t> tracks = TracksFor(app, which);
   int controllerMessages = 0;
   for (int32_t index : tracks) {
-    if (!TrackPlayable(app, index)) continue;
+    if (!TrackPlayable(app.engine, index)) continue;
     TrackRec& track = piece.tracks[static_cast<size_t>(index)];
     const int port = PortOf(track.outputPort);
     const int channel = track.outputChannel;
@@ -138,7 +82,7 @@ void SoundStartState(AppRec& app, int which) {
     for (int c = 64; c < 120; ++c) sendController(c);
     const uint8_t program = track.programState[0];
     const bool performance = index == piece.trackCount;
-    if (performance && !app.transport.performanceReplacesTrack.load()) {
+    if (performance && !app.engine.performance.replacesTrack.load()) {
       if (program != kNone) SendShort(app, 0xC0, channel, program, 0, port);
     } else if (program != kNone || track.programCombos[0].file.kind == kComboNone) {
       SendProgramCombo(app, TrackComboAt(track, program == kNone ? 0 : program), channel, port);
@@ -152,9 +96,9 @@ void SoundStartState(AppRec& app, int which) {
     const int bytes = 3 * controllerMessages;
     app.platform.Sleep(((bytes + 49) / 50 * 50) / 3);
   }
-  const bool fastForward = app.clock.fastForward.load();
+  const bool fastForward = app.engine.clock.fastForward.load();
   for (int32_t index : tracks) {
-    if (!TrackPlayable(app, index)) continue;
+    if (!TrackPlayable(app.engine, index)) continue;
     TrackRec& track = piece.tracks[static_cast<size_t>(index)];
     for (int k = 0; k < 128; ++k) {
       uint16_t& count = track.noteState[static_cast<size_t>(k)];
@@ -174,23 +118,23 @@ void SoundStartState(AppRec& app, int which) {
     }
   }
   if (which != kAllTracks) return;
-  const bool playing = app.clock.following.load() || app.transport.playingFile.load() ||
-                       app.transport.playingPerformance.load();
+  const bool playing = app.engine.clock.following.load() || app.engine.mode.playingFile.load() ||
+                       app.engine.mode.playingPerformance.load();
   if (app.system.metronomeOn && playing && app.system.metronomeChannel != kNone &&
       app.system.metronomePatch != kNone) {
     SendShort(app, 0xC0, app.system.metronomeChannel, app.system.metronomePatch, 0,
               PortOf(app.system.metronomePort));
   }
-  if (app.system.transmitSync && !app.transport.previewing.load()) {
+  if (app.system.transmitSync && !app.engine.mode.previewing.load()) {
     const int port = PortOf(app.system.syncPort);
     if (app.system.syncType == 1) {
       const auto message =
           FullFrameMessage(MsToTimeCode(position + 2, app.system.frameRate), app.system.frameRate);
-      MidiSend(app.ports, message, port, 0);
+      MidiSend(app.engine.ports, message, port, 0);
     } else {
-      const uint16_t spp = app.scheduler.sync.songPositionPointer;
-      MidiSend(app.ports, Pack(0xF2, spp & 0x7F, (spp >> 7) & 0x7F), port, 0);
-      MidiSend(app.ports, position == 0 ? 0xFAu : 0xFBu, port, 0);
+      const uint16_t spp = app.engine.scheduler.sync.songPositionPointer;
+      MidiSend(app.engine.ports, Pack(0xF2, spp & 0x7F, (spp >> 7) & 0x7F), port, 0);
+      MidiSend(app.engine.ports, position == 0 ? 0xFAu : 0xFBu, port, 0);
     }
   }
 }
@@ -212,7 +156,7 @@ void ReleaseSoundingNotes(AppRec& app, int index) {
 void SilenceTracks(AppRec& app, int which) {
   PieceModel& piece = app.piece;
   if (which == kAllTracks && !app.system.midiThru) {
-    const int last = piece.trackCount + (app.transport.playingPerformance.load() ? 1 : 0);
+    const int last = piece.trackCount + (app.engine.mode.playingPerformance.load() ? 1 : 0);
     for (int i = 0; i < last && i < static_cast<int>(piece.tracks.size()); ++i) {
       const TrackRec& track = piece.tracks[static_cast<size_t>(i)];
       SendShort(app, 0xB0, track.outputChannel, 120, 0, PortOf(track.outputPort));
@@ -246,13 +190,13 @@ void SilenceTracks(AppRec& app, int which) {
       }
     }
   }
-  if (app.system.transmitSync && app.system.syncType == 0 && !app.transport.previewing.load()) {
-    MidiSend(app.ports, 0xFC, PortOf(app.system.syncPort), 0);
+  if (app.system.transmitSync && app.system.syncType == 0 && !app.engine.mode.previewing.load()) {
+    MidiSend(app.engine.ports, 0xFC, PortOf(app.system.syncPort), 0);
   }
 }
 
 void AllNotesOff(AppRec& app) {
-  app.commands.enabled[kCmdAllNotesOff].store(false);
+  app.engine.commands.enabled[kCmdAllNotesOff].store(false);
   app.host.SetWaitCursor(true);
   for (int channel = 0; channel < 16; ++channel) {
     SendShort(app, 0xB0, channel, 120, 0, kMidiAllPorts);
@@ -263,7 +207,7 @@ void AllNotesOff(AppRec& app) {
     app.platform.Sleep(16);
   }
   app.host.SetWaitCursor(false);
-  app.commands.enabled[kCmdAllNotesOff].store(true);
+  app.engine.commands.enabled[kCmdAllNotesOff].store(true);
 }
 
 void MidiReset(AppRec& app) {
@@ -275,8 +219,8 @@ void MidiReset(AppRec& app) {
       {0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x01, 0x38, 0x00, 0x07, 0xF7},  // GS chorus macro 0
       {0xF0, 0x43, 0x10, 0x4C, 0x00, 0x00, 0x7E, 0x00, 0xF7},              // XG on
   };
-  MidiSend(app.ports, 0xFF, kMidiAllPorts, 0);
-  for (const auto& message : kResets) MidiSend(app.ports, message, kMidiAllPorts, 0);
+  MidiSend(app.engine.ports, 0xFF, kMidiAllPorts, 0);
+  for (const auto& message : kResets) MidiSend(app.engine.ports, message, kMidiAllPorts, 0);
 }
 
 void SendClosingSysEx(AppRec& app) {
@@ -287,7 +231,7 @@ void SendClosingSysEx(AppRec& app) {
     const std::vector<uint8_t>* message = SysexMessageOf(app, ev);
     if (!message) continue;
     if (!first) app.platform.Sleep(60);
-    MidiSend(app.ports, *message, PortOf(app.system.sysexPort), 0);
+    MidiSend(app.engine.ports, *message, PortOf(app.system.sysexPort), 0);
     first = false;
   }
 }
@@ -300,7 +244,7 @@ void SendOpeningSysEx(AppRec& app) {
     const std::vector<uint8_t>* message = SysexMessageOf(app, ev);
     if (!message) continue;
     if (!first) app.platform.Sleep(60);
-    MidiSend(app.ports, *message, PortOf(app.system.sysexPort), 0);
+    MidiSend(app.engine.ports, *message, PortOf(app.system.sysexPort), 0);
     first = false;
   }
 }

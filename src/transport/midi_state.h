@@ -22,19 +22,10 @@ void SilenceTracks(AppRec& app, int track);
 // A note-off for every note the track sounds (as transposed now); counts cleared.
 void ReleaseSoundingNotes(AppRec& app, int track);
 void SendProgramCombo(AppRec& app, const ProgramCombo& combo, int channel, int port);
-// The messages a program combination sends on a channel (bank selects first);
-// returns how many of `out` it filled.
-inline constexpr int kProgramComboMessages = 3;
-int ProgramComboMessages(const ProgramCombo& combo, int channel,
-                         std::array<uint32_t, kProgramComboMessages>& out);
-// The combination a chased or played program index names on a track.
-ProgramCombo TrackComboAt(const TrackRec& track, uint8_t index);
 void AllNotesOff(AppRec& app);
 void MidiReset(AppRec& app);
 void SendClosingSysEx(AppRec& app);
 // The SysEx messages up to the first channel event, sent when a piece is opened.
 void SendOpeningSysEx(AppRec& app);
-// Whether the scheduler and the start state play this track now.
-bool TrackPlayable(AppRec& app, int track);
 
 }  // namespace tuttiro

@@ -7,9 +7,7 @@
 #include <algorithm>
 
 #include "app/app.h"
-#include "transport/clock_update.h"
 #include "transport/midi_state.h"
-#include "transport/performance_playback.h"
 
 namespace tuttiro {
 namespace {
@@ -23,7 +21,7 @@ constexpr int kStoppedEnabled[] = {15,  16,  17,  18,  19,  22,  23,  62,  63,  
                                    155, 157, 158, 159, 160, 161, 162, 132, 133};
 
 bool SoloistFollowed(const AppRec& app) {
-  return app.scheduler.settings.followSource.load() == 0;
+  return app.engine.scheduler.settings.followSource.load() == 0;
 }
 
 bool IsFollowingTrack(const AppRec& app, int index) {
@@ -36,17 +34,17 @@ void SetEnabled(AppRec& app, int item, bool enabled) {
 }
 
 void SetCommandFlag(AppRec& app, int code, bool enabled) {
-  app.commands.enabled[static_cast<size_t>(code)].store(enabled);
+  app.engine.commands.enabled[static_cast<size_t>(code)].store(enabled);
 }
 
 // The box of the mode that runs, or 0.
 int RunningModeBox(AppRec& app) {
-  if (app.clock.following.load()) return kBoxPlayAndFollow;
-  if (app.transport.playingFile.load()) return kBoxPlayFile;
-  if (app.transport.playingPerformance.load()) return kBoxPlayPerformance;
-  if (app.clock.rewinding.load()) return kBoxRewind;
-  if (app.transport.previewing.load()) return kBoxPreview;
-  if (app.clock.fastForward.load()) return kBoxFastForward;
+  if (app.engine.clock.following.load()) return kBoxPlayAndFollow;
+  if (app.engine.mode.playingFile.load()) return kBoxPlayFile;
+  if (app.engine.mode.playingPerformance.load()) return kBoxPlayPerformance;
+  if (app.engine.clock.rewinding.load()) return kBoxRewind;
+  if (app.engine.mode.previewing.load()) return kBoxPreview;
+  if (app.engine.clock.fastForward.load()) return kBoxFastForward;
   return 0;
 }
 
@@ -54,12 +52,12 @@ int RunningModeBox(AppRec& app) {
 // nothing is left to play.
 bool BuildStreams(AppRec& app, bool includeFollowingTracks) {
   PieceModel& piece = app.piece;
-  SchedulerRec& s = app.scheduler;
+  SchedulerRec& s = app.engine.scheduler;
   s.streams.clear();
   s.listedTracks.clear();
   s.streams.reserve(static_cast<size_t>(piece.trackCount) + 3);
   s.listedTracks.reserve(static_cast<size_t>(piece.trackCount) + 1);
-  const bool performance = app.transport.playingPerformance.load();
+  const bool performance = app.engine.mode.playingPerformance.load();
   auto addTrack = [&](int index) {
     const TrackRec& track = piece.tracks[static_cast<size_t>(index)];
     if (track.playCursor >= track.eventCount()) return;
@@ -73,14 +71,14 @@ bool BuildStreams(AppRec& app, bool includeFollowingTracks) {
   for (int i = 0; i < piece.trackCount; ++i) {
     if (SoloistFollowed(app) && IsFollowingTrack(app, i)) {
       const bool overwritten = i == app.live.followTrack1 && performance &&
-                               app.scheduler.settings.performancePlayback.load() == 2;
+                               app.engine.scheduler.settings.performancePlayback.load() == 2;
       if (!includeFollowingTracks || overwritten) continue;
     }
     addTrack(i);
   }
   if (performance && piece.performanceTrack().eventCount() > 0 &&
-      ((SoloistFollowed(app) && app.scheduler.settings.performancePlayback.load() != 3) ||
-       (!SoloistFollowed(app) && app.scheduler.settings.playTappedNotes.load()))) {
+      ((SoloistFollowed(app) && app.engine.scheduler.settings.performancePlayback.load() != 3) ||
+       (!SoloistFollowed(app) && app.engine.scheduler.settings.playTappedNotes.load()))) {
     addTrack(piece.trackCount);
   }
   if (piece.sysexCursor < static_cast<int32_t>(piece.sysexEvents.size())) {
@@ -129,35 +127,36 @@ void RedrawFollowingStrips(AppRec& app) {
 // The rest of Play and Follow, after any preview and pause.
 void PlayAndFollowContinue(AppRec& app) {
   TransportRec& t = app.transport;
-  t.acceptFollowerTempo.store(false);
+  app.engine.mode.acceptFollowerTempo.store(false);
   const int32_t position = CurrentPosition(app);
   // A follower that no longer holds the jump (it was reset meanwhile) starts
   // afresh at the place the jump asked for.
-  if (!t.resumingAfterJump || !FollowerResumeAfterJump(app.follower, t.savedTempoFactor * 16)) {
-    FollowerStart(app.follower, position, app.clock.tempoFactor.load() * 16);
+  if (!t.resumingAfterJump ||
+      !FollowerResumeAfterJump(app.engine.follower, t.savedTempoFactor * 16)) {
+    FollowerStart(app.engine.follower, position, app.engine.clock.tempoFactor.load() * 16);
   }
-  UpdateClock(app, [](TransportClock& c) { c.following = true; });
+  UpdateClock(app.engine, [](TransportClock& c) { c.following = true; });
   const bool started = StartTransport(app, !SoloistFollowed(app));
-  t.acceptFollowerTempo.store(true);
+  app.engine.mode.acceptFollowerTempo.store(true);
   if (!started) {
-    UpdateClock(app, [](TransportClock& c) { c.following = false; });
+    UpdateClock(app.engine, [](TransportClock& c) { c.following = false; });
     return;
   }
-  InputTakeSettings(app.input, app.system, app.live.masterTranspose);
-  if (!t.resumingAfterJump || !RecordingResume(app.input, position)) {
-    RecordingStart(app.input, position);
-    t.performance.recordedTempoFactor = t.savedTempoFactor;
+  InputTakeSettings(app.engine.input, app.system, app.live.masterTranspose);
+  if (!t.resumingAfterJump || !RecordingResume(app.engine.input, position)) {
+    RecordingStart(app.engine.input, position);
+    app.engine.performance.recordedTempoFactor = t.savedTempoFactor;
   }
   if (SoloistFollowed(app)) {
-    t.followerInputMode.store(kInputSoloistNotes);
+    app.engine.mode.followerInputMode.store(kInputSoloistNotes);
     TakeFollowingTrack(app, app.live.followTrack1, t.savedPlay1);
     if (SecondFollowingTrack(app)) TakeFollowingTrack(app, app.live.followTrack2, t.savedPlay2);
   } else if (app.system.tapSource >= 2) {
-    ClearControllerTaps(app.input);
-    t.followerInputMode.store(kInputMidiTaps);
+    ClearControllerTaps(app.engine.input);
+    app.engine.mode.followerInputMode.store(kInputMidiTaps);
   } else {
-    t.followerInputMode.store(kInputKeyTaps);
-    KeyPollStart(app, app.input);
+    app.engine.mode.followerInputMode.store(kInputKeyTaps);
+    KeyPollStart(app.engine);
   }
 }
 
@@ -175,7 +174,7 @@ void GoToLoopStart(AppRec& app) {
 
 // The end of a preview: back to where it started.
 void PreviewFinish(AppRec& app) {
-  app.transport.previewing.store(false);
+  app.engine.mode.previewing.store(false);
   SetPosition(app, app.transport.previewReturnPosition);
   Locate(app);
   SetStoppedMenus(app);
@@ -191,24 +190,24 @@ bool InIgnoreRange(const std::vector<MarkerRange>& ranges, int32_t p) {
 }  // namespace
 
 int32_t CurrentPosition(AppRec& app) {
-  return TransportPosition(app.clock, app.follower.clock, app.platform);
+  return TransportPosition(app.engine.clock, app.engine.follower.clock, app.platform);
 }
 
 void SetPosition(AppRec& app, int32_t position) {
-  UpdateClock(app, [&](TransportClock& c) { c.basePosition = position; });
+  UpdateClock(app.engine, [&](TransportClock& c) { c.basePosition = position; });
 }
 
 bool TransportRunning(AppRec& app) {
-  return app.clock.running.load();
+  return app.engine.clock.running.load();
 }
 bool TransportFollowing(AppRec& app) {
-  return app.clock.following.load();
+  return app.engine.clock.following.load();
 }
 bool TransportFastForward(AppRec& app) {
-  return app.clock.fastForward.load();
+  return app.engine.clock.fastForward.load();
 }
 bool TransportRewinding(AppRec& app) {
-  return app.clock.rewinding.load();
+  return app.engine.clock.rewinding.load();
 }
 
 void SetBoxImage(AppRec& app, int box, uint16_t state) {
@@ -219,29 +218,29 @@ void SetBoxImage(AppRec& app, int box, uint16_t state) {
 }
 
 void FlashButton(AppRec& app, int view, int box) {
-  app.host.FlashButton(view, box, CommandQueueEmpty(app.commands) ? kFlashMs : 0);
+  app.host.FlashButton(view, box, CommandQueueEmpty(app.engine.commands) ? kFlashMs : 0);
 }
 
 bool StartTransport(AppRec& app, bool includeFollowingTracks) {
-  LoopRestartCancel(app);
-  app.transport.volumeFollowFactor.store(256);
+  LoopRestartCancel(app.engine);
+  app.engine.mode.volumeFollowFactor.store(256);
   if (!BuildStreams(app, includeFollowingTracks)) return false;
-  SchedulerPublishSettings(app);
+  EnginePublish(app.engine, app.system, app.live);
   const int32_t position = CurrentPosition(app);
   if (app.system.setLoopPointsAutomatically && !app.system.loopMode &&
-      !app.transport.previewing.load()) {
+      !app.engine.mode.previewing.load()) {
     app.live.loopStart = position;
-    SchedulerPublishSettings(app);
+    EnginePublish(app.engine, app.system, app.live);
     RefreshPositionDisplays(app);
   }
   PrepareSync(app, position);
   SoundStartState(app, kAllTracks);
   const SystemTime now = app.platform.ClockNow();
-  UpdateClock(app, [&](TransportClock& c) {
+  UpdateClock(app.engine, [&](TransportClock& c) {
     c.baseTime = now;
     c.running = true;
   });
-  ScheduleNext(app);
+  ScheduleNext(app.engine);
   SetRunningMenus(app);
   RecordStart(app, position);
   return true;
@@ -250,7 +249,7 @@ bool StartTransport(AppRec& app, bool includeFollowingTracks) {
 void StopTransport(AppRec& app) {
   TransportRec& t = app.transport;
   if (!TransportRunning(app)) {
-    LoopRestartCancel(app);
+    LoopRestartCancel(app.engine);
     SetEnabled(app, kItemStop, false);
     SetCommandFlag(app, kCmdStop, false);
     return;
@@ -258,15 +257,15 @@ void StopTransport(AppRec& app) {
   const bool following = TransportFollowing(app);
   if (const int box = RunningModeBox(app)) app.host.InvalidateBox(box);
   if (following) {
-    KeyPollStop(app.input);
-    FollowerStop(app.follower);
+    KeyPollStop(app.engine.input);
+    FollowerStop(app.engine.follower);
   }
-  if (t.playingFile.load() && SoloistFollowed(app)) RedrawFollowingStrips(app);
+  if (app.engine.mode.playingFile.load() && SoloistFollowed(app)) RedrawFollowingStrips(app);
   if (TransportRewinding(app)) {
     const int64_t ticks = TickNow(app) - t.lastRewindTick;
-    const int32_t position =
-        static_cast<int32_t>(std::max<int64_t>(0, app.clock.basePosition.load() - ticks * 66));
-    UpdateClock(app, [&](TransportClock& c) {
+    const int32_t position = static_cast<int32_t>(
+        std::max<int64_t>(0, app.engine.clock.basePosition.load() - ticks * 66));
+    UpdateClock(app.engine, [&](TransportClock& c) {
       c.basePosition = position;
       c.rewinding = false;
       c.running = false;
@@ -276,60 +275,60 @@ void StopTransport(AppRec& app) {
     SetStoppedMenus(app);
     return;
   }
-  SchedulerHalt(app);
+  SchedulerHalt(app.engine);
   SilenceTracks(app, kAllTracks);
   int32_t position = CurrentPosition(app);
   if (following) position = std::max(position, t.startHistory[0]);
   const SystemTime now = app.platform.ClockNow();
-  UpdateClock(app, [&](TransportClock& c) {
+  UpdateClock(app.engine, [&](TransportClock& c) {
     c.basePosition = position;
     c.baseTime = now;
     c.running = false;
   });
-  const bool previewing = t.previewing.load();
+  const bool previewing = app.engine.mode.previewing.load();
   if (!app.system.loopMode && app.system.setLoopPointsAutomatically && !previewing) {
     app.live.loopEnd = position >= app.piece.endPosition ? app.piece.endPosition - 1 : position;
-    SchedulerPublishSettings(app);
+    EnginePublish(app.engine, app.system, app.live);
   }
   if (following) {
-    t.followerInputMode.store(IdleFollowerInputMode(app.system));
-    t.performanceEnd = position;
+    app.engine.mode.followerInputMode.store(IdleFollowerInputMode(app.system));
+    app.engine.performance.end = position;
     // A stop for a follower jump ends a take: following resumes at once and
     // records the next one from the place it jumped to.
-    if (t.jumpPending.load()) {
-      RecordingTakeEnd(app, app.input, app.follower.startingRate, position);
+    if (app.engine.jump.pending.load()) {
+      RecordingTakeEnd(app.engine, app.engine.follower.startingRate, position);
     } else {
       t.performanceAvailable =
-          RecordingFinish(app, app.input, app.follower.startingRate, position) > 0;
-      t.performanceStart = app.input.recording.sectionStart;
-      PerformanceTemposKeep(app, app.clock.tempoFactor.load());
+          RecordingFinish(app.engine, app.engine.follower.startingRate, position) > 0;
+      app.engine.performance.start = app.engine.input.recording.sectionStart;
+      PerformanceTemposKeep(app.engine, app.engine.clock.tempoFactor.load());
     }
-    UpdateClock(app, [&](TransportClock& c) { c.tempoFactor = t.savedTempoFactor; });
+    UpdateClock(app.engine, [&](TransportClock& c) { c.tempoFactor = t.savedTempoFactor; });
   }
-  const bool overwrite =
-      t.playingPerformance.load() && app.scheduler.settings.performancePlayback.load() == 2;
+  const bool overwrite = app.engine.mode.playingPerformance.load() &&
+                         app.engine.scheduler.settings.performancePlayback.load() == 2;
   if (SoloistFollowed(app) && (following || overwrite)) {
     RestoreFollowingTrack(app, app.live.followTrack1, t.savedPlay1);
     if (following && SecondFollowingTrack(app)) {
       RestoreFollowingTrack(app, app.live.followTrack2, t.savedPlay2);
     }
   }
-  if (t.playingPerformance.load()) {
-    UpdateClock(app, [&](TransportClock& c) { c.tempoFactor = t.savedTempoFactor; });
-    PerformanceRestoreOutput(app);
+  if (app.engine.mode.playingPerformance.load()) {
+    UpdateClock(app.engine, [&](TransportClock& c) { c.tempoFactor = t.savedTempoFactor; });
+    PerformanceRestoreOutput(app.engine);
   }
   if (!previewing) {
     Locate(app);
     RefreshPositionDisplays(app);
   }
-  UpdateClock(app, [](TransportClock& c) {
+  UpdateClock(app.engine, [](TransportClock& c) {
     c.following = false;
     c.fastForward = false;
   });
-  t.playingFile.store(false);
-  t.playingPerformance.store(false);
-  t.performanceReplacesTrack.store(false);
-  t.previewing.store(false);
+  app.engine.mode.playingFile.store(false);
+  app.engine.mode.playingPerformance.store(false);
+  app.engine.performance.replacesTrack.store(false);
+  app.engine.mode.previewing.store(false);
   t.resumingAfterJump = false;
   SetStoppedMenus(app);
 }
@@ -348,8 +347,8 @@ bool StopIfRunning(AppRec& app) {
   }
   if (!t.keepResumeFlags) {
     t.resumeFollowing = TransportFollowing(app);
-    t.resumePlayingFile = t.playingFile.load();
-    t.resumePlayingPerformance = t.playingPerformance.load();
+    t.resumePlayingFile = app.engine.mode.playingFile.load();
+    t.resumePlayingPerformance = app.engine.mode.playingPerformance.load();
     t.resumeFastForward = TransportFastForward(app);
     t.resumeRewinding = TransportRewinding(app);
   }
@@ -390,11 +389,11 @@ void PlayAndFollow(AppRec& app) {
   if (!fromLoop && CurrentPosition(app) == app.piece.endPosition) return;
   StopIfRunning(app);
   if (fromLoop) GoToLoopStart(app);
-  t.furthestMatched.store(CurrentPosition(app));
-  t.savedTempoFactor = app.clock.tempoFactor.load();
+  app.engine.mode.furthestMatched.store(CurrentPosition(app));
+  t.savedTempoFactor = app.engine.clock.tempoFactor.load();
   if (t.resumingAfterJump && app.system.timingSensitivity >= 3) {
-    const int32_t rate = t.jumpRate.load();
-    UpdateClock(app, [&](TransportClock& c) { c.tempoFactor = rate; });
+    const int32_t rate = app.engine.jump.rate.load();
+    UpdateClock(app.engine, [&](TransportClock& c) { c.tempoFactor = rate; });
   }
   if (app.system.previewBeforeStarting && !t.resumingAfterJump) {
     FlashButton(app, kViewMainTransport, kBoxPreview);
@@ -415,14 +414,14 @@ void PlayAndFollow(AppRec& app) {
 
 void PlayFile(AppRec& app) {
   TransportRec& t = app.transport;
-  if (t.playingFile.load()) return;
+  if (app.engine.mode.playingFile.load()) return;
   const bool fromLoop = StartsFromLoop(app, t.resumePlayingFile);
   if (!fromLoop && CurrentPosition(app) == app.piece.endPosition) return;
   StopIfRunning(app);
   if (fromLoop) GoToLoopStart(app);
-  t.playingFile.store(true);
+  app.engine.mode.playingFile.store(true);
   if (!StartTransport(app, true)) {
-    t.playingFile.store(false);
+    app.engine.mode.playingFile.store(false);
     return;
   }
   if (SoloistFollowed(app)) {
@@ -432,27 +431,27 @@ void PlayFile(AppRec& app) {
 
 void PlayPerformance(AppRec& app) {
   TransportRec& t = app.transport;
-  if (t.playingPerformance.load() || !t.performanceAvailable) return;
+  if (app.engine.mode.playingPerformance.load() || !t.performanceAvailable) return;
   const bool fromLoop = StartsFromLoop(app, t.resumePlayingPerformance);
   if (!fromLoop && CurrentPosition(app) == app.piece.endPosition) return;
   StopIfRunning(app);
   if (fromLoop) GoToLoopStart(app);
   const int32_t position = CurrentPosition(app);
-  t.playingPerformance.store(true);
-  t.performanceReplacesTrack.store(false);
-  PerformanceSwitchTrack(app, position);
-  t.savedTempoFactor = app.clock.tempoFactor.load();
-  const int32_t tempo = PerformanceStartTempo(app, t.savedTempoFactor);
-  UpdateClock(app, [&](TransportClock& c) { c.tempoFactor = tempo; });
-  PerformanceTakeOutput(app);
+  app.engine.mode.playingPerformance.store(true);
+  app.engine.performance.replacesTrack.store(false);
+  PerformanceSwitchTrack(app.engine, position);
+  t.savedTempoFactor = app.engine.clock.tempoFactor.load();
+  const int32_t tempo = PerformanceStartTempo(app.engine, app.system, t.savedTempoFactor);
+  UpdateClock(app.engine, [&](TransportClock& c) { c.tempoFactor = tempo; });
+  PerformanceTakeOutput(app.engine, app.live);
   if (!StartTransport(app, true)) {
-    t.playingPerformance.store(false);
-    t.performanceReplacesTrack.store(false);
-    UpdateClock(app, [&](TransportClock& c) { c.tempoFactor = t.savedTempoFactor; });
-    PerformanceRestoreOutput(app);
+    app.engine.mode.playingPerformance.store(false);
+    app.engine.performance.replacesTrack.store(false);
+    UpdateClock(app.engine, [&](TransportClock& c) { c.tempoFactor = t.savedTempoFactor; });
+    PerformanceRestoreOutput(app.engine);
     return;
   }
-  if (SoloistFollowed(app) && app.scheduler.settings.performancePlayback.load() == 2) {
+  if (SoloistFollowed(app) && app.engine.scheduler.settings.performancePlayback.load() == 2) {
     TakeFollowingTrack(app, app.live.followTrack1, t.savedPlay1);
   }
 }
@@ -460,16 +459,16 @@ void PlayPerformance(AppRec& app) {
 void FastForward(AppRec& app) {
   if (TransportFastForward(app) || CurrentPosition(app) == app.piece.endPosition) return;
   StopIfRunning(app);
-  UpdateClock(app, [](TransportClock& c) { c.fastForward = true; });
+  UpdateClock(app.engine, [](TransportClock& c) { c.fastForward = true; });
   if (!StartTransport(app, true))
-    UpdateClock(app, [](TransportClock& c) { c.fastForward = false; });
+    UpdateClock(app.engine, [](TransportClock& c) { c.fastForward = false; });
 }
 
 void Rewind(AppRec& app) {
   if (TransportRewinding(app) || CurrentPosition(app) == 0) return;
   StopIfRunning(app);
   app.transport.lastRewindTick = TickNow(app);
-  UpdateClock(app, [](TransportClock& c) {
+  UpdateClock(app.engine, [](TransportClock& c) {
     c.rewinding = true;
     c.running = true;
   });
@@ -481,7 +480,7 @@ void Preview(AppRec& app) {
   if (CurrentPosition(app) >= app.piece.endPosition) return;
   StopIfRunning(app);
   t.previewReturnPosition = CurrentPosition(app);
-  t.previewing.store(true);
+  app.engine.mode.previewing.store(true);
   if (StartTransport(app, true)) {
     app.host.UpdateNow();
     t.previewStage = PreviewStage::kPreview;
@@ -527,28 +526,29 @@ void PreviewPoll(AppRec& app) {
 
 void StopCommand(AppRec& app) {
   TransportRec& t = app.transport;
-  if (t.previewing.load()) return;
+  if (app.engine.mode.previewing.load()) return;
   if (t.previewStage == PreviewStage::kPauseBeforeStarting) t.previewStage = PreviewStage::kNone;
   if (TransportRunning(app)) {
     StopTransport(app);
     FlashButton(app, kViewMainTransport, kBoxStop);
   }
-  if (t.jumpPending.load()) {
-    const int64_t elapsed = app.platform.ClockNow() - t.jumpTime.load();
-    const int64_t position = t.jumpPosition.load() + ((elapsed * t.jumpRate.load() + 2048) >> 12);
+  if (app.engine.jump.pending.load()) {
+    const int64_t elapsed = app.platform.ClockNow() - app.engine.jump.time.load();
+    const int64_t position =
+        app.engine.jump.position.load() + ((elapsed * app.engine.jump.rate.load() + 2048) >> 12);
     SetPosition(app, static_cast<int32_t>(
                          std::clamp<int64_t>(position, 0, std::max(0, app.piece.endPosition - 1))));
     if (app.system.loopMode) {
       const int32_t p = CurrentPosition(app);
       if (p < app.live.loopStart || p >= app.live.loopEnd) {
         app.system.loopMode = 0;
-        SchedulerPublishSettings(app);
+        EnginePublish(app.engine, app.system, app.live);
         SetBoxImage(app, kBoxLoopMode, kImageNormal);
       }
     }
     SetCommandFlag(app, kCmdPlayAndFollow, true);
-    QueueCommand(app.commands, kCmdPlayAndFollow);
-    t.jumpPending.store(false);
+    QueueCommand(app.engine.commands, kCmdPlayAndFollow);
+    app.engine.jump.pending.store(false);
     t.resumingAfterJump = true;
   } else {
     SetStoppedMenus(app);
@@ -559,7 +559,7 @@ void StopCommand(AppRec& app) {
 
 void ExecuteCommand(AppRec& app, uint16_t code) {
   if (code >= kTransportCommandCount) return;
-  if (code != kCmdStop && !app.commands.enabled[code].load()) return;
+  if (code != kCmdStop && !app.engine.commands.enabled[code].load()) return;
   switch (code) {
     case kCmdPlayAndFollow:
       PlayAndFollow(app);
@@ -617,8 +617,8 @@ void SetRunningMenus(AppRec& app) {
   TransportRec& t = app.transport;
   for (int item : kRunningGreyed) SetEnabled(app, item, false);
   const bool following = TransportFollowing(app);
-  const bool file = t.playingFile.load();
-  const bool performance = t.playingPerformance.load();
+  const bool file = app.engine.mode.playingFile.load();
+  const bool performance = app.engine.mode.playingPerformance.load();
   const bool fastForward = TransportFastForward(app);
   const bool rewinding = TransportRewinding(app);
   const bool items[9] = {!following,   !file,      t.performanceAvailable && !performance,
@@ -648,7 +648,7 @@ void SetStoppedMenus(AppRec& app) {
     SetEnabled(app, 30 + k, t.savedSystemSettings > k);
     SetEnabled(app, 70 + k, t.pieceSettingsSaved[static_cast<size_t>(k)]);
   }
-  const bool armed = LoopRestartArmed(app);
+  const bool armed = LoopRestartArmed(app.engine);
   SetEnabled(app, kItemStop, armed);
   SetCommandFlag(app, kCmdStop, armed);
   const int32_t p = CurrentPosition(app);
@@ -680,22 +680,22 @@ void SetStoppedMenus(AppRec& app) {
 
 void ToggleMetronome(AppRec& app) {
   app.system.metronomeOn = app.system.metronomeOn ? 0 : 1;
-  SchedulerPublishSettings(app);
+  EnginePublish(app.engine, app.system, app.live);
   FlashButton(app, kViewCurrentTempo, kBoxMetronome);
   SetBoxImage(app, kBoxMetronome, app.system.metronomeOn ? kImageOn : kImageNormal);
   SendMetronomePatchIfPlaying(app);
 }
 
 void SendMetronomePatchIfPlaying(AppRec& app) {
-  const bool playing = TransportFollowing(app) || app.transport.playingFile.load() ||
-                       app.transport.playingPerformance.load();
+  const bool playing = TransportFollowing(app) || app.engine.mode.playingFile.load() ||
+                       app.engine.mode.playingPerformance.load();
   if (!app.system.metronomeOn || !playing || app.system.metronomeChannel == kNone ||
       app.system.metronomePatch == kNone) {
     return;
   }
   const int port =
       app.system.metronomePort == kAllOutputPorts ? kMidiAllPorts : app.system.metronomePort;
-  MidiSend(app.ports,
+  MidiSend(app.engine.ports,
            0xC0u | (app.system.metronomeChannel & 0x0Fu) |
                static_cast<uint32_t>(app.system.metronomePatch) << 8,
            port, 0);
@@ -703,7 +703,7 @@ void SendMetronomePatchIfPlaying(AppRec& app) {
 
 void ToggleLoopMode(AppRec& app) {
   app.system.loopMode = app.system.loopMode ? 0 : 1;
-  SchedulerPublishSettings(app);
+  EnginePublish(app.engine, app.system, app.live);
   FlashButton(app, kViewSongPosition, kBoxLoopMode);
   SetBoxImage(app, kBoxLoopMode, app.system.loopMode ? kImageOn : kImageNormal);
   // The menus follow the new loop mode; while playing they stay the running ones.
@@ -720,16 +720,17 @@ void AutoStopCheck(AppRec& app) {
     return;
   }
   const int64_t s =
-      (static_cast<int64_t>(app.clock.tempoFactor.load()) * app.system.stopDelay + 2048) >> 12;
+      (static_cast<int64_t>(app.engine.clock.tempoFactor.load()) * app.system.stopDelay + 2048) >>
+      12;
   const int32_t p = CurrentPosition(app);
   const int64_t b = p - s;
   if (b < 0) return;
   const auto& ranges = app.live.ignoreSoloistRanges;
   if (InIgnoreRange(ranges, p) || InIgnoreRange(ranges, static_cast<int32_t>(b))) return;
-  const int32_t r1 = FollowerLastEventAtOrBefore(app.follower, static_cast<int32_t>(b));
-  if (r1 <= app.transport.furthestMatched.load() + 500 || r1 >= b) return;
-  const int32_t r2 = FollowerLastEventAtOrBefore(app.follower, p - 500);
-  if (r2 > r1) QueueCommand(app.commands, kCmdStop);
+  const int32_t r1 = FollowerLastEventAtOrBefore(app.engine.follower, static_cast<int32_t>(b));
+  if (r1 <= app.engine.mode.furthestMatched.load() + 500 || r1 >= b) return;
+  const int32_t r2 = FollowerLastEventAtOrBefore(app.engine.follower, p - 500);
+  if (r2 > r1) QueueCommand(app.engine.commands, kCmdStop);
 }
 
 void SetTrackPlay(AppRec& app, int track, bool on) {
@@ -740,7 +741,7 @@ void SetTrackPlay(AppRec& app, int track, bool on) {
     rec.play = on ? 1 : 0;
     return;
   }
-  SchedulerHold(app);
+  SchedulerHold(app.engine);
   if (on) {
     rec.play = 1;
     SoundStartState(app, track);
@@ -748,7 +749,7 @@ void SetTrackPlay(AppRec& app, int track, bool on) {
     SilenceTracks(app, track);
     rec.play = 0;
   }
-  SchedulerRelease(app);
+  SchedulerRelease(app.engine);
 }
 
 void SetTrackTransposition(AppRec& app, int track, int16_t semitones) {
@@ -758,94 +759,52 @@ void SetTrackTransposition(AppRec& app, int track, int16_t semitones) {
     rec.transposition = semitones;
     return;
   }
-  SchedulerHold(app);
+  SchedulerHold(app.engine);
   if (rec.play) ReleaseSoundingNotes(app, track);
   rec.transposition = semitones;
-  SchedulerRelease(app);
+  SchedulerRelease(app.engine);
 }
 
 void SetMasterTranspose(AppRec& app, int16_t semitones) {
   const bool running = TransportRunning(app) && !TransportRewinding(app);
   if (running) {
-    SchedulerHold(app);
-    for (int32_t track : app.scheduler.listedTracks) {
+    SchedulerHold(app.engine);
+    for (int32_t track : app.engine.scheduler.listedTracks) {
       if (app.piece.tracks[static_cast<size_t>(track)].play) ReleaseSoundingNotes(app, track);
     }
   }
   app.live.masterTranspose = semitones;
-  SchedulerPublishSettings(app);
-  if (running) SchedulerRelease(app);
+  EnginePublish(app.engine, app.system, app.live);
+  if (running) SchedulerRelease(app.engine);
 }
 
 void SetMasterTempo(AppRec& app, uint16_t factor) {
-  const uint16_t before = static_cast<uint16_t>(app.clock.tempoFactor.load());
+  const uint16_t before = static_cast<uint16_t>(app.engine.clock.tempoFactor.load());
   app.live.tempoFactor = factor;
   if (factor == before) return;
   const bool running = TransportRunning(app) && !TransportRewinding(app);
-  if (running) SchedulerInvalidate(app);
+  if (running) SchedulerInvalidate(app.engine);
   const SystemTime now = app.platform.ClockNow();
   const int32_t position = CurrentPosition(app);
-  UpdateClock(app, [&](TransportClock& c) {
+  UpdateClock(app.engine, [&](TransportClock& c) {
     if (running) {
       c.basePosition = position;
       c.baseTime = now;
     }
     c.tempoFactor = factor;
   });
-  if (running) ScheduleNext(app);
+  if (running) ScheduleNext(app.engine);
   // The Current Tempo digits follow the new factor at once, not at the next beat.
-  app.scheduler.shownBpm.store(TempoAtPosition(app, position));
+  app.engine.scheduler.shownBpm.store(TempoAtPosition(app, position));
   app.host.InvalidateBox(kBoxMasterThumb);
   RefreshPositionDisplays(app);
 }
 
 void SetMasterVolume(AppRec& app, uint16_t volume) {
   app.live.masterVolume = volume;
-  SchedulerPublishSettings(app);
+  EnginePublish(app.engine, app.system, app.live);
   app.host.InvalidateBox(kBoxVolumeThumb);
   app.host.InvalidateBox(kBoxVolumeDigits);
-}
-
-int64_t TransportFollowerReport(AppRec& app, int code, int64_t a, int64_t b, int64_t c) {
-  TransportRec& t = app.transport;
-  switch (code) {
-    case kReportTime:
-      return app.platform.ClockNow();
-    case kReportJump:
-      t.jumpPosition.store(static_cast<int32_t>(a));
-      t.jumpTime.store(b);
-      t.jumpRate.store(static_cast<int32_t>(c >> 4));
-      t.jumpPending.store(true);
-      t.followerInputMode.store(kInputListening);
-      return 0;
-    case kReportLoudness: {
-      const int v = app.input.settings.volumeSensitivity.load();
-      if (v > 0) {
-        const int64_t factor = ((((a >> 7) - 512) >> (3 - v)) + 256);
-        t.volumeFollowFactor.store(static_cast<uint16_t>(std::clamp<int64_t>(factor, 0, 512)));
-      }
-      return 0;
-    }
-    case kReportClock:
-      if (!t.acceptFollowerTempo.load()) return 0;
-      SchedulerInvalidate(app);
-      UpdateClock(app, [&](TransportClock& clock) {
-        clock.basePosition = static_cast<int32_t>(a);
-        clock.baseTime = b;
-        clock.tempoFactor = static_cast<int32_t>(c >> 4);
-      });
-      ScheduleNext(app);
-      return 0;
-    case kReportNote: {
-      int32_t current = t.furthestMatched.load();
-      while (b > current &&
-             !t.furthestMatched.compare_exchange_weak(current, static_cast<int32_t>(b))) {
-      }
-      return 0;
-    }
-    default:
-      return 0;
-  }
 }
 
 }  // namespace tuttiro

@@ -11,7 +11,6 @@
 
 #include "layout_table.h"
 #include "platform/platform.h"
-#include "transport/performance_playback.h"
 
 namespace tuttiro {
 
@@ -47,24 +46,11 @@ enum class PreviewStage : uint8_t {
   kPauseBeforeStarting,    // 2 s of silence before following starts
 };
 
+// The window thread's side of the transport; what the real-time threads read
+// of it (the mode flags, the jump request) lives in the engine.
 struct TransportRec {
-  // Mode flags besides running, following, fast forward and rewinding, which
-  // the transport clock carries. Read by the scheduler on the timer thread.
-  std::atomic<bool> playingFile{false};
-  std::atomic<bool> playingPerformance{false};
-  std::atomic<bool> previewing{false};
-
-  // A jump the follower asked for (report 1, input thread).
-  std::atomic<bool> jumpPending{false};
-  std::atomic<int32_t> jumpPosition{0};
-  std::atomic<SystemTime> jumpTime{0};
-  std::atomic<int32_t> jumpRate{4096};  // 4.12
+  // Following restarts after a jump the follower asked for.
   bool resumingAfterJump = false;
-
-  std::atomic<bool> acceptFollowerTempo{false};
-  std::atomic<uint16_t> followerInputMode{4};
-  std::atomic<uint16_t> volumeFollowFactor{256};
-  std::atomic<int32_t> furthestMatched{0};
   int32_t savedTempoFactor = 4096;
 
   // The mode that StopIfRunning last stopped, for ResumeSaved.
@@ -91,20 +77,11 @@ struct TransportRec {
 
   // Performance data (filled by recording; Play Performance reads it).
   bool performanceAvailable = false;
-  // Play Performance: the recorded part plays instead of the first following track.
-  std::atomic<bool> performanceReplacesTrack{false};
-  int32_t performanceStart = 0;
-  int32_t performanceEnd = 0;
-  PerformancePlaybackRec performance;
 
   // Preview on timers.
   PreviewStage previewStage = PreviewStage::kNone;
   SystemTime previewDue = 0;
   int32_t previewReturnPosition = 0;
-
-  // Serialises read-modify-write of the transport clock between the window
-  // thread and follower report 3 on the input thread.
-  std::mutex clockUpdate;
 };
 
 // The playback position: the transport clock's (the base position while stopped).
@@ -159,8 +136,5 @@ void SetMasterTranspose(AppRec& app, int16_t semitones);
 void SetMasterTempo(AppRec& app, uint16_t factor);
 // The master volume (0-512, 256 = 100 %).
 void SetMasterVolume(AppRec& app, uint16_t volume);
-
-// The follower's report function, as the host answers it.
-int64_t TransportFollowerReport(AppRec& app, int code, int64_t a, int64_t b, int64_t c);
 
 }  // namespace tuttiro

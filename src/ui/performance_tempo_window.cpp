@@ -75,12 +75,12 @@ PerformanceTempoWindow::PerformanceTempoWindow(AppRec& app, QWidget* parent)
 std::vector<int64_t> PerformanceTempoWindow::Key() const {
   int64_t entries = 0;
   {
-    std::lock_guard lock(app_.input.recording.lock);
-    entries = static_cast<int64_t>(app_.input.recording.tempoList.size());
+    std::lock_guard lock(app_.engine.input.recording.lock);
+    entries = static_cast<int64_t>(app_.engine.input.recording.tempoList.size());
   }
   return {app_.transport.performanceAvailable,
-          app_.transport.performanceStart,
-          app_.transport.performanceEnd,
+          app_.engine.performance.start,
+          app_.engine.performance.end,
           entries,
           app_.piece.pieceLoaded ? app_.piece.performanceTrack().eventCount() : 0,
           app_.live.tempoFactor,
@@ -92,14 +92,14 @@ std::vector<int64_t> PerformanceTempoWindow::Key() const {
 void PerformanceTempoWindow::Refresh() {
   PerformanceTiming timing;
   {
-    std::lock_guard lock(app_.input.recording.lock);
-    timing.tempoList = app_.input.recording.tempoList;
+    std::lock_guard lock(app_.engine.input.recording.lock);
+    timing.tempoList = app_.engine.input.recording.tempoList;
   }
-  timing.tempoFactor = app_.transport.performance.recordedTempoFactor;
+  timing.tempoFactor = app_.engine.performance.recordedTempoFactor;
   hasPerformance_ = app_.piece.pieceLoaded && app_.transport.performanceAvailable;
   picture_ = hasPerformance_
-                 ? PerformanceTempoData(app_.piece, timing, app_.transport.performanceStart,
-                                        app_.transport.performanceEnd, app_.live.tempoFactor)
+                 ? PerformanceTempoData(app_.piece, timing, app_.engine.performance.start,
+                                        app_.engine.performance.end, app_.live.tempoFactor)
                  : PerformanceTempoPicture{};
   loopStart_ = app_.live.loopStart;
   loopEnd_ = app_.live.loopEnd;

@@ -34,7 +34,7 @@ TuttiroApp::TuttiroApp(Platform& platform, QtHost& host, TuttiroOptions options)
       [this](const DialogInfo& dialog, DialogCall& call) { return RunDialog(dialog, call); });
   // The input thread hands a captured message to the window thread, where the
   // dialog taking values from MIDI (if one still is) fills its fields.
-  app_.input.learn = [this](uint32_t message) {
+  app_.engine.input.learn = [this](uint32_t message) {
     QMetaObject::invokeMethod(
         this,
         [this, message] {

@@ -97,15 +97,16 @@ bool HeldAction(int box) {
 }
 
 bool PreviewAllowed(AppRec& app) {
-  return app.commands.enabled[kCmdPreview].load() && CurrentPosition(app) < app.piece.endPosition;
+  return app.engine.commands.enabled[kCmdPreview].load() &&
+         CurrentPosition(app) < app.piece.endPosition;
 }
 
 // A preview that lasts as long as the button is held.
 void StartHeldPreview(AppRec& app) {
   StopIfRunning(app);
   app.transport.previewReturnPosition = CurrentPosition(app);
-  app.transport.previewing.store(true);
-  if (!StartTransport(app, true)) app.transport.previewing.store(false);
+  app.engine.mode.previewing.store(true);
+  if (!StartTransport(app, true)) app.engine.mode.previewing.store(false);
 }
 
 // Starts (or restarts) a held action; false when Preview may not start.
@@ -135,8 +136,8 @@ bool StartHeldAction(AppRec& app, int box, bool first) {
       if (first) {
         StartHeldPreview(app);
       } else {
-        app.transport.previewing.store(true);
-        if (!StartTransport(app, true)) app.transport.previewing.store(false);
+        app.engine.mode.previewing.store(true);
+        if (!StartTransport(app, true)) app.engine.mode.previewing.store(false);
       }
       return true;
   }
@@ -200,8 +201,8 @@ void ShowButtonStates(AppRec& app) {
 // Set Loop Start and Set Loop End: the current position, swapped with the
 // other point when it would pass it.
 void SetLoopPoint(AppRec& app, bool start) {
-  const bool playing = TransportFollowing(app) || app.transport.playingFile.load() ||
-                       app.transport.playingPerformance.load();
+  const bool playing = TransportFollowing(app) || app.engine.mode.playingFile.load() ||
+                       app.engine.mode.playingPerformance.load();
   if (app.system.loopMode && playing) return;
   const int32_t p = std::min(CurrentPosition(app), app.piece.endPosition - 1);
   PieceSettings& live = app.live;
@@ -219,13 +220,13 @@ void SetLoopPoint(AppRec& app, bool start) {
   } else {
     live.loopEnd = p;
   }
-  SchedulerPublishSettings(app);
+  EnginePublish(app.engine, app.system, app.live);
   RefreshPositionDisplays(app);
 }
 
 void TransportButton(AppRec& app, int box) {
   if (box == kBoxStop) {
-    if (app.commands.enabled[kCmdStop].load()) StopTransport(app);
+    if (app.engine.commands.enabled[kCmdStop].load()) StopTransport(app);
     return;
   }
   constexpr std::pair<int, uint16_t> kCodes[] = {{kBoxRewind, kCmdRewind},
@@ -255,7 +256,7 @@ void SetFollowSelection(AppRec& app, int16_t first, int16_t second, uint8_t two)
   app.transport.performanceAvailable = false;
   SetStoppedMenus(app);
   RedrawTracks(app);
-  SchedulerPublishSettings(app);
+  EnginePublish(app.engine, app.system, app.live);
   GiveFollowerScore(app.settings);
 }
 
@@ -287,9 +288,9 @@ void FollowStatusRelease(AppRec& app, int track, bool shift) {
 // held off the tracks during the change.
 void SetTrackVolume(AppRec& app, int track, int32_t volume) {
   const bool running = TransportRunning(app) && !TransportRewinding(app);
-  if (running) SchedulerHold(app);
+  if (running) SchedulerHold(app.engine);
   app.piece.tracks[static_cast<size_t>(track)].volume = static_cast<uint16_t>(volume);
-  if (running) SchedulerRelease(app);
+  if (running) SchedulerRelease(app.engine);
   app.host.InvalidateTrackStrip(track);
 }
 
@@ -394,7 +395,7 @@ void ApplySlider(AppRec& app, const GestureRec& g) {
       Reposition(app, v);
       break;
     case SliderKind::kMasterTempo:
-      if (v != app.clock.tempoFactor.load()) SetMasterTempo(app, static_cast<uint16_t>(v));
+      if (v != app.engine.clock.tempoFactor.load()) SetMasterTempo(app, static_cast<uint16_t>(v));
       break;
     case SliderKind::kMasterVolume:
       SetMasterVolume(app, static_cast<uint16_t>(v));
@@ -488,7 +489,7 @@ void DoubleClickLoopPoint(AppRec& app, bool start) {
     live.loopEnd = app.piece.endPosition - 1;
   }
   app.views.loopSwapped = false;
-  SchedulerPublishSettings(app);
+  EnginePublish(app.engine, app.system, app.live);
   RefreshPositionDisplays(app);
 }
 
@@ -571,9 +572,9 @@ void PressCurrentTempo(AppRec& app, ViewPoint client, ViewPoint p, bool dbl) {
 }
 
 void PressMasterTempo(AppRec& app, ViewPoint client, ViewPoint p, bool dbl) {
-  const LayoutBox thumb = MasterTempoThumb(app.clock.tempoFactor.load());
+  const LayoutBox thumb = MasterTempoThumb(app.engine.clock.tempoFactor.load());
   const bool retimable =
-      Stopped(app) || app.transport.playingFile.load() || TransportFastForward(app);
+      Stopped(app) || app.engine.mode.playingFile.load() || TransportFastForward(app);
   if (thumb.Contains(p.x, p.y) && (dbl || retimable)) {
     if (dbl) {
       SetMasterTempo(app, kFullTempo);
@@ -617,7 +618,7 @@ void PressMasterVolume(AppRec& app, ViewPoint client, ViewPoint p, bool dbl) {
 bool PlayStatusLocked(AppRec& app, int track) {
   if (!SoloistFollowed(app)) return false;
   if (TransportFollowing(app) && IsFollowingTrack(app, track)) return true;
-  return app.transport.playingPerformance.load() && app.system.performancePlayback == 2 &&
+  return app.engine.mode.playingPerformance.load() && app.system.performancePlayback == 2 &&
          track == app.live.followTrack1;
 }
 

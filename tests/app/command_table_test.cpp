@@ -36,7 +36,7 @@ TEST_F(CommandTableTest, EveryMenuItemHasAnAction) {
 
 TEST_F(CommandTableTest, TransportCommandsRunTheirModeAndFlashItsButton) {
   ASSERT_TRUE(Dispatch(kIdPlayFile));
-  EXPECT_TRUE(TransportRunning(*app) && app->transport.playingFile.load());
+  EXPECT_TRUE(TransportRunning(*app) && app->engine.mode.playingFile.load());
   EXPECT_EQ(LastFlash(), kBoxPlayFile);
   ASSERT_TRUE(Dispatch(kIdStop));
   EXPECT_FALSE(TransportRunning(*app));
@@ -187,7 +187,7 @@ TEST_F(CommandTableTest, SpaceBarTappingTheBeatsDoesNotStop) {
   PublishSystemSettings(*app);
   SpaceBarDown(*app, false);
   ASSERT_TRUE(TransportFollowing(*app));
-  EXPECT_EQ(app->transport.followerInputMode.load(), kInputKeyTaps);
+  EXPECT_EQ(app->engine.mode.followerInputMode.load(), kInputKeyTaps);
   SpaceBarDown(*app, false);
   EXPECT_TRUE(TransportRunning(*app));
   StopTransport(*app);
@@ -216,7 +216,7 @@ class IncomingMidiTest : public ShellTest {
   }
   bool On(int port, int channel) {
     const size_t i = static_cast<size_t>(port * 16 + channel);
-    EXPECT_EQ(app->system.incomingChannels[i] != 0, app->ports.channelEnable[i].load() != 0);
+    EXPECT_EQ(app->system.incomingChannels[i] != 0, app->engine.ports.channelEnable[i].load() != 0);
     EXPECT_EQ(app->system.incomingChannels[i] != 0, host.Checked(202 + 20 * port + channel));
     return app->system.incomingChannels[i] != 0;
   }

@@ -21,7 +21,7 @@ TEST_F(ShellTest, StartupRunsItsStepsInOrderAndOpensTheFirstBuiltinPiece) {
   ASSERT_TRUE(Start());
   EXPECT_EQ(ui.steps, (Steps{"claim", "window", "menus", "display"}));
   EXPECT_TRUE(shell->started);
-  EXPECT_TRUE(app->followerReady);
+  EXPECT_TRUE(app->engine.followerReady);
   EXPECT_TRUE(app->piece.pieceLoaded);
   EXPECT_EQ(app->piece.piecePath, "Ecossaise");
   EXPECT_TRUE(host.Checked(15));
@@ -140,9 +140,9 @@ TEST_F(ShellTest, IdlePassRunsOftenOnlyWhileSomethingMoves) {
   EXPECT_EQ(IdleIntervalMs(*app), kIdleFastMs);
   StopTransport(*app);
   EXPECT_EQ(IdleIntervalMs(*app), kIdleSlowMs);
-  LoopRestartArm(*app, kCmdPlayFile, 3);
+  LoopRestartArm(app->engine, kCmdPlayFile, 3);
   EXPECT_EQ(IdleIntervalMs(*app), kIdleFastMs);
-  LoopRestartCancel(*app);
+  LoopRestartCancel(app->engine);
   SetPosition(*app, 5000);
   Rewind(*app);
   EXPECT_EQ(IdleIntervalMs(*app), kIdleFastMs);

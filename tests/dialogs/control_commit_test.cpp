@@ -42,10 +42,10 @@ TEST_F(ControlCommit, RemoteNotesFromTheDialogStartJumpAndStopTheTransport) {
     EXPECT_FALSE(RemoteControlCommand(d, kRemoteNoteField + row));
   }
   CommitRemoteControl(*app, StoreRemoteControl(d));
-  EXPECT_EQ(app->follower.specialSignal.load(), 65);
+  EXPECT_EQ(app->engine.follower.specialSignal.load(), 65);
 
   Press(60);
-  EXPECT_TRUE(app->transport.playingFile.load());
+  EXPECT_TRUE(app->engine.mode.playingFile.load());
   EXPECT_LT(CurrentPosition(*app), rehearsal);
   Press(64);
   EXPECT_TRUE(TransportRunning(*app));
@@ -69,9 +69,9 @@ TEST_F(ControlCommit, TempoReTimesARunningTransportWithoutAJump) {
   const int32_t before = CurrentPosition(*app);
   CommitTempo(*app, StoreTempo(d));
   EXPECT_EQ(app->live.tempoFactor, 2048);
-  EXPECT_EQ(app->clock.tempoFactor.load(), 2048);
+  EXPECT_EQ(app->engine.clock.tempoFactor.load(), 2048);
   EXPECT_EQ(CurrentPosition(*app), before);
-  EXPECT_NEAR(app->scheduler.shownBpm.load(), facts.currentBpm / 2.0, 1);  // at once
+  EXPECT_NEAR(app->engine.scheduler.shownBpm.load(), facts.currentBpm / 2.0, 1);  // at once
   Run(1000);
   EXPECT_NEAR(CurrentPosition(*app) - before, 500, 10);
 }
@@ -79,8 +79,8 @@ TEST_F(ControlCommit, TempoReTimesARunningTransportWithoutAJump) {
 TEST_F(ControlCommit, MasterTransposeReachesTheScoreAndTheInputPath) {
   CommitMasterTranspose(*app, -7);
   EXPECT_EQ(app->live.masterTranspose, -7);
-  EXPECT_EQ(app->scheduler.settings.masterTranspose.load(), -7);
-  EXPECT_EQ(app->input.settings.masterTranspose.load(), -7);
+  EXPECT_EQ(app->engine.scheduler.settings.masterTranspose.load(), -7);
+  EXPECT_EQ(app->engine.input.settings.masterTranspose.load(), -7);
 }
 
 TEST_F(ControlCommit, AMetronomeSetUpWhilePlayingClicksWithItsPatch) {

@@ -31,12 +31,12 @@ TEST_F(DialogCommit, FollowingHandsTheFollowerItsScoreOptionsAndInputMode) {
   CommitFollowing(*app, v);
   // Only the timing level changed: the recorded performance stays.
   EXPECT_TRUE(app->transport.performanceAvailable);
-  EXPECT_EQ(app->follower.options.level, 2);
-  EXPECT_FALSE(app->follower.options.autoJump);
-  EXPECT_TRUE(app->follower.options.waitForStart);
-  EXPECT_EQ(app->input.settings.volumeSensitivity.load(), 0);
-  EXPECT_EQ(app->transport.followerInputMode.load(), kInputListening);
-  EXPECT_FALSE(app->follower.chords.empty());
+  EXPECT_EQ(app->engine.follower.options.level, 2);
+  EXPECT_FALSE(app->engine.follower.options.autoJump);
+  EXPECT_TRUE(app->engine.follower.options.waitForStart);
+  EXPECT_EQ(app->engine.input.settings.volumeSensitivity.load(), 0);
+  EXPECT_EQ(app->engine.mode.followerInputMode.load(), kInputListening);
+  EXPECT_FALSE(app->engine.follower.chords.empty());
 
   // Tapped beats: the follower gets the beats, the input path the tap source,
   // and the input mode is none while stopped; the performance is discarded.
@@ -45,12 +45,12 @@ TEST_F(DialogCommit, FollowingHandsTheFollowerItsScoreOptionsAndInputMode) {
   v.tapNote = 60;
   CommitFollowing(*app, v);
   EXPECT_FALSE(app->transport.performanceAvailable);
-  EXPECT_TRUE(app->follower.chords.empty());
-  EXPECT_EQ(app->follower.tapBeats.size(), app->piece.beatMap.size());
-  EXPECT_EQ(app->input.settings.tapSource.load(), 2);
-  EXPECT_EQ(app->input.settings.tapNote.load(), 60);
-  EXPECT_EQ(app->scheduler.settings.followSource.load(), 1);
-  EXPECT_EQ(app->transport.followerInputMode.load(), kInputNone);
+  EXPECT_TRUE(app->engine.follower.chords.empty());
+  EXPECT_EQ(app->engine.follower.tapBeats.size(), app->piece.beatMap.size());
+  EXPECT_EQ(app->engine.input.settings.tapSource.load(), 2);
+  EXPECT_EQ(app->engine.input.settings.tapNote.load(), 60);
+  EXPECT_EQ(app->engine.scheduler.settings.followSource.load(), 1);
+  EXPECT_EQ(app->engine.mode.followerInputMode.load(), kInputNone);
 
   // A new first track: its strip and the old one are redrawn.
   v.followSource = 0;
@@ -90,9 +90,9 @@ TEST_F(DialogCommit, SpecialMarkersStoreMergeAndWarnOfAnUndefinedSignal) {
   EXPECT_EQ(app->live.rehearsalPoints, std::vector<int32_t>{2000});
   EXPECT_EQ(app->live.waitForSignalMarkers, std::vector<int32_t>{4000});  // kept
   EXPECT_EQ(app->live.ignoreSoloistRanges, (std::vector<MarkerRange>{{0, 3000}}));
-  ASSERT_EQ(app->follower.ignoreRanges.size(), 1u);
-  EXPECT_EQ(app->follower.ignoreRanges[0].end, 3000);
-  EXPECT_EQ(app->follower.waitForSignal.positions, std::vector<int32_t>{4000});
+  ASSERT_EQ(app->engine.follower.ignoreRanges.size(), 1u);
+  EXPECT_EQ(app->engine.follower.ignoreRanges[0].end, 3000);
+  EXPECT_EQ(app->engine.follower.waitForSignal.positions, std::vector<int32_t>{4000});
 
   // With a special signal, or while following tapped beats, no warning.
   host.messages.clear();
@@ -112,14 +112,14 @@ TEST_F(DialogCommit, LoopModeLightsTheButtonAndPublishesTheLoop) {
   v.restartDelay = 10;
   CommitLoopMode(*app, v);
   EXPECT_EQ(app->views.boxImage[kBoxLoopMode], kImageOn);
-  EXPECT_TRUE(app->scheduler.settings.loopMode.load());
-  EXPECT_EQ(app->scheduler.settings.loopEnd.load(), 6000);
-  EXPECT_EQ(app->scheduler.settings.restartDelay.load(), 10);
+  EXPECT_TRUE(app->engine.scheduler.settings.loopMode.load());
+  EXPECT_EQ(app->engine.scheduler.settings.loopEnd.load(), 6000);
+  EXPECT_EQ(app->engine.scheduler.settings.restartDelay.load(), 10);
   EXPECT_EQ(LoopValuesOf(*app), v);
   v.loopMode = 0;
   CommitLoopMode(*app, v);
   EXPECT_EQ(app->views.boxImage[kBoxLoopMode], kImageNormal);
-  EXPECT_FALSE(app->scheduler.settings.loopMode.load());
+  EXPECT_FALSE(app->engine.scheduler.settings.loopMode.load());
 }
 
 TEST_F(DialogCommit, DisplayNameAndViewPreferences) {
@@ -133,23 +133,23 @@ TEST_F(DialogCommit, DisplayNameAndViewPreferences) {
 
 TEST_F(DialogCommit, CaptureDialogHasTheInputToItselfAndRestoresTheMode) {
   std::vector<uint32_t> learned;
-  app->input.learn = [&learned](uint32_t m) { learned.push_back(m); };
-  ASSERT_EQ(app->transport.followerInputMode.load(), kInputListening);
+  app->engine.input.learn = [&learned](uint32_t m) { learned.push_back(m); };
+  ASSERT_EQ(app->engine.mode.followerInputMode.load(), kInputListening);
   app->system.midiThru = 1;
   PublishSystemSettings(*app);
   const size_t sentBefore = platform.Sent(0).size();
   const CaptureRec capture = CaptureOpen(*app);
   CaptureSwitch(*app, capture, true);
-  EXPECT_EQ(app->transport.followerInputMode.load(), kInputLearning);
+  EXPECT_EQ(app->engine.mode.followerInputMode.load(), kInputLearning);
   platform.InjectInput(input, {0x91, 60, 100});
   EXPECT_EQ(learned, std::vector<uint32_t>{0x643C90});
   EXPECT_EQ(platform.Sent(0).size(), sentBefore);  // no thru while capturing
   CaptureSwitch(*app, capture, false);
-  EXPECT_EQ(app->transport.followerInputMode.load(), kInputListening);
+  EXPECT_EQ(app->engine.mode.followerInputMode.load(), kInputListening);
   CaptureSwitch(*app, capture, true);
   CaptureClose(*app, capture);
-  EXPECT_EQ(app->transport.followerInputMode.load(), kInputListening);
-  EXPECT_FALSE(app->input.learningDialogOpen.load());
+  EXPECT_EQ(app->engine.mode.followerInputMode.load(), kInputListening);
+  EXPECT_FALSE(app->engine.input.learningDialogOpen.load());
   platform.InjectInput(input, {0x91, 62, 100});
   EXPECT_EQ(learned.size(), 1u);
   EXPECT_GT(platform.Sent(0).size(), sentBefore);  // thru again
@@ -199,9 +199,9 @@ TEST_F(DialogCommit, CommittingWhilePlayAndFollowRunsWithNotesArriving) {
   soloistThread.join();
   IdlePass(*app);
   EXPECT_EQ(app->followerPending, 0);
-  EXPECT_EQ(app->follower.options.level, following.timingSensitivity);
-  EXPECT_EQ(app->follower.restoreTempo.positions, app->live.restoreTempoMarkers);
-  EXPECT_EQ(app->input.settings.volumeSensitivity.load(), following.volumeSensitivity);
+  EXPECT_EQ(app->engine.follower.options.level, following.timingSensitivity);
+  EXPECT_EQ(app->engine.follower.restoreTempo.positions, app->live.restoreTempoMarkers);
+  EXPECT_EQ(app->engine.input.settings.volumeSensitivity.load(), following.volumeSensitivity);
   platform.RunFor(100);
   std::map<std::pair<int, int>, int> sounding;
   for (const auto& m : platform.Sent(0)) {

@@ -8,6 +8,7 @@
 
 #include "dialogs/dialogs.h"
 #include "dialogs/ports_dialog.h"
+#include "midi/settings_ports.h"
 #include "piece/settings_store.h"
 #include "piece/system_settings.h"
 #include "platform/simulated_platform.h"

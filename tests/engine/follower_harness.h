@@ -53,7 +53,6 @@ struct FollowerHarness {
   FollowerHarness() {
     reports.reserve(1 << 16);
     FollowerInit(f, platform, [this](int code, int64_t a, int64_t b, int64_t c) -> int64_t {
-      if (code == kReportTime) return platform.ClockNow();
       if (reports.size() < reports.capacity()) reports.push_back(ReportRec{code, a, b, c});
       return 0;
     });
@@ -73,11 +72,11 @@ struct FollowerHarness {
   }
   bool Play(SystemTime t, uint8_t pitch, uint8_t velocity = 64) {
     platform.SetNow(t);
-    return FollowerNoteInput(f, NoteOn(pitch, velocity));
+    return FollowerNoteInput(f, NoteOn(pitch, velocity), t);
   }
   void Tap(SystemTime t, int32_t strength = 0) {
     platform.SetNow(t);
-    FollowerTapInput(f, strength);
+    FollowerTapInput(f, strength, t);
   }
   int32_t Position() const { return FollowerPosition(f); }
   int32_t Rate() const { return FollowerClockRead(f.clock).rate; }

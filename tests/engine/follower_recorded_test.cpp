@@ -102,7 +102,6 @@ std::vector<double> Follow(const PieceModel& score, const std::vector<RecordedNo
   FollowerState f;
   bool jumped = false;
   FollowerInit(f, platform, [&](int code, int64_t, int64_t, int64_t) -> int64_t {
-    if (code == kReportTime) return platform.ClockNow();
     if (code == kReportJump) jumped = true;
     return 0;
   });
@@ -113,7 +112,7 @@ std::vector<double> Follow(const PieceModel& score, const std::vector<RecordedNo
   for (const RecordedNote& n : notes) {
     platform.SetNow(n.time);
     jumped = false;
-    FollowerNoteInput(f, 0x90u | uint32_t{n.pitch} << 8 | 64u << 16);
+    FollowerNoteInput(f, 0x90u | uint32_t{n.pitch} << 8 | 64u << 16, n.time);
     if (jumped) {
       FollowerStop(f);
       FollowerResumeAfterJump(f, kFixOne);

@@ -18,7 +18,6 @@ TEST(FollowerThreads, NotesTapsReadersAndStartStop) {
   std::atomic<int64_t> clockReports{0};
   std::atomic<int64_t> noteReports{0};
   ASSERT_TRUE(FollowerInit(f, platform, [&](int code, int64_t, int64_t, int64_t) -> int64_t {
-    if (code == kReportTime) return platform.ClockNow();
     if (code == kReportClock) {
       ++clockReports;
       FollowerTimeUntil(f, FollowerPosition(f) + 100);  // the scheduler re-arms
@@ -36,14 +35,15 @@ TEST(FollowerThreads, NotesTapsReadersAndStartStop) {
   std::atomic<bool> done{false};
   std::atomic<bool> midiDone{false};
   std::thread midi([&] {
-    for (int i = 0; i < 4000; ++i) FollowerNoteInput(f, NoteOn(static_cast<uint8_t>(48 + i % 24)));
+    for (int i = 0; i < 4000; ++i)
+      FollowerNoteInput(f, NoteOn(static_cast<uint8_t>(48 + i % 24)), platform.ClockNow());
     midiDone.store(true);
   });
   std::thread timer([&] {
     do {
       const int32_t position = FollowerPosition(f);
       FollowerTimeUntil(f, position + 250);
-      FollowerTapInput(f, 0);
+      FollowerTapInput(f, 0, platform.ClockNow());
       const FollowerClock clock = FollowerClockRead(f.clock);
       if (clock.running) {
         EXPECT_LT(FollowerPositionAt(clock, platform.ClockNow()), clock.waitLimit);

@@ -19,7 +19,7 @@ std::vector<std::vector<uint8_t>> PlayEcossaise(bool interfere) {
   platform.AddOutputDevice("Out");
   QuietHost host;
   AppRec app(platform, host);
-  MidiOpenOutputs(app.ports, nullptr);
+  MidiOpenOutputs(app.engine.ports, nullptr);
   EXPECT_EQ(AppOpenPiece(app, "Ecossaise"), kLoadOk);
   PlayFile(app);
   std::atomic<bool> done{false};
@@ -28,7 +28,7 @@ std::vector<std::vector<uint8_t>> PlayEcossaise(bool interfere) {
     // Re-arm requests as follower report 3 makes them, from another thread.
     rearm = std::thread([&] {
       while (!done.load()) {
-        ScheduleNext(app);
+        ScheduleNext(app.engine);
         std::this_thread::yield();
       }
     });

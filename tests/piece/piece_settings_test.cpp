@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "engine/follower.h"
+#include "engine/follower_settings.h"
 #include "platform/simulated_platform.h"
 #include "settings_fixture.h"
 
@@ -336,7 +337,7 @@ TEST(PieceSettings, TheFollowerGetsTheMarkersAndTheFollowingTracks) {
   FollowerState follower;
   FollowerInit(follower, platform, [](int, int64_t, int64_t, int64_t) -> int64_t { return 0; });
   SettingsFixture fx;
-  fx.context.follower = &follower;
+  fx.context.follower = FollowerSettingsHooks(follower);
   ASSERT_EQ(fx.Open(PieceWithRecord(r.Bytes())), kLoadOk);
   EXPECT_EQ(follower.waitForSoloist.positions, (std::vector<int32_t>{1000, 3000}));
   EXPECT_EQ(follower.restoreTempo.positions, (std::vector<int32_t>{1500}));

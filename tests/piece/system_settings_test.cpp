@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "engine/follower.h"
+#include "engine/follower_settings.h"
 #include "piece/settings_store.h"
 #include "platform/simulated_platform.h"
 #include "settings_fixture.h"
@@ -49,7 +50,7 @@ TEST(SystemSettings, DefaultSettingsResetEverythingAndReopenThePorts) {
   SimulatedPlatform platform;
   FollowerState follower;
   FollowerInit(follower, platform, [](int, int64_t, int64_t, int64_t) -> int64_t { return 0; });
-  fx.context.follower = &follower;
+  fx.context.follower = FollowerSettingsHooks(follower);
   fx.system = Changed();
   fx.system.followerInputMode = kInputSoloistNotes;
   std::vector<std::string> calls;

@@ -122,8 +122,8 @@ TEST_F(JackPortsTest, AProgramStartedAfterTuttiroIsListedAtTheNextOpeningAndCanB
   ASSERT_GE(device, 0);
   ASSERT_TRUE(ChooseOutputA(device));
   EXPECT_EQ(app_.system.outputDeviceName[0], "late-module:midi_in");
-  EXPECT_EQ(MidiPortName(app_.ports, 0), "&A--late-module:midi_in");
-  EXPECT_EQ(MidiSend(app_.ports, 0x643C90u, 0, 0), kMidiOk);
+  EXPECT_EQ(MidiPortName(app_.engine.ports, 0), "&A--late-module:midi_in");
+  EXPECT_EQ(MidiSend(app_.engine.ports, 0x643C90u, 0, 0), kMidiOk);
   EXPECT_TRUE(module.WaitForNotes(1));
   EXPECT_TRUE(host_.texts.empty());
   // The port Tuttiro made to reach the module is not offered as a device of its own.
@@ -156,8 +156,8 @@ TEST_F(JackPortsTest,
   std::atomic<int> sentToB{0};
   std::thread scheduler([&] {
     while (playing.load()) {
-      MidiSend(app_.ports, 0x403C90u, 0, 0);
-      if (MidiSend(app_.ports, 0x403C91u, 1, 0) == kMidiOk) sentToB.fetch_add(1);
+      MidiSend(app_.engine.ports, 0x403C90u, 0, 0);
+      if (MidiSend(app_.engine.ports, 0x403C91u, 1, 0) == kMidiOk) sentToB.fetch_add(1);
       std::this_thread::sleep_for(2ms);
     }
   });
@@ -172,7 +172,7 @@ TEST_F(JackPortsTest,
 
   EXPECT_EQ(TextsContaining("'leaving-module:midi_in' is no longer connected"), 1);
   EXPECT_EQ(host_.texts.size(), 1u);
-  EXPECT_EQ(MidiSend(app_.ports, 0x403C90u, 0, 0), kMidiInvalidHandle);
+  EXPECT_EQ(MidiSend(app_.engine.ports, 0x403C90u, 0, 0), kMidiInvalidHandle);
   EXPECT_GT(sentToB.load(), sentBefore);                      // port B played on
   EXPECT_EQ(ListedOutput("leaving-module:midi_in"), device);  // listed, as not connected
   EXPECT_FALSE(RefreshPortsDevices(app_).outputs[static_cast<size_t>(device)].present);
@@ -180,7 +180,7 @@ TEST_F(JackPortsTest,
   // Started again: port A plays into it without a visit to the dialog.
   SoundModule back("leaving-module");
   ASSERT_TRUE(back.Running());
-  for (int i = 0; i < 50 && MidiSend(app_.ports, 0x403C90u, 0, 0) != kMidiOk; ++i) {
+  for (int i = 0; i < 50 && MidiSend(app_.engine.ports, 0x403C90u, 0, 0) != kMidiOk; ++i) {
     CheckDevicesNow(app_);
     std::this_thread::sleep_for(10ms);
   }

@@ -18,11 +18,11 @@ class InputPathTest : public PlaybackTest {
   InputPathTest() {
     Open("Ecossaise");
     input.inputBlocked = false;
-    app->transport.followerInputMode = kInputSoloistNotes;
+    app->engine.mode.followerInputMode = kInputSoloistNotes;
     RecordingStart(input, 0);
   }
   void In(uint32_t message, SystemTime t, int port = 0) {
-    ProcessInput(*app, input, message, t, port);
+    ProcessInput(app->engine, message, t, port);
   }
   std::vector<uint32_t> Recorded() {
     std::vector<uint32_t> out;
@@ -31,7 +31,7 @@ class InputPathTest : public PlaybackTest {
   }
   void Take() { InputTakeSettings(input, app->system, 0); }
 
-  InputPathRec input;
+  InputPathRec& input = app->engine.input;
 };
 
 TEST_F(InputPathTest, NotesAreCleanedUpAndKeyBouncesDropped) {
@@ -47,7 +47,7 @@ TEST_F(InputPathTest, NotesAreCleanedUpAndKeyBouncesDropped) {
 }
 
 TEST_F(InputPathTest, SwitchedOffChannelsAndBlockedInputAreIgnored) {
-  app->ports.channelEnable[1 * 16 + 4] = 0;
+  app->engine.ports.channelEnable[1 * 16 + 4] = 0;
   In(Msg(0x94, 60, 90), 1000, 1);
   In(Msg(0x94, 60, 90), 1000, 0);  // the same channel on another port is listened to
   input.inputBlocked = true;
@@ -75,16 +75,16 @@ TEST_F(InputPathTest, RemoteControlActsOnReleaseAndNeverReachesTheRecording) {
   app->system.remoteControl[kCmdMetronome] = kRemoteControllerBase + 64;
   Take();
   In(Msg(0x90, 36, 100), 1000);
-  EXPECT_TRUE(CommandQueueEmpty(app->commands));  // the press does nothing
+  EXPECT_TRUE(CommandQueueEmpty(app->engine.commands));  // the press does nothing
   In(Msg(0x90, 36, 0), 1100);
   In(Msg(0xB0, 64, 127), 1200);
   In(Msg(0xB0, 64, 0), 1300);
-  EXPECT_EQ(TakeCommand(app->commands), kCmdPlayFile);
-  EXPECT_EQ(TakeCommand(app->commands), kCmdMetronome);
-  app->transport.playingFile = true;  // the same function while it runs stops it
+  EXPECT_EQ(TakeCommand(app->engine.commands), kCmdPlayFile);
+  EXPECT_EQ(TakeCommand(app->engine.commands), kCmdMetronome);
+  app->engine.mode.playingFile = true;  // the same function while it runs stops it
   In(Msg(0x90, 36, 100), 1400);
   In(Msg(0x80, 36, 0), 1500);
-  EXPECT_EQ(TakeCommand(app->commands), kCmdStop);
+  EXPECT_EQ(TakeCommand(app->engine.commands), kCmdStop);
   EXPECT_TRUE(Recorded().empty());
 }
 
@@ -92,7 +92,7 @@ TEST_F(InputPathTest, ControllerTapsNeedToFallBelow56BeforeTappingAgain) {
   app->system.tapSource = 4;
   app->system.tapController = 11;
   Take();
-  app->transport.followerInputMode = kInputMidiTaps;
+  app->engine.mode.followerInputMode = kInputMidiTaps;
   auto state = [&] { return input.controllerTap[11].load(); };
   In(Msg(0xB0, 11, 60), 1000);
   EXPECT_EQ(state(), 0);
@@ -109,7 +109,7 @@ TEST_F(InputPathTest, ControllerTapsNeedToFallBelow56BeforeTappingAgain) {
 
 TEST_F(InputPathTest, TheKeyPollSeesEachPressOnceAndEndsWithItsGeneration) {
   platform.SetKeyDown(KeyId::kSpaceBar, true);
-  KeyPollStart(*app, input);
+  KeyPollStart(app->engine);
   platform.RunFor(10);
   EXPECT_EQ(input.keyTapHeld, 1);  // down since the start: not a tap
   platform.SetKeyDown(KeyId::kSpaceBar, false);
@@ -128,7 +128,7 @@ TEST_F(InputPathTest, WhatIsRecordedDependsOnHowTheSoloistIsFollowed) {
   app->system.tapSource = 2;
   app->system.tapNote = 40;
   Take();
-  app->transport.followerInputMode = kInputMidiTaps;
+  app->engine.mode.followerInputMode = kInputMidiTaps;
   In(Msg(0x90, 40, 90), 1000);  // a tap
   In(Msg(0x90, 60, 90), 1100);  // a note played while tapping
   EXPECT_TRUE(Recorded().empty());
@@ -137,7 +137,7 @@ TEST_F(InputPathTest, WhatIsRecordedDependsOnHowTheSoloistIsFollowed) {
   In(Msg(0x90, 40, 90), 1200);
   In(Msg(0x90, 62, 90), 1300);
   EXPECT_EQ(Recorded(), (std::vector<uint32_t>{Msg(0x90, 62, 90)}));
-  app->transport.followerInputMode = kInputListening;
+  app->engine.mode.followerInputMode = kInputListening;
   In(Msg(0x90, 64, 90), 1400);
   EXPECT_EQ(Recorded().size(), 1u);
 }
@@ -153,7 +153,7 @@ TEST_F(InputPathTest, WithoutGrowingTheRecordingStopsAtItsCapacity) {
 TEST_F(InputPathTest, FinishingPlacesEveryRecordedMessageAndEndsTheRecording) {
   In(Msg(0x90, 67, 90), 1000);
   In(Msg(0x80, 67, 0), 1200);
-  EXPECT_EQ(RecordingFinish(*app, input, 0x10000, 0), 2);
+  EXPECT_EQ(RecordingFinish(app->engine, 0x10000, 0), 2);
   const TrackRec& track = app->piece.performanceTrack();
   ASSERT_EQ(track.eventCount(), 2);
   EXPECT_EQ(track.events[0].status, 0x90);

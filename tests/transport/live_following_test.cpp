@@ -51,13 +51,13 @@ class LiveFollowing : public PlaybackTest {
     soloist = platform.AddInputDevice("Soloist");
     app.reset();
     app = std::make_unique<AppRec>(platform, host);
-    app->ports.outputDevice[1] = static_cast<int16_t>(thruDevice);
-    MidiOpenOutputs(app->ports, nullptr);
-    app->commands.enabled[kCmdAllNotesOff].store(true);
+    app->engine.ports.outputDevice[1] = static_cast<int16_t>(thruDevice);
+    MidiOpenOutputs(app->engine.ports, nullptr);
+    app->engine.commands.enabled[kCmdAllNotesOff].store(true);
     Open(piece);
-    app->ports.inputDevice.fill(-1);
-    app->ports.inputDevice[0] = static_cast<int16_t>(soloist);
-    MidiOpenInputs(app->ports, nullptr);
+    app->engine.ports.inputDevice.fill(-1);
+    app->engine.ports.inputDevice[0] = static_cast<int16_t>(soloist);
+    MidiOpenInputs(app->engine.ports, nullptr);
   }
   // Hands changed system settings to the follower and the input path, as the
   // settings dialogs do when they close.
@@ -67,12 +67,12 @@ class LiveFollowing : public PlaybackTest {
     PublishSystemSettings(*app);
   }
   void StartFollowing() {
-    QueueCommand(app->commands, kCmdPlayAndFollow);
+    QueueCommand(app->engine.commands, kCmdPlayAndFollow);
     IdlePass(*app);
     ASSERT_TRUE(TransportFollowing(*app));
   }
   void StopFollowing() {
-    QueueCommand(app->commands, kCmdStop);
+    QueueCommand(app->engine.commands, kCmdStop);
     IdlePass(*app);
     ASSERT_FALSE(TransportRunning(*app));
   }
@@ -132,7 +132,7 @@ class LiveFollowing : public PlaybackTest {
     const SystemTime end = Now() + ms;
     while (Now() < end) {
       platform.RunUntil(std::min(end, Now() + 5));
-      jumps += app->transport.jumpPending.load() ? 1 : 0;
+      jumps += app->engine.jump.pending.load() ? 1 : 0;
       IdlePass(*app);
     }
     return jumps;
@@ -242,7 +242,7 @@ class LiveFollowing : public PlaybackTest {
     SetPosition(*app, 0);
     Locate(*app);
     PlayPerformance(*app);
-    EXPECT_TRUE(app->transport.playingPerformance.load());
+    EXPECT_TRUE(app->engine.mode.playingPerformance.load());
     std::vector<Tagged> out;
     size_t seen = Sent().size();
     const SystemTime end = Now() + ms;
@@ -292,8 +292,8 @@ TEST_P(LiveTempoChange, TheAccompanimentTakesTheSoloistsTempoAndTheNotesAreRecor
   const Warp warp = [=](double p) { return start + from * p + (to - from) * p * p / (2 * length); };
   Perform(warp, 0, 39000, 12);
   EXPECT_EQ(Follow(std::lround(warp(30000)) - start), 0);
-  EXPECT_NEAR(app->clock.tempoFactor.load() / 4096.0, 1 / (from + (to - from) * 30000 / length),
-              0.06);
+  EXPECT_NEAR(app->engine.clock.tempoFactor.load() / 4096.0,
+              1 / (from + (to - from) * 30000 / length), 0.06);
   Follow(std::lround(warp(39000)) - Now());
   // Played at the piece's own tempo, the notes would be 130 ms or more away.
   EXPECT_LT(MedianDrift(warp, 10000, 39000), 40.0);
@@ -310,7 +310,7 @@ TEST_F(LiveFollowing, RemoteControlNotesNeverReachTheFollowerOrTheRecording) {
   Start("Ecossaise");
   app->system.remoteControl[kCmdStop] = 21;  // the lowest A stops
   StartFollowing();
-  InputTakeSettings(app->input, app->system, 0);
+  InputTakeSettings(app->engine.input, app->system, 0);
   Play(Now() + 100, {0x90, 21, 100});
   Play(Now() + 150, {0x80, 21, 0});
   Follow(300);
@@ -373,7 +373,7 @@ TEST_F(LiveFollowing, StartAutomaticallyBeginsFollowingWhereTheSoloistStarts) {
   Start("Ecossaise");
   app->system.startAutomatically = 1;
   TakeSettings();
-  ASSERT_EQ(app->transport.followerInputMode.load(), kInputListening);
+  ASSERT_EQ(app->engine.mode.followerInputMode.load(), kInputListening);
   const int32_t from = Bar(19);
   const SystemTime start = Now() + 500;
   const Warp warp = [=](double p) { return start + (p - from); };
@@ -471,13 +471,13 @@ TEST_F(LiveFollowing, RecordedNotesComeBackAtTheirTimesWithTheAccompanimentInThe
   // Every note-on with its note-off; the note held when following stopped ends there.
   const TrackRec& performance = app->piece.performanceTrack();
   EXPECT_EQ(performance.eventCount(), static_cast<int>(arrivals.size()) * 2);
-  EXPECT_EQ(performance.events.back().time, static_cast<uint32_t>(app->transport.performanceEnd));
-  EXPECT_NEAR(app->transport.performance.averageTempo, 4096 / 1.25, 80);
+  EXPECT_EQ(performance.events.back().time, static_cast<uint32_t>(app->engine.performance.end));
+  EXPECT_NEAR(app->engine.performance.averageTempo, 4096 / 1.25, 80);
 
   const std::vector<Tagged> sent = Replay(30000);
   // Punch-In: inside the recorded section the soloist's part is the recording.
   std::vector<Tagged> solo = NoteOns(sent, Solo().outputChannel);
-  std::erase_if(solo, [&](const Tagged& t) { return t.position >= app->transport.performanceEnd; });
+  std::erase_if(solo, [&](const Tagged& t) { return t.position >= app->engine.performance.end; });
   ASSERT_EQ(solo.size(), arrivals.size());
   for (size_t i = 1; i < solo.size(); ++i) {
     const SystemTime replayed = solo[i].message.time - solo[0].message.time;
@@ -498,8 +498,8 @@ TEST_F(LiveFollowing, ThePlayModesChooseBetweenTheRecordingAndTheWrittenPart) {
   Start("Ecossaise");
   Record(8000, 16000, Steady);
   ASSERT_TRUE(app->transport.performanceAvailable);
-  const int32_t start = app->transport.performanceStart;
-  const int32_t end = app->transport.performanceEnd;
+  const int32_t start = app->engine.performance.start;
+  const int32_t end = app->engine.performance.end;
   EXPECT_EQ(start, 8000);
   EXPECT_GT(end, 15000);
   app->live.performanceUsesOwnPort = 1;
@@ -592,8 +592,8 @@ TEST_F(LiveFollowing, TheTempoChoicesApplyBeforeDuringAndAfterTheSection) {
   Start("Ecossaise");
   Record(8000, 16000, [](double d) { return d + 0.25 * d * d / kSpan; });
   ASSERT_TRUE(app->transport.performanceAvailable);
-  const int32_t average = app->transport.performance.averageTempo;
-  const int32_t last = app->transport.performance.lastTempo;
+  const int32_t average = app->engine.performance.averageTempo;
+  const int32_t last = app->engine.performance.lastTempo;
   EXPECT_NEAR(average, 4096 / 1.25, 150);
   EXPECT_NEAR(last, 4096 / 1.5, 250);
 
@@ -613,9 +613,9 @@ TEST_F(LiveFollowing, TheTempoChoicesApplyBeforeDuringAndAfterTheSection) {
     SCOPED_TRACE(testing::Message()
                  << c.choice[0] << c.choice[1] << c.choice[2] << " at " << c.startFactor);
     app->system.performanceTempo = c.choice;
-    TransportClock clock = TransportClockRead(app->clock);
+    TransportClock clock = TransportClockRead(app->engine.clock);
     clock.tempoFactor = c.startFactor;
-    TransportClockWrite(app->clock, clock);
+    TransportClockWrite(app->engine.clock, clock);
     std::vector<int32_t> positions, tempos;
     SetPosition(*app, 0);
     Locate(*app);
@@ -623,11 +623,11 @@ TEST_F(LiveFollowing, TheTempoChoicesApplyBeforeDuringAndAfterTheSection) {
     while (TransportRunning(*app) && CurrentPosition(*app) < 20000) {
       platform.RunUntil(Now() + 5);
       positions.push_back(CurrentPosition(*app));
-      tempos.push_back(app->clock.tempoFactor.load());
+      tempos.push_back(app->engine.clock.tempoFactor.load());
       IdlePass(*app);
     }
     StopTransport(*app);
-    EXPECT_EQ(app->clock.tempoFactor.load(), c.startFactor);  // given back at stop
+    EXPECT_EQ(app->engine.clock.tempoFactor.load(), c.startFactor);  // given back at stop
     EXPECT_NEAR(TempoAt(positions, tempos, 4000), c.before, 100);
     EXPECT_NEAR(TempoAt(positions, tempos, 8600), c.early, 300);
     EXPECT_NEAR(TempoAt(positions, tempos, 15500), c.late, 250);
@@ -663,7 +663,7 @@ TEST_F(LiveFollowing, TapsOnAMidiNoteMoveTheAccompanimentAndOnlyTheOtherNotesPla
   }
   Follow(std::lround(warp(Bar(25))) - Now());
   EXPECT_LT(MedianDrift(warp, Bar(4), Bar(24)), 40.0);
-  EXPECT_NEAR(app->clock.tempoFactor.load(), 4096 * 0.8, 80);
+  EXPECT_NEAR(app->engine.clock.tempoFactor.load(), 4096 * 0.8, 80);
   StopFollowing();
   ExpectNoHangingNotes();
   EXPECT_EQ(Recorded(), melody);
@@ -725,7 +725,7 @@ TEST_F(LiveFollowing, SpaceBarTapsMoveTheAccompanimentButThePressThatStartedItDo
 
 TEST_F(LiveFollowing, MidiThruEchoesExactlyWhatArrivedInOrderBeforeOrAfterProcessing) {
   Start("Ecossaise");
-  app->ports.channelEnable[5] = 0;  // channel 6 of port A is not listened to
+  app->engine.ports.channelEnable[5] = 0;  // channel 6 of port A is not listened to
   // Three messages every 10 ms: a note released with velocity 0 and struck
   // again at once (a key bounce), controllers, pitch bend, two-byte messages,
   // the switched-off channel and a clock.

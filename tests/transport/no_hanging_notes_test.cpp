@@ -64,7 +64,7 @@ TEST_F(NoHangingNotes, StoppingLocatingJumpingTransposingAndMutingWhileNotesSoun
     PlayFile(*app);
     for (const auto& [ms, act] : cases[i].steps) {
       Run(ms);
-      ASSERT_TRUE(app->transport.playingFile.load());
+      ASSERT_TRUE(app->engine.mode.playingFile.load());
       if (act) act();
     }
     StopTransport(*app);
@@ -81,7 +81,7 @@ TEST_F(NoHangingNotes, LoopEndPreviewFastForwardAndTheEnd) {
   Run(2500);
   EXPECT_FALSE(TransportRunning(*app));
   Run(1100);  // the loop restarts after a second
-  EXPECT_TRUE(app->transport.playingFile.load());
+  EXPECT_TRUE(app->engine.mode.playingFile.load());
   Run(3000);
   ExecuteCommand(*app, kCmdLoopMode);
   StopTransport(*app);
@@ -107,7 +107,7 @@ TEST_F(NoHangingNotes, FollowerJumpRestartsFollowingWithoutHangingNotes) {
   Run(1500);
   const int32_t before = CurrentPosition(*app);
   EXPECT_GT(before, 1000);
-  TransportFollowerReport(*app, kReportJump, 20000, platform.ClockNow(), kFixOne);
+  EngineFollowerReport(app->engine, kReportJump, 20000, platform.ClockNow(), kFixOne);
   Run(5);
   EXPECT_TRUE(app->transport.resumingAfterJump);
   EXPECT_TRUE(TransportFollowing(*app));

@@ -37,9 +37,9 @@ class OutputLead : public PlaybackTest {
     platform.AddOutputDevice("Late");
     platform.AddInputDevice("Keys");
     app = std::make_unique<AppRec>(platform, host);
-    app->ports.outputDevice[kLate] = kLate;
-    MidiOpenOutputs(app->ports, nullptr);
-    MidiOpenInputs(app->ports, nullptr);
+    app->engine.ports.outputDevice[kLate] = kLate;
+    MidiOpenOutputs(app->engine.ports, nullptr);
+    MidiOpenInputs(app->engine.ports, nullptr);
     OpenBytes(TwoTracks());
     for (TrackRec& track : app->piece.tracks) {
       if (track.outputChannel == 1) track.outputPort = kLate;
@@ -70,7 +70,7 @@ class OutputLead : public PlaybackTest {
     Locate(*app);
     const size_t before[2] = {platform.Sent(0).size(), platform.Sent(kLate).size()};
     PlayFile(*app);
-    const SystemTime start = app->clock.baseTime.load();
+    const SystemTime start = app->engine.clock.baseTime.load();
     RunToStop();
     platform.RunFor(100);
     return {Received(0, before[0], start), Received(kLate, before[1], start)};

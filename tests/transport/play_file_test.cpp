@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "../piece/smf_builder.h"
+#include "midi/midi_message.h"
 #include "playback_fixture.h"
 #include "transport/midi_state.h"
 
@@ -107,7 +108,7 @@ class PlayFileTest : public PlaybackTest {
     *asked = platform.ClockNow();
     PlayFile(*app);
     EXPECT_TRUE(TransportRunning(*app));
-    *start = app->clock.baseTime.load();
+    *start = app->engine.clock.baseTime.load();
     const size_t played = RunToStop();
     EXPECT_FALSE(TransportRunning(*app));
     const auto sent = Sent();
@@ -139,7 +140,7 @@ TEST_F(PlayFileTest, EveryPieceSendsExactlyItsEventsAtTheirTimesShapedByTempoAnd
       app->live.masterTranspose = -1;
       app->live.masterVolume = 200;
     }
-    app->clock.tempoFactor.store(c.factor);
+    app->engine.clock.tempoFactor.store(c.factor);
     platform.RunFor(10);
     SystemTime asked = 0;
     SystemTime start = 0;
@@ -161,7 +162,7 @@ TEST_F(PlayFileTest, EqualTimesSendNoteOffsThenControllersThenNoteOns) {
   smf.Track().Event(0, {0x90, 60, 90}).Event(480, {0x80, 60, 0}).End();
   OpenBytes(smf.Bytes());
   PlayFile(*app);
-  const SystemTime start = app->clock.baseTime.load();
+  const SystemTime start = app->engine.clock.baseTime.load();
   RunToStop();
   std::vector<Bytes> at500;
   for (const auto& m : Sent()) {

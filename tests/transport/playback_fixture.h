@@ -72,8 +72,8 @@ class PlaybackTest : public ::testing::Test {
     platform.AddOutputDevice("Out");
     platform.SetNow(1000);
     app = std::make_unique<AppRec>(platform, host);
-    MidiOpenOutputs(app->ports, nullptr);
-    app->commands.enabled[kCmdAllNotesOff].store(true);
+    MidiOpenOutputs(app->engine.ports, nullptr);
+    app->engine.commands.enabled[kCmdAllNotesOff].store(true);
   }
 
   // Opens a built-in piece or an in-memory image registered under `name`.
@@ -155,9 +155,9 @@ class PlayerWithInputTest : public PlaybackTest {
   PlayerWithInputTest() {
     input = platform.AddInputDevice("Keys");
     Open("Ecossaise");
-    app->ports.inputDevice.fill(-1);
-    app->ports.inputDevice[0] = static_cast<int16_t>(input);
-    MidiOpenInputs(app->ports, nullptr);
+    app->engine.ports.inputDevice.fill(-1);
+    app->engine.ports.inputDevice[0] = static_cast<int16_t>(input);
+    MidiOpenInputs(app->engine.ports, nullptr);
   }
 
   int input = -1;

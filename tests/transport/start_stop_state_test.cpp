@@ -52,7 +52,7 @@ TEST_F(StartStopState, StartMidPieceSendsTheChasedStateAndHeldNotes) {
   EXPECT_EQ(sent, (std::vector<Bytes>{
                       {0xB0, 7, 80}, {0xB0, 64, 127}, {0xC0, 5}, {0xE0, 0, 80}, {0x90, 60, 100}}));
   // Three controller-like messages, nine bytes: a 50-byte step, 16 ms.
-  EXPECT_EQ(app->clock.baseTime.load(), asked + 16);
+  EXPECT_EQ(app->engine.clock.baseTime.load(), asked + 16);
   const size_t before = Sent().size();
   StopTransport(*app);
   EXPECT_EQ(SentBytes(before), (std::vector<Bytes>{{0xB0, 120, 0},
@@ -126,7 +126,7 @@ TEST_F(StartStopState, ProgramCombinationsSendBankAndProgramOrTheSubstitute) {
   track.programCombos[0].file = {kComboBank0And32, {1, 2, 3}};
   track.programCombos[0].substitute = {kComboProgramPair, {101, 7, 0}};
   track.programState[0] = 0;
-  app->scheduler.listedTracks = {0};
+  app->engine.scheduler.listedTracks = {0};
   SoundStartState(*app, 0);
   EXPECT_EQ(CountBytes(SentBytes(), {0xB0, 32, 2}), 1);
   track.substitutePrograms = 1;
@@ -144,7 +144,7 @@ TEST_F(StartStopState, AllNotesOffAndMidiReset) {
   EXPECT_EQ(sent[0], (Bytes{0xB0, 120, 0}));
   EXPECT_EQ(sent.back(), (Bytes{0x9F, 127, 0}));
   EXPECT_EQ(host.waitCursor, (std::vector<bool>{true, false}));
-  EXPECT_TRUE(app->commands.enabled[kCmdAllNotesOff].load());
+  EXPECT_TRUE(app->engine.commands.enabled[kCmdAllNotesOff].load());
 
   host.answerOk = false;
   const size_t before = Sent().size();

@@ -58,7 +58,7 @@ TEST_F(SyncOutput, MidiClockSendsTheSongPositionStartOrContinueAnd24PerQuarter) 
     Locate(*app);
     const size_t before = Sent().size();
     PlayFile(*app);
-    const SystemTime start = app->clock.baseTime.load();
+    const SystemTime start = app->engine.clock.baseTime.load();
     const auto first = SentBytes(before);
     ASSERT_GE(first.size(), 2u);
     EXPECT_EQ(first[0], c.songPosition);
@@ -84,7 +84,7 @@ TEST_F(SyncOutput, TimeCodeSendsAFullFrameThenFourQuartersPerFrame) {
   app->system.frameRate = kTimeCode25;
   const size_t before = Sent().size();
   PlayFile(*app);
-  const SystemTime start = app->clock.baseTime.load();
+  const SystemTime start = app->engine.clock.baseTime.load();
   const auto sent = SentBytes(before);
   EXPECT_EQ(sent[0], (Bytes{0xF0, 0x7F, 0x7F, 0x01, 0x01, 0x20, 0, 0, 0, 0xF7}));
   Run(1000);
@@ -110,7 +110,7 @@ TEST_F(SyncOutput, MetronomeAccentsTheDownbeatAndReleasesEachClick50MsLater) {
   app->system.metronomePatch = 115;
   const size_t before = Sent().size();
   PlayFile(*app);
-  const SystemTime start = app->clock.baseTime.load();
+  const SystemTime start = app->engine.clock.baseTime.load();
   EXPECT_EQ(CountBytes(SentBytes(before), {0xC9, 115}), 1);
   RunToStop();
   ExpectNoHangingNotes();

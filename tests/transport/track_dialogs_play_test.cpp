@@ -10,8 +10,8 @@
 #include "dialogs/banks_dialog.h"
 #include "dialogs/dialogs.h"
 #include "dialogs/tracks_dialog.h"
+#include "engine/performance_playback.h"
 #include "playback_fixture.h"
-#include "transport/performance_playback.h"
 
 namespace tuttiro::test {
 namespace {
@@ -96,8 +96,8 @@ TEST_F(TrackDialogsPlay, PerformanceSettingsReachTheSettingsTheTrackAndThePlayer
   v.program = {kComboProgram, {33, 0, 0}};
   v.performanceTempo = {1, 0, 2};
   CommitPerformance(*app, v);
-  EXPECT_EQ(app->scheduler.settings.performancePlayback.load(), 2);
-  EXPECT_TRUE(app->scheduler.settings.playTappedNotes.load());
+  EXPECT_EQ(app->engine.scheduler.settings.performancePlayback.load(), 2);
+  EXPECT_TRUE(app->engine.scheduler.settings.playTappedNotes.load());
   const TrackRec& performance = app->piece.performanceTrack();
   EXPECT_EQ(performance.outputPort, 1);
   EXPECT_EQ(performance.programCombos[0].substitute, v.program);
@@ -106,14 +106,14 @@ TEST_F(TrackDialogsPlay, PerformanceSettingsReachTheSettingsTheTrackAndThePlayer
   // While a performance plays through the following track's output, the
   // dialog shows and sets the performance's own, which the stop puts back.
   app->live.performanceUsesOwnPort = 0;
-  app->transport.playingPerformance = true;
-  PerformanceTakeOutput(*app);
+  app->engine.mode.playingPerformance = true;
+  PerformanceTakeOutput(app->engine, app->live);
   EXPECT_EQ(PerformanceValuesOf(*app).outputChannel, 4);
   v.outputChannel = 7;
   CommitPerformance(*app, v);
   EXPECT_EQ(performance.outputChannel, app->piece.tracks[0].outputChannel) << "not halfway";
-  app->transport.playingPerformance = false;
-  PerformanceRestoreOutput(*app);
+  app->engine.mode.playingPerformance = false;
+  PerformanceRestoreOutput(app->engine);
   EXPECT_EQ(performance.outputChannel, 7);
 
   // With no piece there is no performance track: the settings alone are kept.

@@ -15,7 +15,7 @@ class TransportModes : public PlaybackTest {
 };
 
 TEST_F(TransportModes, CommandQueueDropsTheOldestAndDisabledCommandsButStop) {
-  CommandQueueRec& queue = app->commands;
+  CommandQueueRec& queue = app->engine.commands;
   for (uint16_t i = 0; i < 33; ++i) QueueCommand(queue, static_cast<uint16_t>(i % 12));
   EXPECT_EQ(TakeCommand(queue), 1);  // the first (0) was pushed out
   for (int i = 2; i < 33; ++i) EXPECT_EQ(TakeCommand(queue), i % 12);
@@ -30,10 +30,10 @@ TEST_F(TransportModes, CommandQueueDropsTheOldestAndDisabledCommandsButStop) {
   QueueCommand(queue, kCmdPlayFile);
   IdlePass(*app);
   EXPECT_FALSE(TransportRunning(*app));
-  LoopRestartArm(*app, kCmdPlayFile, 3);
+  LoopRestartArm(app->engine, kCmdPlayFile, 3);
   queue.enabled[kCmdStop].store(false);
   StopTransport(*app);
-  EXPECT_FALSE(LoopRestartArmed(*app));
+  EXPECT_FALSE(LoopRestartArmed(app->engine));
   EXPECT_FALSE(host.menuEnabled[kItemStop]);
   queue.enabled[kCmdPlayFile].store(true);
   QueueCommand(queue, kCmdPlayFile);
@@ -48,7 +48,7 @@ TEST_F(TransportModes, MenusAndButtonsFollowTheMode) {
   EXPECT_FALSE(host.menuEnabled[kItemPlayFile]);
   EXPECT_TRUE(host.menuEnabled[kItemPlayAndFollow]);
   EXPECT_FALSE(host.menuEnabled[15]);  // File > Open items while playing
-  EXPECT_FALSE(app->commands.enabled[kCmdLoopMode].load());
+  EXPECT_FALSE(app->engine.commands.enabled[kCmdLoopMode].load());
   EXPECT_EQ(app->views.boxImage[kBoxPlayFile], kImageOn);
   EXPECT_EQ(app->views.boxImage[kBoxStop], kImageNormal);
   StopTransport(*app);
@@ -106,30 +106,30 @@ TEST_F(TransportModes, LoopEndStopsRestartsAfterTheDelayAndStopCancelsTheRestart
   const SystemTime started = platform.ClockNow();
   Run(4100);
   EXPECT_FALSE(TransportRunning(*app));
-  EXPECT_TRUE(LoopRestartArmed(*app));
+  EXPECT_TRUE(LoopRestartArmed(app->engine));
   EXPECT_TRUE(host.menuEnabled[kItemStop]);  // Stop can cancel the restart
   Run(2800);
   EXPECT_FALSE(TransportRunning(*app));
   Run(300);  // three seconds (180 ticks) after the loop end
-  EXPECT_TRUE(app->transport.playingFile.load());
+  EXPECT_TRUE(app->engine.mode.playingFile.load());
   EXPECT_LT(CurrentPosition(*app), 1300);
   EXPECT_LT(platform.ClockNow() - started, 7300);
 
   Run(4000);
-  ASSERT_TRUE(LoopRestartArmed(*app));
+  ASSERT_TRUE(LoopRestartArmed(app->engine));
   StopTransport(*app);
-  EXPECT_FALSE(LoopRestartArmed(*app));
+  EXPECT_FALSE(LoopRestartArmed(app->engine));
   Run(5000);
   EXPECT_FALSE(TransportRunning(*app));
 
   // A restart whose time comes after loop mode was switched off does nothing.
   PlayFile(*app);
   Run(4100);
-  ASSERT_TRUE(LoopRestartArmed(*app));
+  ASSERT_TRUE(LoopRestartArmed(app->engine));
   app->system.loopMode = 0;
   Run(3200);
   EXPECT_FALSE(TransportRunning(*app));
-  EXPECT_FALSE(LoopRestartArmed(*app));
+  EXPECT_FALSE(LoopRestartArmed(app->engine));
 }
 
 TEST_F(TransportModes, JumpsOverRehearsalPointsAndTheLoopRule) {
@@ -181,7 +181,7 @@ TEST_F(TransportModes, JumpAheadResumesTheModeThatRan) {
   Run(500);
   PlayAndFollow(*app);  // stops Play File, follows from here
   EXPECT_TRUE(TransportFollowing(*app));
-  EXPECT_FALSE(app->transport.playingFile.load());
+  EXPECT_FALSE(app->engine.mode.playingFile.load());
   Run(500);
   ExecuteCommand(*app, kCmdJumpAhead);
   EXPECT_TRUE(TransportFollowing(*app));
@@ -209,12 +209,12 @@ TEST_F(TransportModes, PreviewRunsOnTimersAndKeepsTheWindowResponsive) {
   // Preview returns once the start state is sent (16 ms of controller pause
   // here); the idle pass keeps running while it plays.
   EXPECT_EQ(platform.ClockNow(), asked + 16);
-  EXPECT_TRUE(app->transport.previewing.load());
+  EXPECT_TRUE(app->engine.mode.previewing.load());
   Run(3990);
   EXPECT_TRUE(TransportRunning(*app));
   Run(20);
   EXPECT_FALSE(TransportRunning(*app));
-  EXPECT_FALSE(app->transport.previewing.load());
+  EXPECT_FALSE(app->engine.mode.previewing.load());
   EXPECT_EQ(CurrentPosition(*app), 3000);
 }
 
@@ -225,7 +225,7 @@ TEST_F(TransportModes, PreviewBeforeStartingThenTwoSecondsThenFollowing) {
   const SystemTime asked = platform.ClockNow();
   PlayAndFollow(*app);
   EXPECT_EQ(host.flashes.back().box, kBoxPreview);
-  EXPECT_TRUE(app->transport.previewing.load());
+  EXPECT_TRUE(app->engine.mode.previewing.load());
   Run(4010);
   EXPECT_FALSE(TransportRunning(*app));
   EXPECT_EQ(host.flashes.back().box, kBoxPlayAndFollow);
@@ -234,12 +234,12 @@ TEST_F(TransportModes, PreviewBeforeStartingThenTwoSecondsThenFollowing) {
   EXPECT_FALSE(TransportFollowing(*app));
   Run(30);
   EXPECT_TRUE(TransportFollowing(*app));
-  EXPECT_GE(app->clock.baseTime.load() - asked, 6000);
+  EXPECT_GE(app->engine.clock.baseTime.load() - asked, 6000);
   // Stop during the pause cancels the start.
   StopTransport(*app);
   PlayAndFollow(*app);
   Run(4010);
-  QueueCommand(app->commands, kCmdStop);
+  QueueCommand(app->engine.commands, kCmdStop);
   Run(3000);
   EXPECT_FALSE(TransportRunning(*app));
   ExpectNoHangingNotes();
@@ -249,27 +249,26 @@ TEST_F(TransportModes, FollowerReportsReachTheTransport) {
   app->system.followSource = 1;
   app->system.volumeSensitivity = 3;
   PublishSystemSettings(*app);
-  TransportFollowerReport(*app, kReportLoudness, 0x18000, 0, 0);  // 1.5 times as loud
-  EXPECT_EQ(app->transport.volumeFollowFactor.load(), 256 + 256);
+  EngineFollowerReport(app->engine, kReportLoudness, 0x18000, 0, 0);  // 1.5 times as loud
+  EXPECT_EQ(app->engine.mode.volumeFollowFactor.load(), 256 + 256);
   app->system.volumeSensitivity = 1;
   PublishSystemSettings(*app);
-  TransportFollowerReport(*app, kReportLoudness, 0x8000, 0, 0);  // half as loud
-  EXPECT_EQ(app->transport.volumeFollowFactor.load(), 256 - 64);
+  EngineFollowerReport(app->engine, kReportLoudness, 0x8000, 0, 0);  // half as loud
+  EXPECT_EQ(app->engine.mode.volumeFollowFactor.load(), 256 - 64);
 
   PlayAndFollow(*app);
   Run(1000);
   // A new follower clock: the transport takes it and re-arms the scheduler.
   const SystemTime now = platform.ClockNow();
-  TransportFollowerReport(*app, kReportClock, 5000, now, 2 * kFixOne);
-  EXPECT_EQ(app->clock.basePosition.load(), 5000);
-  EXPECT_EQ(app->clock.tempoFactor.load(), 8192);
-  TransportFollowerReport(*app, kReportNote, now, 4321, 0x643C90);
-  TransportFollowerReport(*app, kReportNote, now, 1234, 0x643C90);
-  EXPECT_EQ(app->transport.furthestMatched.load(), 4321);
-  EXPECT_EQ(TransportFollowerReport(*app, kReportTime, 0, 0, 0), now);
+  EngineFollowerReport(app->engine, kReportClock, 5000, now, 2 * kFixOne);
+  EXPECT_EQ(app->engine.clock.basePosition.load(), 5000);
+  EXPECT_EQ(app->engine.clock.tempoFactor.load(), 8192);
+  EngineFollowerReport(app->engine, kReportNote, now, 4321, 0x643C90);
+  EngineFollowerReport(app->engine, kReportNote, now, 1234, 0x643C90);
+  EXPECT_EQ(app->engine.mode.furthestMatched.load(), 4321);
   StopTransport(*app);
-  EXPECT_EQ(app->clock.tempoFactor.load(), 4096);  // the saved tempo is put back
-  EXPECT_EQ(app->transport.followerInputMode.load(), kInputNone);
+  EXPECT_EQ(app->engine.clock.tempoFactor.load(), 4096);  // the saved tempo is put back
+  EXPECT_EQ(app->engine.mode.followerInputMode.load(), kInputNone);
 }
 
 TEST_F(TransportModes, PlayAndFollowHandsTheFollowingTrackToTheSoloist) {
@@ -278,15 +277,15 @@ TEST_F(TransportModes, PlayAndFollowHandsTheFollowingTrackToTheSoloist) {
   app->live.followTrack1 = 0;
   PlayAndFollow(*app);
   ASSERT_TRUE(TransportFollowing(*app));
-  EXPECT_EQ(app->transport.followerInputMode.load(), kInputSoloistNotes);
+  EXPECT_EQ(app->engine.mode.followerInputMode.load(), kInputSoloistNotes);
   EXPECT_EQ(app->piece.tracks[0].play, 0);
   EXPECT_EQ(host.stripsRedrawn[0], 1);
-  for (int32_t track : app->scheduler.listedTracks) EXPECT_NE(track, 0);
+  for (int32_t track : app->engine.scheduler.listedTracks) EXPECT_NE(track, 0);
   Run(2000);
   StopTransport(*app);
   EXPECT_EQ(app->piece.tracks[0].play, 1);
   // Start Automatically: the follower keeps listening for the soloist.
-  EXPECT_EQ(app->transport.followerInputMode.load(), kInputListening);
+  EXPECT_EQ(app->engine.mode.followerInputMode.load(), kInputListening);
   ExpectNoHangingNotes();
 }
 
@@ -296,8 +295,8 @@ TEST_F(TransportModes, MetronomeAndLoopModeToggles) {
   EXPECT_EQ(app->views.boxImage[kBoxMetronome], kImageOn);
   EXPECT_EQ(host.flashes.back().box, kBoxMetronome);
   EXPECT_EQ(host.flashes.back().holdMs, 50);
-  QueueCommand(app->commands, kCmdLoopMode);
-  QueueCommand(app->commands, kCmdLoopMode);
+  QueueCommand(app->engine.commands, kCmdLoopMode);
+  QueueCommand(app->engine.commands, kCmdLoopMode);
   IdlePass(*app);
   EXPECT_FALSE(app->system.loopMode);
   // The first flash did not wait: another command was queued behind it.

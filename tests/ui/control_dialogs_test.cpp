@@ -53,7 +53,7 @@ TEST_F(ControlDialogsTest, RemoteControlTakesANoteIntoTheFocusedRowAndPublishesT
     QApplication::setActiveWindow(&d);
     Click(d, kRemoteCapture);
     d.Control(kRemoteControllerField + 7)->setFocus();
-    ProcessInput(App(), App().input, 0x403091, App().platform.ClockNow(), 0);
+    ProcessInput(App().engine, 0x403091, App().platform.ClockNow(), 0);
     QTest::qWait(10);
     EXPECT_EQ(Edit(d, kRemoteNoteField + 7)->text(), QStringLiteral("C4"));
     checked = true;
@@ -63,8 +63,8 @@ TEST_F(ControlDialogsTest, RemoteControlTakesANoteIntoTheFocusedRowAndPublishesT
   ASSERT_TRUE(checked);
   EXPECT_EQ(App().system.remoteControl[5], 256 + 64);
   EXPECT_EQ(App().system.remoteControl[7], 48);
-  EXPECT_EQ(App().input.settings.remote[5].load(), 256 + 64);
-  EXPECT_FALSE(App().input.learningDialogOpen.load());
+  EXPECT_EQ(App().engine.input.settings.remote[5].load(), 256 + 64);
+  EXPECT_FALSE(App().engine.input.learningDialogOpen.load());
 }
 
 TEST_F(ControlDialogsTest, MetronomeSoundsTheCapturedClickWhileThruIsSilent) {
@@ -75,10 +75,10 @@ TEST_F(ControlDialogsTest, MetronomeSoundsTheCapturedClickWhileThruIsSilent) {
     EXPECT_FALSE(d.Control(kDownbeatNote)->isEnabled());
     Click(d, kMetronomeOn);
     Click(d, kMetronomeCapture);
-    EXPECT_TRUE(App().input.metronomeDialogLearning.load());
+    EXPECT_TRUE(App().engine.input.metronomeDialogLearning.load());
     Type(d, kMetronomePatch, QStringLiteral("5"));
     std::thread input(
-        [this] { ProcessInput(App(), App().input, 0x603891, App().platform.ClockNow(), 0); });
+        [this] { ProcessInput(App().engine, 0x603891, App().platform.ClockNow(), 0); });
     input.join();
     QTest::qWait(10);
     EXPECT_EQ(Edit(d, kDownbeatNote)->text(), QStringLiteral("G#4"));
@@ -95,7 +95,7 @@ TEST_F(ControlDialogsTest, MetronomeSoundsTheCapturedClickWhileThruIsSilent) {
   EXPECT_EQ(App().system.downbeatNote, 0x38);
   EXPECT_EQ(App().system.metronomePatch, 5);
   EXPECT_EQ(App().views.boxImage[kBoxMetronome], kImageOn);
-  EXPECT_FALSE(App().input.metronomeDialogLearning.load());
+  EXPECT_FALSE(App().engine.input.metronomeDialogLearning.load());
 }
 
 TEST_F(ControlDialogsTest, StripDoubleClickOpensOnThatTrackAndTheViewShowsTheEditsAtOnce) {

@@ -57,7 +57,7 @@ TEST_F(MainWindowTest, TheWindowItsMenuBarAndTheFirstPiece) {
 
 TEST_F(MainWindowTest, RunningAndStoppedMenuStatesShowInTheActions) {
   Item(kIdPlayFile)->trigger();
-  ASSERT_TRUE(App().transport.playingFile.load());
+  ASSERT_TRUE(App().engine.mode.playingFile.load());
   for (int id : std::initializer_list<int>{kIdPlayFile, 15, 19, kIdOpenFile, kIdRecentFileFirst, 23,
                                            63, 132, 133, 142, 150, 162}) {
     EXPECT_FALSE(Item(id)->isEnabled()) << id;
@@ -87,10 +87,10 @@ TEST_F(MainWindowTest, AcceleratorsDeliverTheirCommands) {
   Window().activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&Window()));
   QTest::keyClick(&Window(), Qt::Key_Y, Qt::ControlModifier);
-  EXPECT_TRUE(App().transport.playingFile.load());
+  EXPECT_TRUE(App().engine.mode.playingFile.load());
   QTest::keyClick(&Window(), Qt::Key_P, Qt::ControlModifier);
   EXPECT_TRUE(TransportFollowing(App()));
-  EXPECT_FALSE(App().transport.playingFile.load());
+  EXPECT_FALSE(App().engine.mode.playingFile.load());
 }
 
 TEST_F(MainWindowTest, SpaceBarTogglesOnItsFirstKeyDownAndFeedsTheTapPoll) {

@@ -65,8 +65,8 @@ TEST_F(MidiSyncDialogTest, ThruToAllPortsAndTimeCodeAreStoredAndPublished) {
   EXPECT_EQ(s.transmitSync, 1);
   EXPECT_EQ(s.syncType, 1);
   EXPECT_EQ(s.frameRate, 1);
-  EXPECT_TRUE(App().input.settings.thruOn.load());
-  EXPECT_EQ(App().input.settings.thruPort.load(), kAllOutputPorts);
+  EXPECT_TRUE(App().engine.input.settings.thruOn.load());
+  EXPECT_EQ(App().engine.input.settings.thruPort.load(), kAllOutputPorts);
 }
 
 }  // namespace

@@ -23,11 +23,11 @@ TEST_F(PerformanceTempoWindowTest, ShowsTheRecordedPerformanceBarByBarAndSavesIt
   // A performance of the first four seconds, a little slower than written.
   AppRec& app = App();
   {
-    std::lock_guard lock(app.input.recording.lock);
-    app.input.recording.tempoList = {{0, 0}, {2500, 2000}, {5000, 4000}};
+    std::lock_guard lock(app.engine.input.recording.lock);
+    app.engine.input.recording.tempoList = {{0, 0}, {2500, 2000}, {5000, 4000}};
   }
-  app.transport.performanceStart = 0;
-  app.transport.performanceEnd = 4000;
+  app.engine.performance.start = 0;
+  app.engine.performance.end = 4000;
   app.transport.performanceAvailable = true;
   window->Refresh();
   const PerformanceTempoPicture& picture = window->Picture();

@@ -61,7 +61,7 @@ TEST_F(PortsDialogTest, ADeviceAddedSinceStartCanBeChosenOnceItOpensWithItsLeadI
   EXPECT_EQ(App().system.outputDevice[2], module);
   EXPECT_EQ(App().system.outputDeviceName[2], "Module");
   EXPECT_EQ(App().system.outputLeadMs[2], 35);
-  EXPECT_EQ(MidiPortName(App().ports, 2), "&C--Module");
+  EXPECT_EQ(MidiPortName(App().engine.ports, 2), "&C--Module");
   EXPECT_TRUE(platform.OutIsOpen(module));
 }
 

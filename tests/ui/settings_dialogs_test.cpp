@@ -56,9 +56,9 @@ TEST_F(SettingsDialogsTest, FollowingTapsANoteAndTheFollowerGetsTheBeats) {
   EXPECT_EQ(App().system.followSource, 1);
   EXPECT_EQ(App().system.tapSource, 2);
   EXPECT_EQ(App().system.tapNote, 49);
-  EXPECT_EQ(App().input.settings.tapNote.load(), 49);
-  EXPECT_EQ(App().follower.tapBeats.size(), App().piece.beatMap.size());
-  EXPECT_FALSE(App().input.learningDialogOpen.load());
+  EXPECT_EQ(App().engine.input.settings.tapNote.load(), 49);
+  EXPECT_EQ(App().engine.follower.tapBeats.size(), App().piece.beatMap.size());
+  EXPECT_FALSE(App().engine.input.learningDialogOpen.load());
   EXPECT_EQ(program->Shell().helpContext, 0u);
 }
 
@@ -68,13 +68,13 @@ TEST_F(SettingsDialogsTest, CancelChangesNothingAndF1OpensTheDialogsPage) {
     EXPECT_EQ(program->Shell().helpContext, 2u);
     Click(d, kTappedBeats);
     Click(d, kAllowMidiInput);
-    EXPECT_EQ(App().transport.followerInputMode.load(), kInputLearning);
+    EXPECT_EQ(App().engine.mode.followerInputMode.load(), kInputLearning);
     QTest::keyClick(&d, Qt::Key_F1);
     PressEscape(d);
   });
   Accelerator(kIdFollowing)->trigger();  // Ctrl+L
   EXPECT_EQ(App().system, before);
-  EXPECT_EQ(App().transport.followerInputMode.load(), kInputListening);  // the saved mode back
+  EXPECT_EQ(App().engine.mode.followerInputMode.load(), kInputListening);  // the saved mode back
   ASSERT_NE(program->Help(), nullptr);
   EXPECT_TRUE(program->Help()->ShownText().contains(QStringLiteral("Tapped Beats")));
   program->Help()->Search(QStringLiteral("loop restart"));
@@ -88,7 +88,7 @@ TEST_F(SettingsDialogsTest, FollowingTakesTheTapNoteFromMidiOnTheWindowThread) {
     // The note arrives on an input thread; the field fills once the window
     // thread runs the queued call.
     std::thread input(
-        [this] { ProcessInput(App(), App().input, 0x403E91, App().platform.ClockNow(), 0); });
+        [this] { ProcessInput(App().engine, 0x403E91, App().platform.ClockNow(), 0); });
     input.join();
     EXPECT_EQ(qobject_cast<QLineEdit*>(d.Control(kTapNoteField))->text(), QString());
     QTest::qWait(10);
@@ -99,7 +99,7 @@ TEST_F(SettingsDialogsTest, FollowingTakesTheTapNoteFromMidiOnTheWindowThread) {
   Item(kIdFollowing)->trigger();
   EXPECT_EQ(App().system.tapNote, 62);
   EXPECT_EQ(App().system.tapSource, 2);
-  EXPECT_EQ(App().transport.followerInputMode.load(), kInputNone);
+  EXPECT_EQ(App().engine.mode.followerInputMode.load(), kInputNone);
 }
 
 TEST_F(SettingsDialogsTest, JumpToMovesTheTransport) {
@@ -172,7 +172,7 @@ TEST_F(SettingsDialogsTest, SpecialMarkersAddsARehearsalPointThroughTheLocationD
   EXPECT_TRUE(nested);
   ASSERT_EQ(App().live.rehearsalPoints.size(), before + 1);
   EXPECT_TRUE(App().live.waitForSoloistMarkers.empty());
-  EXPECT_TRUE(App().follower.waitForSoloist.positions.empty());
+  EXPECT_TRUE(App().engine.follower.waitForSoloist.positions.empty());
 }
 
 TEST_F(SettingsDialogsTest, LoopModeChecksItsFieldsAndLightsTheButton) {
@@ -192,7 +192,7 @@ TEST_F(SettingsDialogsTest, LoopModeChecksItsFieldsAndLightsTheButton) {
   EXPECT_EQ(App().system.restartDelay, 10);
   EXPECT_EQ(App().live.loopStart, *MeasureBeatPosition(App().piece.beatMap, {4, 1}));
   EXPECT_EQ(App().views.boxImage[kBoxLoopMode], kImageOn);
-  EXPECT_TRUE(App().scheduler.settings.loopMode.load());
+  EXPECT_TRUE(App().engine.scheduler.settings.loopMode.load());
 }
 
 TEST_F(SettingsDialogsTest, FileInformationFromATitleDoubleClickRenamesThePiece) {
@@ -234,7 +234,7 @@ TEST_F(SettingsDialogsTest, TheTransportGoesOnWhileADialogIsOpen) {
     Click(d, kFreezeViews);
     EXPECT_FALSE(d.Control(kRequireShiftDrag)->isEnabled());
     // A stop queued as remote control queues it; the idle pass runs meanwhile.
-    QueueCommand(App().commands, kCmdStop);
+    QueueCommand(App().engine.commands, kCmdStop);
     QTest::qWait(120);
     stoppedWhileOpen = !TransportRunning(App());
     PressEnter(d);

@@ -47,7 +47,7 @@ class ViewsWidgetTest : public test::MainWindowTest {
 
 TEST_F(ViewsWidgetTest, ClickingTheTransportButtonsPlaysAndStops) {
   QTest::mouseClick(&Views(), Qt::LeftButton, {}, At(kViewMainTransport, kBoxPlayFile));
-  EXPECT_TRUE(App().transport.playingFile.load());
+  EXPECT_TRUE(App().engine.mode.playingFile.load());
   QTest::mouseClick(&Views(), Qt::LeftButton, {}, At(kViewMainTransport, kBoxStop));
   EXPECT_FALSE(TransportRunning(App()));
   // The transparent corner of a triangular button is no button.
@@ -85,7 +85,7 @@ TEST_F(ViewsWidgetTest, AShiftDragMovesAView) {
 TEST_F(ViewsWidgetTest, AHeldPreviewEndsWhenAModalBoxOrAnotherWindowTakesTheInput) {
   for (const QEvent::Type taken : {QEvent::WindowBlocked, QEvent::ActivationChange}) {
     Send(QEvent::MouseButtonPress, At(kViewMainTransport, kBoxPreview));
-    ASSERT_TRUE(App().transport.previewing.load());
+    ASSERT_TRUE(App().engine.mode.previewing.load());
     QEvent event(taken);
     QApplication::sendEvent(&Window(), &event);
     EXPECT_FALSE(TransportRunning(App())) << taken;

@@ -70,7 +70,7 @@ TEST_F(ViewControlsTest, ForwardScrollStopsOffTheButtonRestartsOnItAndResumesWha
   Run(300);
   ViewsRelease(*app, scroll);
   EXPECT_FALSE(TransportFastForward(*app));
-  EXPECT_TRUE(app->transport.playingFile.load());
+  EXPECT_TRUE(app->engine.mode.playingFile.load());
   EXPECT_FALSE(app->transport.holdGestureActive);
   EXPECT_FALSE(app->transport.keepResumeFlags);
   EXPECT_EQ(app->views.boxImage[kBoxPlayFile], kImageOn);
@@ -84,7 +84,7 @@ TEST_F(ViewControlsTest, APreviewLastsWhileHeldAndEndsCleanlyWhenTheWindowLosesT
   for (const bool cancelled : {false, true}) {
     const ViewPoint preview = At(kViewMainTransport, kBoxPreview);
     ViewsPress(*app, preview, false, false);
-    EXPECT_TRUE(app->transport.previewing.load());
+    EXPECT_TRUE(app->engine.mode.previewing.load());
     Run(1500);
     if (cancelled) {
       ViewsCancelGesture(*app);
@@ -105,7 +105,7 @@ TEST_F(ViewControlsTest, TransportButtonsActOnReleaseOverTheButtonOnly) {
   Drag(play, {play.x, play.y + 80});
   EXPECT_FALSE(TransportRunning(*app));
   Click(play);
-  EXPECT_TRUE(app->transport.playingFile.load());
+  EXPECT_TRUE(app->engine.mode.playingFile.load());
   Run(400);
   Click(At(kViewMainTransport, kBoxStop));
   EXPECT_FALSE(TransportRunning(*app));
@@ -141,15 +141,15 @@ TEST_F(ViewControlsTest, ALoopStartAfterTheEndSwapsAndADoubleClickUndoesIt) {
 TEST_F(ViewControlsTest, MasterSlidersAndTheirDoubleClicks) {
   const ViewPoint tempo = At(kViewMasterTempo, kBoxMasterThumb, 0, -22);  // at 100 %
   Drag(tempo, {tempo.x, tempo.y + 60});
-  EXPECT_EQ(app->clock.tempoFactor.load(), 40);
+  EXPECT_EQ(app->engine.clock.tempoFactor.load(), 40);
   EXPECT_EQ(app->live.tempoFactor, 40);
   DoubleClick(At(kViewMasterTempo, kBoxMasterThumb));
-  EXPECT_EQ(app->clock.tempoFactor.load(), 4096);
+  EXPECT_EQ(app->engine.clock.tempoFactor.load(), 4096);
 
   const ViewPoint volume = At(kViewMasterVolume, kBoxVolumeThumb, 0, -22);
   Drag(volume, {volume.x, volume.y - 11});
   EXPECT_EQ(app->live.masterVolume, (22 + 33 * 512) / 44);
-  EXPECT_EQ(app->scheduler.settings.masterVolume.load(), app->live.masterVolume);
+  EXPECT_EQ(app->engine.scheduler.settings.masterVolume.load(), app->live.masterVolume);
   DoubleClick(At(kViewMasterVolume, kBoxVolumeThumb, 0, -33));
   EXPECT_EQ(app->live.masterVolume, 256);
 }

@@ -169,7 +169,7 @@ bool Replay(AppRec& app, SimulatedPlatform& platform) {
   SetPosition(app, 0);
   Locate(app);
   SetStoppedMenus(app);  // back at the start, the play commands are enabled again
-  QueueCommand(app.commands, kCmdPlayPerformance);
+  QueueCommand(app.engine.commands, kCmdPlayPerformance);
   IdlePass(app);
   const SystemTime limit = platform.ClockNow() + 4 * 3600 * 1000;
   while (TransportRunning(app) && platform.ClockNow() < limit) {
@@ -203,10 +203,10 @@ int RunFollow(int argc, char** argv) {
     std::fprintf(stderr, "tuttiro-cli follow: %s: load result %d\n", options.piece, r);
     return 2;
   }
-  app.ports.inputDevice.fill(-1);
-  app.ports.inputDevice[0] = static_cast<int16_t>(soloist);
-  MidiOpenOutputs(app.ports, nullptr);
-  MidiOpenInputs(app.ports, nullptr);
+  app.engine.ports.inputDevice.fill(-1);
+  app.engine.ports.inputDevice[0] = static_cast<int16_t>(soloist);
+  MidiOpenOutputs(app.engine.ports, nullptr);
+  MidiOpenInputs(app.engine.ports, nullptr);
   if (!ApplyFollowOptions(app, options)) return 2;
 
   const SystemTime origin = platform.ClockNow() + 100;
@@ -215,7 +215,7 @@ int RunFollow(int argc, char** argv) {
   const SystemTime last = solo.empty() ? origin : origin + solo.back().time;
 
   std::vector<std::string> rows;
-  QueueCommand(app.commands, kCmdPlayAndFollow);
+  QueueCommand(app.engine.commands, kCmdPlayAndFollow);
   IdlePass(app);
   size_t next = 0;
   SystemTime nextRow = origin;
@@ -236,7 +236,7 @@ int RunFollow(int argc, char** argv) {
       rows.push_back(std::to_string(now - origin) + ",," + std::to_string(CurrentPosition(app)));
       nextRow += 10;
     }
-    if (app.transport.jumpPending.load()) ++jumps;
+    if (app.engine.jump.pending.load()) ++jumps;
     IdlePass(app);
   }
   if (TransportRunning(app)) StopTransport(app);

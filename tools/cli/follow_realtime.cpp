@@ -235,29 +235,29 @@ int FollowLive(const FollowOptions& o, const PieceModel& performance, const sigs
   QuietHost host;
   AppRec app(platform, host);
   platform.Watch(app);
-  app.ports.outputDevice.fill(static_cast<int16_t>(out));
+  app.engine.ports.outputDevice.fill(static_cast<int16_t>(out));
   // Every port on the one device: it is opened once, by port A.
-  app.ports.inputDevice.fill(static_cast<int16_t>(in));
-  if (!MidiOpenOutputs(app.ports, nullptr)) {
+  app.engine.ports.inputDevice.fill(static_cast<int16_t>(in));
+  if (!MidiOpenOutputs(app.engine.ports, nullptr)) {
     std::fprintf(stderr, "tuttiro-cli follow: the output device '%s' could not be opened\n",
                  outName.c_str());
     return 2;
   }
   if (const int r = AppOpenPiece(app, o.piece); r != kLoadOk) {
     std::fprintf(stderr, "tuttiro-cli follow: %s: load result %d\n", o.piece, r);
-    MidiCloseAll(app.ports);
+    MidiCloseAll(app.engine.ports);
     return 2;
   }
   // Stop Automatically ends the run when the soloist stops.
   app.system.stopAutomatically = 1;
   if (!ApplyFollowOptions(app, o)) {
-    MidiCloseAll(app.ports);
+    MidiCloseAll(app.engine.ports);
     return 2;
   }
-  if (!MidiOpenInputs(app.ports, nullptr)) {
+  if (!MidiOpenInputs(app.engine.ports, nullptr)) {
     std::fprintf(stderr, "tuttiro-cli follow: the input device '%s' could not be opened\n",
                  inName.c_str());
-    MidiCloseAll(app.ports);
+    MidiCloseAll(app.engine.ports);
     return 2;
   }
 
@@ -275,22 +275,22 @@ int FollowLive(const FollowOptions& o, const PieceModel& performance, const sigs
     const int target = MidiDeviceNamed(*soloist, real.OwnJackInput(), false);
     if (target < 0 || soloist->MidiOutOpen(target, &soloHandle) != kMidiOk) {
       std::fprintf(stderr, "tuttiro-cli follow: cannot play %s into %s\n", o.solo, ownIn.c_str());
-      MidiCloseAll(app.ports);
+      MidiCloseAll(app.engine.ports);
       return 2;
     }
   }
 
   const SystemTime origin = platform.ClockNow();
   const auto steadyOrigin = std::chrono::steady_clock::now();
-  QueueCommand(app.commands, kCmdPlayAndFollow);
+  QueueCommand(app.engine.commands, kCmdPlayAndFollow);
   IdlePass(app);
   const auto waiting = [&app] {
-    return TransportRunning(app) || LoopRestartArmed(app) ||
+    return TransportRunning(app) || LoopRestartArmed(app.engine) ||
            app.transport.previewStage != PreviewStage::kNone;
   };
   if (!waiting()) {
     std::fprintf(stderr, "tuttiro-cli follow: Play and Follow did not start\n");
-    MidiCloseAll(app.ports);
+    MidiCloseAll(app.engine.ports);
     return 1;
   }
   std::fprintf(stderr, "following on '%s', accompaniment on '%s' (Ctrl+C stops)\n", inName.c_str(),
@@ -313,19 +313,19 @@ int FollowLive(const FollowOptions& o, const PieceModel& performance, const sigs
     platform.Sleep(static_cast<int>(nextPass - platform.ClockNow()));
     const SystemTime now = platform.ClockNow();
     platform.AddRow(now, "," + std::to_string(CurrentPosition(app)));
-    if (app.transport.jumpPending.load()) ++jumps;
+    if (app.engine.jump.pending.load()) ++jumps;
     IdlePass(app);
     if (!waiting()) break;
   }
   const bool stoppedByUser = interrupted.load();
   const int32_t stoppedAt = CurrentPosition(app);
   if (TransportRunning(app)) StopTransport(app);
-  LoopRestartCancel(app);
+  LoopRestartCancel(app.engine);
   solo.reset();
   const SystemTime elapsed = platform.ClockNow() - origin;
   AppShutdown(app);
   platform.Sleep(kSettleMs);
-  MidiCloseAll(app.ports);
+  MidiCloseAll(app.engine.ports);
 
   const std::vector<TimedMessage> sent = platform.Sent();
   bool ok = true;

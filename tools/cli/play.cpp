@@ -149,7 +149,7 @@ bool Prepare(AppRec& app, const PlayOptions& options) {
   }
   if (options.tempo > 0) {
     app.live.tempoFactor = static_cast<uint16_t>((options.tempo * 4096 + 50) / 100);
-    app.clock.tempoFactor.store(app.live.tempoFactor);
+    app.engine.clock.tempoFactor.store(app.live.tempoFactor);
   }
   app.system.metronomeOn = options.metronome ? 1 : 0;
   app.system.outputLeadMs.fill(static_cast<uint16_t>(options.lead));
@@ -178,10 +178,10 @@ void RunPlayback(AppRec& app, int passes, Step step) {
     step();
     const bool wasRunning = TransportRunning(app);
     IdlePass(app);
-    if (wasRunning && !TransportRunning(app) && LoopRestartArmed(app)) {
-      if (passes > 0 && ++restarts >= passes) LoopRestartCancel(app);
+    if (wasRunning && !TransportRunning(app) && LoopRestartArmed(app.engine)) {
+      if (passes > 0 && ++restarts >= passes) LoopRestartCancel(app.engine);
     }
-    if (!TransportRunning(app) && !LoopRestartArmed(app)) break;
+    if (!TransportRunning(app) && !LoopRestartArmed(app.engine)) break;
   }
   if (TransportRunning(app)) StopTransport(app);
 }
@@ -304,7 +304,7 @@ uint32_t NoteKey(uint32_t message) {
 // `from` on, keyed as NoteKey does, in time order.
 std::map<uint32_t, std::deque<SystemTime>> DueTimes(AppRec& app, int32_t from, SystemTime base) {
   std::vector<std::pair<SystemTime, uint32_t>> due;
-  const int32_t factor = app.clock.tempoFactor.load();
+  const int32_t factor = app.engine.clock.tempoFactor.load();
   for (int t = 0; t < app.piece.trackCount; ++t) {
     const TrackRec& track = app.piece.tracks[static_cast<size_t>(t)];
     if (!track.play) continue;
@@ -381,8 +381,8 @@ int PlayRealTime(const PlayOptions& options) {
   }
   QuietHost host;
   AppRec app(platform, host);
-  app.ports.outputDevice.fill(static_cast<int16_t>(device));
-  if (!MidiOpenOutputs(app.ports, nullptr)) {
+  app.engine.ports.outputDevice.fill(static_cast<int16_t>(device));
+  if (!MidiOpenOutputs(app.engine.ports, nullptr)) {
     std::fprintf(stderr, "tuttiro-cli play: the output device did not open\n");
     return 1;
   }
@@ -390,12 +390,12 @@ int PlayRealTime(const PlayOptions& options) {
   if (options.lateness && platform.MidiOutDevice(device)->name == ownOut) {
     const int in = FindDevice(platform, ownIn.c_str(), true);
     if (in >= 0) {
-      app.ports.inputDevice.fill(static_cast<int16_t>(in));
-      app.ports.inputCallback = OnArrival;
-      app.ports.inputContext = &platform;
+      app.engine.ports.inputDevice.fill(static_cast<int16_t>(in));
+      app.engine.ports.inputCallback = OnArrival;
+      app.engine.ports.inputContext = &platform;
       const std::string connect =
           "jack_connect " + real.OwnJackOutput() + " " + real.OwnJackInput();
-      roundTrip = MidiOpenInputs(app.ports, nullptr) && std::system(connect.c_str()) == 0;
+      roundTrip = MidiOpenInputs(app.engine.ports, nullptr) && std::system(connect.c_str()) == 0;
       platform.Sleep(200);
     }
   }
@@ -420,7 +420,7 @@ int PlayRealTime(const PlayOptions& options) {
     std::fprintf(stderr, "tuttiro-cli play: nothing to play\n");
     return 1;
   }
-  const SystemTime base = app.clock.baseTime.load();
+  const SystemTime base = app.engine.clock.baseTime.load();
   std::fprintf(stderr, "playing '%s' on %s (Ctrl+C stops)\n", options.piece,
                platform.MidiOutDevice(device)->name.c_str());
   RunPlayback(app, 0, [&] { platform.Sleep(5); });
@@ -429,7 +429,7 @@ int PlayRealTime(const PlayOptions& options) {
   platform.Sleep(100);  // delayed note-offs of the metronome
   std::fprintf(stderr, "stopped at %d ms of the piece after %lld ms\n", CurrentPosition(app),
                static_cast<long long>(wall));
-  MidiCloseAll(app.ports);
+  MidiCloseAll(app.engine.ports);
   if (options.lateness) {
     const auto due = DueTimes(app, from, base);
     size_t expected = 0;
@@ -451,7 +451,7 @@ int Render(const PlayOptions& options) {
   platform.AddOutputDevice("render", MidiBackend::kSynth);
   QuietHost host;
   AppRec app(platform, host);
-  MidiOpenOutputs(app.ports, nullptr);
+  MidiOpenOutputs(app.engine.ports, nullptr);
   if (const int result = AppOpenPiece(app, options.piece); result != kLoadOk) {
     std::fprintf(stderr, "tuttiro-cli play: cannot open '%s' (load result %d)\n", options.piece,
                  result);

@@ -200,7 +200,6 @@ bool SetUpFollower(TraceHost& host, const TraceOptions& options, const PieceMode
                    const Markers& markers) {
   FollowerState& f = host.follower;
   const auto report = [&host](int code, int64_t, int64_t b, int64_t) -> int64_t {
-    if (code == kReportTime) return host.platform.ClockNow();
     if (code == kReportJump) host.jumpRequested = true;
     if (code == kReportNote) host.lastMatched = static_cast<int32_t>(b);
     return 0;
@@ -238,9 +237,10 @@ const char* PlayNote(TraceHost& host, const TraceOptions& options, const InputNo
   const int32_t corrections = f.correctionCount;
   const bool wasRunning = FollowerClockRead(f.clock).running;
   if (options.taps) {
-    FollowerTapInput(f, int32_t{note.velocity} << 10);
+    FollowerTapInput(f, int32_t{note.velocity} << 10, note.time);
   } else {
-    FollowerNoteInput(f, 0x90u | uint32_t{note.pitch} << 8 | uint32_t{note.velocity} << 16);
+    FollowerNoteInput(f, 0x90u | uint32_t{note.pitch} << 8 | uint32_t{note.velocity} << 16,
+                      note.time);
   }
   if (host.jumpRequested) {
     FollowerStop(f);

@@ -321,7 +321,7 @@ void ViewsWidget::DrawMasterSlider(QPainter& p, int view, const QRect& dirty) {
   const bool tempo = view == kViewMasterTempo;
   const int indicator = tempo ? kBoxMasterIndicator : kBoxVolumeIndicator;
   const int digits = tempo ? kBoxMasterDigits : kBoxVolumeDigits;
-  const int32_t value = tempo ? app_.clock.tempoFactor.load() : app_.live.masterVolume;
+  const int32_t value = tempo ? app_.engine.clock.tempoFactor.load() : app_.live.masterVolume;
   DrawCells(p, digits, 3, tempo ? TempoPercent(value) : VolumePercent(value), true, true, dirty);
   const LayoutBox& last = v.boxes[static_cast<size_t>(digits + 2)];
   p.setFont(labelFont_);
@@ -416,7 +416,7 @@ void ViewsWidget::DrawStrip(QPainter& p, int track, int32_t left) {
            ToRect(kLayoutTable[kBoxPlayStatus].Moved(left, 0)));
   const PieceSettings& live = app_.live;
   const bool followed =
-      app_.system.followSource == 0 && !app_.transport.playingFile.load() &&
+      app_.system.followSource == 0 && !app_.engine.mode.playingFile.load() &&
       (track == live.followTrack1 || (live.followTwoTracks && track == live.followTrack2));
   DrawSkin(p, followed ? kSkinTrackFollowed : kSkinTrackNotFollowed, images[1],
            ToRect(kLayoutTable[kBoxFollowStatus].Moved(left, 0)));

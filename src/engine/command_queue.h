@@ -45,6 +45,5 @@ void QueueCommand(CommandQueueRec& queue, uint16_t code);
 // The oldest command, or kNoCommand.
 uint16_t TakeCommand(CommandQueueRec& queue);
 bool CommandQueueEmpty(CommandQueueRec& queue);
-void CommandQueueClear(CommandQueueRec& queue);
 
 }  // namespace tuttiro

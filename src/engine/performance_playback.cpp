@@ -1,11 +1,10 @@
 // Play Performance's tempo and output (see performance_playback.h).
-#include "transport/performance_playback.h"
+#include "engine/performance_playback.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "app/app.h"
-#include "transport/clock_update.h"
+#include "engine/engine.h"
 
 namespace tuttiro {
 namespace {
@@ -17,8 +16,8 @@ int32_t ClampTempo(int64_t factor) {
   return static_cast<int32_t>(std::clamp<int64_t>(factor, 1, 65535));
 }
 
-const PerformanceTempoList& TempoList(const AppRec& app) {
-  return app.input.recording.tempoList;
+const PerformanceTempoList& TempoList(const EngineRec& engine) {
+  return engine.input.recording.tempoList;
 }
 
 // The tempo between entry c - 1 and entry c; the file's tempo where the
@@ -36,12 +35,12 @@ int32_t Scaled(const PerformancePlaybackRec& p, int32_t u) {
   return ClampTempo((static_cast<int64_t>(p.startTempoFactor) * u + r / 2) / r);
 }
 
-int32_t AfterSectionTempo(const AppRec& app) {
-  switch (app.system.performanceTempo[2]) {
+int32_t AfterSectionTempo(const PerformancePlaybackRec& p, const SystemSettings& system) {
+  switch (system.performanceTempo[2]) {
     case 1:
-      return app.transport.performance.averageTempo;
+      return p.averageTempo;
     case 2:
-      return app.transport.performance.lastTempo;
+      return p.lastTempo;
     default:
       return kFileTempo;
   }
@@ -58,31 +57,32 @@ int32_t AveragePerformedTempo(const PerformanceTempoList& list) {
   return ClampTempo((value + 0x8000) >> 16);
 }
 
-void PerformanceTemposKeep(AppRec& app, int32_t lastTempo) {
-  PerformancePlaybackRec& p = app.transport.performance;
-  p.averageTempo = AveragePerformedTempo(TempoList(app));
+void PerformanceTemposKeep(EngineRec& engine, int32_t lastTempo) {
+  PerformancePlaybackRec& p = engine.performance;
+  p.averageTempo = AveragePerformedTempo(TempoList(engine));
   p.lastTempo = ClampTempo(lastTempo);
 }
 
-void PerformanceTempoLocate(AppRec& app, int32_t position) {
-  const PerformanceTempoList& list = TempoList(app);
-  size_t c = static_cast<size_t>(app.transport.performance.cursor.load());
+void PerformanceTempoLocate(EngineRec& engine, int32_t position) {
+  const PerformanceTempoList& list = TempoList(engine);
+  size_t c = static_cast<size_t>(engine.performance.cursor.load());
   if (c > list.size() || (c > 0 && list[c - 1][1] >= position)) c = 0;
   while (c < list.size() && list[c][1] < position) ++c;
-  app.transport.performance.cursor.store(static_cast<int32_t>(c));
+  engine.performance.cursor.store(static_cast<int32_t>(c));
 }
 
-int32_t PerformanceStartTempo(AppRec& app, int32_t savedTempoFactor) {
-  PerformancePlaybackRec& p = app.transport.performance;
-  const PerformanceTempoList& list = TempoList(app);
+int32_t PerformanceStartTempo(EngineRec& engine, const SystemSettings& system,
+                              int32_t savedTempoFactor) {
+  PerformancePlaybackRec& p = engine.performance;
+  const PerformanceTempoList& list = TempoList(engine);
   p.startTempoFactor = savedTempoFactor;
-  p.followRecordedTempo = app.system.performanceTempo[1] == 1;
-  p.afterTempo = AfterSectionTempo(app);
+  p.followRecordedTempo = system.performanceTempo[1] == 1;
+  p.afterTempo = AfterSectionTempo(p, system);
   if (list.empty()) return savedTempoFactor;
   const size_t c = static_cast<size_t>(p.cursor.load());
   int32_t u = kFileTempo;
   if (c == 0) {
-    if (app.system.performanceTempo[0] == 1) u = p.averageTempo;
+    if (system.performanceTempo[0] == 1) u = p.averageTempo;
   } else if (c >= list.size()) {
     u = p.afterTempo;
   } else if (p.followRecordedTempo) {
@@ -91,10 +91,10 @@ int32_t PerformanceStartTempo(AppRec& app, int32_t savedTempoFactor) {
   return Scaled(p, u);
 }
 
-void PerformanceTempoStep(AppRec& app, int32_t e) {
-  if (!app.transport.playingPerformance.load()) return;
-  PerformancePlaybackRec& p = app.transport.performance;
-  const PerformanceTempoList& list = TempoList(app);
+void PerformanceTempoStep(EngineRec& engine, int32_t e) {
+  if (!engine.mode.playingPerformance.load()) return;
+  PerformancePlaybackRec& p = engine.performance;
+  const PerformanceTempoList& list = TempoList(engine);
   const size_t started = static_cast<size_t>(p.cursor.load());
   size_t c = started;
   while (c < list.size() && list[c][1] <= e) ++c;
@@ -109,45 +109,45 @@ void PerformanceTempoStep(AppRec& app, int32_t e) {
     base = SegmentTempo(list, c);
   }
   const int32_t factor = Scaled(p, base);
-  const SystemTime now = app.platform.ClockNow();
-  UpdateClock(app, [&](TransportClock& clock) {
+  const SystemTime now = engine.platform.ClockNow();
+  UpdateClock(engine, [&](TransportClock& clock) {
     clock.basePosition = e;
     clock.baseTime = now;
     clock.tempoFactor = factor;
   });
 }
 
-void PerformanceSwitchTrack(AppRec& app, int32_t e) {
-  const TransportRec& t = app.transport;
-  const PlaybackSettings& settings = app.scheduler.settings;
-  if (!t.playingPerformance.load() || settings.followSource.load() != 0 ||
+void PerformanceSwitchTrack(EngineRec& engine, int32_t e) {
+  PerformancePlaybackRec& p = engine.performance;
+  const PlaybackSettings& settings = engine.scheduler.settings;
+  if (!engine.mode.playingPerformance.load() || settings.followSource.load() != 0 ||
       settings.performancePlayback.load() != 0) {
     return;
   }
-  app.transport.performanceReplacesTrack.store(t.performanceStart <= e && e < t.performanceEnd);
+  p.replacesTrack.store(p.start <= e && e < p.end);
 }
 
-void PerformanceTakeOutput(AppRec& app) {
-  PerformancePlaybackRec& p = app.transport.performance;
-  TrackRec& performance = app.piece.performanceTrack();
+void PerformanceTakeOutput(EngineRec& engine, const PieceSettings& live) {
+  PerformancePlaybackRec& p = engine.performance;
+  TrackRec& performance = engine.piece.performanceTrack();
   p.savedChannel = performance.outputChannel;
   p.savedPort = performance.outputPort;
   p.savedSubstitutePrograms = performance.substitutePrograms;
   p.savedCombos = performance.programCombos;
-  const int following = app.live.followTrack1;
-  if (app.live.performanceUsesOwnPort || following < 0 || following >= app.piece.trackCount) {
+  const int following = live.followTrack1;
+  if (live.performanceUsesOwnPort || following < 0 || following >= engine.piece.trackCount) {
     return;
   }
-  const TrackRec& source = app.piece.tracks[static_cast<size_t>(following)];
+  const TrackRec& source = engine.piece.tracks[static_cast<size_t>(following)];
   performance.outputChannel = source.outputChannel;
   performance.outputPort = source.outputPort;
   performance.substitutePrograms = source.substitutePrograms;
   performance.programCombos = source.programCombos;
 }
 
-void PerformanceRestoreOutput(AppRec& app) {
-  const PerformancePlaybackRec& p = app.transport.performance;
-  TrackRec& performance = app.piece.performanceTrack();
+void PerformanceRestoreOutput(EngineRec& engine) {
+  const PerformancePlaybackRec& p = engine.performance;
+  TrackRec& performance = engine.piece.performanceTrack();
   performance.outputChannel = p.savedChannel;
   performance.outputPort = p.savedPort;
   performance.substitutePrograms = p.savedSubstitutePrograms;

@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "piece/piece_model.h"
+#include "piece/piece_settings.h"
+#include "piece/system_settings.h"
 
 namespace tuttiro {
 
-struct AppRec;
+struct EngineRec;
 
 using PerformanceTempoList = std::vector<std::array<int32_t, 2>>;  // (time ms, position)
 
@@ -35,26 +37,32 @@ struct PerformancePlaybackRec {
   uint16_t savedPort = 0;
   uint8_t savedSubstitutePrograms = 0;
   std::array<ProgramComboPair, kMaxProgramCombos> savedCombos{};
+  // The recorded section: where the finished recording starts and ends.
+  int32_t start = 0;
+  int32_t end = 0;
+  // Play Performance: the recorded part plays instead of the first following track.
+  std::atomic<bool> replacesTrack{false};
 };
 
 // Average tempo of a tempo list as a 4.12 factor: position span over time span.
 int32_t AveragePerformedTempo(const PerformanceTempoList& list);
 // After a recording was finished: keeps its average and last tempo.
-void PerformanceTemposKeep(AppRec& app, int32_t lastTempo);
+void PerformanceTemposKeep(EngineRec& engine, int32_t lastTempo);
 // Places the tempo cursor for `position` (after locating).
-void PerformanceTempoLocate(AppRec& app, int32_t position);
+void PerformanceTempoLocate(EngineRec& engine, int32_t position);
 // Play Performance starting: the tempo factor to play at, from the saved
 // tempo factor and where the position lies in the recorded section.
-int32_t PerformanceStartTempo(AppRec& app, int32_t savedTempoFactor);
+int32_t PerformanceStartTempo(EngineRec& engine, const SystemSettings& system,
+                              int32_t savedTempoFactor);
 // Scheduler pass at position `e` during Play Performance: moves the cursor
 // and, where the tempo changes, re-bases the transport clock at (e, now).
-void PerformanceTempoStep(AppRec& app, int32_t e);
+void PerformanceTempoStep(EngineRec& engine, int32_t e);
 // Punch-In: the performance track replaces the following track while `e`
 // lies inside the recorded section.
-void PerformanceSwitchTrack(AppRec& app, int32_t e);
+void PerformanceSwitchTrack(EngineRec& engine, int32_t e);
 // Lends the performance track the first following track's channel, port and
 // programs, unless it uses its own port; and gives its own back at stop.
-void PerformanceTakeOutput(AppRec& app);
-void PerformanceRestoreOutput(AppRec& app);
+void PerformanceTakeOutput(EngineRec& engine, const PieceSettings& live);
+void PerformanceRestoreOutput(EngineRec& engine);
 
 }  // namespace tuttiro

@@ -1,6 +1,6 @@
 // The transport command queue: a ring of 32 codes under one mutex, held only for
 // the few instructions that move an entry.
-#include "transport/command_queue.h"
+#include "engine/command_queue.h"
 
 namespace tuttiro {
 
@@ -27,12 +27,6 @@ uint16_t TakeCommand(CommandQueueRec& queue) {
 bool CommandQueueEmpty(CommandQueueRec& queue) {
   std::lock_guard guard(queue.lock);
   return queue.count == 0;
-}
-
-void CommandQueueClear(CommandQueueRec& queue) {
-  std::lock_guard guard(queue.lock);
-  queue.head = 0;
-  queue.count = 0;
 }
 
 }  // namespace tuttiro
