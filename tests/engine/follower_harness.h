@@ -17,6 +17,7 @@ struct ReportRec {
   int64_t a;
   int64_t b;
   int64_t c;
+  bool operator==(const ReportRec&) const = default;
 };
 
 inline uint32_t NoteOn(uint8_t pitch, uint8_t velocity = 64) {
@@ -70,8 +71,9 @@ struct FollowerHarness {
     FollowerTimeUntil(f, position + 1);
     return ok;
   }
-  bool Play(SystemTime t, uint8_t pitch, uint8_t velocity = 64) {
-    platform.SetNow(t);
+  // A note played at t and handed to the follower `lateMs` later.
+  bool Play(SystemTime t, uint8_t pitch, uint8_t velocity = 64, SystemTime lateMs = 0) {
+    platform.SetNow(t + lateMs);
     return FollowerNoteInput(f, NoteOn(pitch, velocity), t);
   }
   void Tap(SystemTime t, int32_t strength = 0) {

@@ -119,6 +119,47 @@ TEST(FollowerMatching, FurtherNotesOfAChordStayWithIt) {
   EXPECT_EQ(h.LastMatched(), 100);
 }
 
+// A note known only some time after it was played (a detected onset of an
+// acoustic soloist, a busy input thread) is matched and anchored at the time it
+// was played: late by 30 ms, every report and the clock are what notes on
+// time give, through a start wait, tempo changes, a wrong note and a jump.
+TEST(FollowerMatching, NotesHandedOverLateKeepTheTimeTheyWerePlayed) {
+  const auto score = Notes({{0, 60},
+                            {500, 62},
+                            {1000, 64},
+                            {1500, 65},
+                            {2000, 67},
+                            {2500, 69},
+                            {3000, 71},
+                            {3500, 72},
+                            {6000, 50},
+                            {6500, 52},
+                            {7000, 53}});
+  const std::pair<SystemTime, uint8_t> played[] = {{1000, 60}, {1460, 62}, {1950, 64}, {2400, 66},
+                                                   {2430, 65}, {2950, 67}, {3520, 69}, {4100, 71},
+                                                   {4600, 72}, {5000, 50}, {5480, 52}, {5990, 53}};
+  FollowerHarness onTime;
+  FollowerHarness late;
+  for (FollowerHarness* h : {&onTime, &late}) {
+    ASSERT_TRUE(FollowerSetOptions(h->f, 4, true, true, false, true));
+    ASSERT_TRUE(h->SetScore(score, Beats(16, 500, 2)));
+    ASSERT_TRUE(h->Start(900));
+  }
+  for (const auto& [t, pitch] : played) {
+    onTime.Play(t, pitch);
+    late.Play(t, pitch, 64, 30);
+  }
+  ASSERT_GT(onTime.Count(kReportClock), 3);
+  ASSERT_EQ(onTime.Count(kReportJump), 1);
+  EXPECT_EQ(late.reports, onTime.reports);
+  const FollowerClock a = FollowerClockRead(onTime.f.clock);
+  const FollowerClock b = FollowerClockRead(late.f.clock);
+  EXPECT_EQ(b.anchorTime, a.anchorTime);
+  EXPECT_EQ(b.anchorPosition, a.anchorPosition);
+  EXPECT_EQ(b.rate, a.rate);
+  EXPECT_LE(a.anchorTime, played[std::size(played) - 1].first);
+}
+
 TEST(FollowerMatching, RateNeverExceedsFour) {
   FollowerHarness h;
   ASSERT_TRUE(FollowerSetOptions(h.f, 4, true, false, false, false));

@@ -21,8 +21,10 @@ class OutputDevice {
 
 class InputDevice {
  public:
-  // Called on the back end's thread with one complete message.
-  using Deliver = void (*)(void* sink, const uint8_t* bytes, size_t length);
+  // Called on the back end's thread with one complete message and the seconds
+  // since the previous one by the back end's clock (negative when unknown).
+  using Deliver = void (*)(void* sink, const uint8_t* bytes, size_t length,
+                           double sinceLastSeconds);
 
   virtual ~InputDevice() = default;
   virtual MidiResult Open(Deliver deliver, void* sink) = 0;

@@ -258,10 +258,13 @@ std::optional<MidiDeviceInfo> RealPlatform::MidiOutDevice(int device) const {
   return info;
 }
 
-void RealPlatform::Deliver(void* context, const uint8_t* bytes, size_t length) {
+// Each message is stamped here, once, with the time it was played; that time
+// travels with it to the follower.
+void RealPlatform::Deliver(void* context, const uint8_t* bytes, size_t length,
+                           double sinceLastSeconds) {
   auto* slot = static_cast<InSlot*>(context);
+  const SystemTime now = slot->platform->ClockNow();
   MidiInputMessage message;
-  message.time = slot->platform->ClockNow();
   if (bytes[0] == 0xF0) {
     message.sysex = bytes;
     message.sysexLength = length;
@@ -270,6 +273,7 @@ void RealPlatform::Deliver(void* context, const uint8_t* bytes, size_t length) {
   }
   // Held while the callback runs, so that after MidiInStop no message follows.
   std::lock_guard guard(slot->lock);
+  message.time = InputStamp(slot->stamp, now, sinceLastSeconds);
   if (slot->started && slot->callback != nullptr) {
     slot->callback(slot->context, slot->instance, message);
   }
@@ -288,6 +292,7 @@ MidiResult RealPlatform::MidiInOpen(int device, MidiInputCallback callback, void
     slot.callback = callback;
     slot.context = context;
     slot.instance = instance;
+    slot.stamp = InputStampRec{};
   }
   // Opened without the lock: the back end may deliver (and wait on it) at once.
   const MidiResult result = slot.device->Open(Deliver, &slot);

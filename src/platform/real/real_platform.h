@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/input_stamp.h"
 #include "platform/platform.h"
 #include "platform/real/midi_devices.h"
 #include "platform/real/timer_thread.h"
@@ -94,9 +95,10 @@ class RealPlatform : public Platform {
     MidiInputCallback callback = nullptr;
     void* context = nullptr;
     uint32_t instance = 0;
+    InputStampRec stamp;  // restarted at each open
   };
 
-  static void Deliver(void* slot, const uint8_t* bytes, size_t length);
+  static void Deliver(void* slot, const uint8_t* bytes, size_t length, double sinceLastSeconds);
   void AddRtMidiDevices(bool alsa);
   bool OwnPort(const std::string& port) const;
   bool AddOutputPort(bool alsa, const std::string& port);

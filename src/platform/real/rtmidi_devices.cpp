@@ -160,10 +160,10 @@ class RtMidiInputDevice : public InputDevice {
   void Close() override { in_.reset(); }
 
  private:
-  static void OnMessage(double, std::vector<unsigned char>* message, void* self) {
+  static void OnMessage(double sinceLast, std::vector<unsigned char>* message, void* self) {
     auto* device = static_cast<RtMidiInputDevice*>(self);
     if (message != nullptr && !message->empty()) {
-      device->deliver_(device->sink_, message->data(), message->size());
+      device->deliver_(device->sink_, message->data(), message->size(), sinceLast);
     }
   }
 

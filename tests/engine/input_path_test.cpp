@@ -1,37 +1,57 @@
-// The MIDI input path on a whole simulated player: note clean-up and key
-// bounces, channel switches, MIDI Thru, remote control, tap detection and the
-// performance recording.
+// The MIDI input path on the engine alone (no application around it): note
+// clean-up and key bounces, channel switches, MIDI Thru, remote control, tap
+// detection, the performance recording, and the played time of a note that
+// reaches the follower.
 #include <gtest/gtest.h>
 
-#include "engine/input_path.h"
-#include "playback_fixture.h"
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/follower_settings.h"
+#include "platform/simulated_platform.h"
 
 namespace tuttiro::test {
 namespace {
+
+using Bytes = std::vector<uint8_t>;
 
 uint32_t Msg(uint8_t status, uint8_t d1, uint8_t d2) {
   return status | static_cast<uint32_t>(d1) << 8 | static_cast<uint32_t>(d2) << 16;
 }
 
-class InputPathTest : public PlaybackTest {
+class InputPathTest : public ::testing::Test {
  protected:
   InputPathTest() {
-    Open("Ecossaise");
+    platform.AddOutputDevice("Out");
+    platform.SetNow(1000);
+    MidiOpenOutputs(engine.ports, nullptr);
+    EXPECT_EQ(OpenPiece(piece, sources, "Ecossaise"), kLoadOk);
     input.inputBlocked = false;
-    app->engine.mode.followerInputMode = kInputSoloistNotes;
+    engine.mode.followerInputMode = kInputSoloistNotes;
     RecordingStart(input, 0);
   }
   void In(uint32_t message, SystemTime t, int port = 0) {
-    ProcessInput(app->engine, message, t, port);
+    ProcessInput(engine, message, t, port);
   }
   std::vector<uint32_t> Recorded() {
     std::vector<uint32_t> out;
     for (const RecordedMessage& m : input.recording.messages) out.push_back(m.message);
     return out;
   }
-  void Take() { InputTakeSettings(input, app->system, 0); }
+  void Take() { InputTakeSettings(input, system, 0); }
+  std::vector<Bytes> SentBytes() const {
+    std::vector<Bytes> out;
+    for (const auto& m : platform.Sent(0)) out.push_back(m.bytes);
+    return out;
+  }
 
-  InputPathRec& input = app->engine.input;
+  SimulatedPlatform platform;
+  PieceModel piece;
+  PieceSourceState sources;
+  SystemSettings system;
+  PieceSettings live;
+  EngineRec engine{platform, piece};
+  InputPathRec& input = engine.input;
 };
 
 TEST_F(InputPathTest, NotesAreCleanedUpAndKeyBouncesDropped) {
@@ -47,7 +67,7 @@ TEST_F(InputPathTest, NotesAreCleanedUpAndKeyBouncesDropped) {
 }
 
 TEST_F(InputPathTest, SwitchedOffChannelsAndBlockedInputAreIgnored) {
-  app->engine.ports.channelEnable[1 * 16 + 4] = 0;
+  engine.ports.channelEnable[1 * 16 + 4] = 0;
   In(Msg(0x94, 60, 90), 1000, 1);
   In(Msg(0x94, 60, 90), 1000, 0);  // the same channel on another port is listened to
   input.inputBlocked = true;
@@ -59,9 +79,9 @@ TEST_F(InputPathTest, SwitchedOffChannelsAndBlockedInputAreIgnored) {
 // What is echoed as received, in both orders, is checked end to end in
 // live_following_test.cpp; here the channel rewrite and blocked input.
 TEST_F(InputPathTest, ThruAfterProcessingRewritesTheChannelAndSkipsBlockedInput) {
-  app->system.midiThru = 1;
-  app->system.thruChannel = 9;
-  app->system.thruProcessFirst = 1;
+  system.midiThru = 1;
+  system.thruChannel = 9;
+  system.thruProcessFirst = 1;
   Take();
   In(Msg(0x92, 65, 70), 1020);
   input.inputBlocked = true;
@@ -71,28 +91,28 @@ TEST_F(InputPathTest, ThruAfterProcessingRewritesTheChannelAndSkipsBlockedInput)
 }
 
 TEST_F(InputPathTest, RemoteControlActsOnReleaseAndNeverReachesTheRecording) {
-  app->system.remoteControl[kCmdPlayFile] = 36;
-  app->system.remoteControl[kCmdMetronome] = kRemoteControllerBase + 64;
+  system.remoteControl[kCmdPlayFile] = 36;
+  system.remoteControl[kCmdMetronome] = kRemoteControllerBase + 64;
   Take();
   In(Msg(0x90, 36, 100), 1000);
-  EXPECT_TRUE(CommandQueueEmpty(app->engine.commands));  // the press does nothing
+  EXPECT_TRUE(CommandQueueEmpty(engine.commands));  // the press does nothing
   In(Msg(0x90, 36, 0), 1100);
   In(Msg(0xB0, 64, 127), 1200);
   In(Msg(0xB0, 64, 0), 1300);
-  EXPECT_EQ(TakeCommand(app->engine.commands), kCmdPlayFile);
-  EXPECT_EQ(TakeCommand(app->engine.commands), kCmdMetronome);
-  app->engine.mode.playingFile = true;  // the same function while it runs stops it
+  EXPECT_EQ(TakeCommand(engine.commands), kCmdPlayFile);
+  EXPECT_EQ(TakeCommand(engine.commands), kCmdMetronome);
+  engine.mode.playingFile = true;  // the same function while it runs stops it
   In(Msg(0x90, 36, 100), 1400);
   In(Msg(0x80, 36, 0), 1500);
-  EXPECT_EQ(TakeCommand(app->engine.commands), kCmdStop);
+  EXPECT_EQ(TakeCommand(engine.commands), kCmdStop);
   EXPECT_TRUE(Recorded().empty());
 }
 
 TEST_F(InputPathTest, ControllerTapsNeedToFallBelow56BeforeTappingAgain) {
-  app->system.tapSource = 4;
-  app->system.tapController = 11;
+  system.tapSource = 4;
+  system.tapController = 11;
   Take();
-  app->engine.mode.followerInputMode = kInputMidiTaps;
+  engine.mode.followerInputMode = kInputMidiTaps;
   auto state = [&] { return input.controllerTap[11].load(); };
   In(Msg(0xB0, 11, 60), 1000);
   EXPECT_EQ(state(), 0);
@@ -109,7 +129,7 @@ TEST_F(InputPathTest, ControllerTapsNeedToFallBelow56BeforeTappingAgain) {
 
 TEST_F(InputPathTest, TheKeyPollSeesEachPressOnceAndEndsWithItsGeneration) {
   platform.SetKeyDown(KeyId::kSpaceBar, true);
-  KeyPollStart(app->engine);
+  KeyPollStart(engine);
   platform.RunFor(10);
   EXPECT_EQ(input.keyTapHeld, 1);  // down since the start: not a tap
   platform.SetKeyDown(KeyId::kSpaceBar, false);
@@ -125,19 +145,19 @@ TEST_F(InputPathTest, TheKeyPollSeesEachPressOnceAndEndsWithItsGeneration) {
 }
 
 TEST_F(InputPathTest, WhatIsRecordedDependsOnHowTheSoloistIsFollowed) {
-  app->system.tapSource = 2;
-  app->system.tapNote = 40;
+  system.tapSource = 2;
+  system.tapNote = 40;
   Take();
-  app->engine.mode.followerInputMode = kInputMidiTaps;
+  engine.mode.followerInputMode = kInputMidiTaps;
   In(Msg(0x90, 40, 90), 1000);  // a tap
   In(Msg(0x90, 60, 90), 1100);  // a note played while tapping
   EXPECT_TRUE(Recorded().empty());
-  app->system.playTappedNotes = 1;
+  system.playTappedNotes = 1;
   Take();
   In(Msg(0x90, 40, 90), 1200);
   In(Msg(0x90, 62, 90), 1300);
   EXPECT_EQ(Recorded(), (std::vector<uint32_t>{Msg(0x90, 62, 90)}));
-  app->engine.mode.followerInputMode = kInputListening;
+  engine.mode.followerInputMode = kInputListening;
   In(Msg(0x90, 64, 90), 1400);
   EXPECT_EQ(Recorded().size(), 1u);
 }
@@ -153,8 +173,8 @@ TEST_F(InputPathTest, WithoutGrowingTheRecordingStopsAtItsCapacity) {
 TEST_F(InputPathTest, FinishingPlacesEveryRecordedMessageAndEndsTheRecording) {
   In(Msg(0x90, 67, 90), 1000);
   In(Msg(0x80, 67, 0), 1200);
-  EXPECT_EQ(RecordingFinish(app->engine, 0x10000, 0), 2);
-  const TrackRec& track = app->piece.performanceTrack();
+  EXPECT_EQ(RecordingFinish(engine, 0x10000, 0), 2);
+  const TrackRec& track = piece.performanceTrack();
   ASSERT_EQ(track.eventCount(), 2);
   EXPECT_EQ(track.events[0].status, 0x90);
   EXPECT_EQ(track.events[1].data1, 67);
@@ -162,6 +182,23 @@ TEST_F(InputPathTest, FinishingPlacesEveryRecordedMessageAndEndsTheRecording) {
   EXPECT_TRUE(input.recording.tempoList.empty());  // fewer than three anchors: no tempo list
   In(Msg(0x90, 69, 90), 1300);                     // nothing is recorded once finished
   EXPECT_TRUE(input.recording.messages.empty());
+}
+
+// A note handed over late (the input thread was busy, or an onset detector
+// heard it some milliseconds after it sounded) is recorded and followed at the
+// time it was played, not when it got through.
+TEST_F(InputPathTest, ANoteKeepsTheTimeItWasPlayedIntoTheRecordingAndTheFollower) {
+  ASSERT_TRUE(EngineInitFollower(engine));
+  FollowerTakeOptions(engine.follower, system);
+  FollowerTakeScore(engine.follower, piece, live, system);
+  ASSERT_TRUE(FollowerStart(engine.follower, 0, kFixOne));
+  platform.SetNow(1330);
+  In(Msg(0x90, 72, 90), 1300);
+  ASSERT_EQ(input.recording.messages.size(), 1u);
+  EXPECT_EQ(input.recording.messages[0].time, 1300);
+  ASSERT_EQ(engine.follower.performedChordCount, 1);
+  EXPECT_EQ(engine.follower.performedChords[0].time, 1300);
+  FollowerStop(engine.follower);
 }
 
 }  // namespace
