@@ -30,9 +30,7 @@ class InputPathTest : public ::testing::Test {
     engine.mode.followerInputMode = kInputSoloistNotes;
     RecordingStart(input, 0);
   }
-  void In(uint32_t message, SystemTime t, int port = 0) {
-    ProcessInput(engine, message, t, port);
-  }
+  void In(uint32_t message, SystemTime t, int port = 0) { ProcessInput(engine, message, t, port); }
   std::vector<uint32_t> Recorded() {
     std::vector<uint32_t> out;
     for (const RecordedMessage& m : input.recording.messages) out.push_back(m.message);
