@@ -117,6 +117,7 @@ void CheckDevicesFromIdle(AppRec& app) {
   // Only the back ends already there: looking for a missing JACK server
   // would stall the window for milliseconds every time.
   MidiCheckDevices(app.engine.ports, app.portHost, false);
+  MidiReportRefusedSends(app.engine.ports, app.portHost);
 }
 
 }  // namespace tuttiro

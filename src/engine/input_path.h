@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -25,9 +26,11 @@ inline constexpr int kInputPortCount = 8;
 inline constexpr SystemTime kBounceMs = 50;
 inline constexpr int kTapControllers = 122;
 inline constexpr int kKeyPollMs = 2;
-inline constexpr size_t kRecordingInitialEvents = 4096;
-inline constexpr size_t kRecordingGrowEvents = 8192;
+inline constexpr size_t kRecordingChunkEvents = 4096;
 inline constexpr size_t kRecordingMinimumFree = 1024;
+// The chunk table is reserved for this many chunks (some 67 million
+// messages), so that adding a chunk never moves the table either.
+inline constexpr size_t kRecordingMaxChunks = 16384;
 
 // The settings the input thread reads, published by the window thread whenever
 // they change (InputTakeSettings), so that no thread reads a record another
@@ -47,17 +50,43 @@ struct InputSettingsRec {
 };
 
 // The soloist's messages as they arrive during Play and Follow, and the tempo
-// they were played at once following stops. The window thread grows the buffer
-// while the input thread appends: both hold `lock`, and an append never grows
-// the buffer, so no message lands in storage that is being moved.
+// they were played at once following stops.
 struct RecordedMessage {
-  SystemTime time;   // when it arrived
+  SystemTime time;   // when it was played
   uint32_t message;  // status without channel, data 1, data 2
 };
 
+// The messages of a take, in fixed chunks that never move: the input thread
+// appends into the room there is, and the window thread adds a chunk ahead of
+// time, allocated outside the lock and only linked in under it, so growing
+// never keeps the input thread waiting.
+struct RecordedChunk {
+  std::array<RecordedMessage, kRecordingChunkEvents> messages;
+};
+
+struct RecordedMessages {
+  std::vector<std::unique_ptr<RecordedChunk>> chunks;
+  size_t count = 0;
+
+  size_t size() const { return count; }
+  bool empty() const { return count == 0; }
+  size_t capacity() const { return chunks.size() * kRecordingChunkEvents; }
+  const RecordedMessage& operator[](size_t i) const {
+    return chunks[i / kRecordingChunkEvents]->messages[i % kRecordingChunkEvents];
+  }
+  // Only into the room there is (count < capacity()).
+  void Append(const RecordedMessage& m) {
+    chunks[count / kRecordingChunkEvents]->messages[count % kRecordingChunkEvents] = m;
+    ++count;
+  }
+  void clear() { count = 0; }
+};
+
 struct PerformanceRecordingRec {
+  // Held by the input thread to append and by the window thread only to link
+  // a chunk in or to end a take.
   std::mutex lock;
-  std::vector<RecordedMessage> messages;
+  RecordedMessages messages;
   bool recording = false;
   bool outOfMemory = false;
   int32_t startPosition = 0;  // of the take being recorded
@@ -114,8 +143,8 @@ void ClearControllerTaps(InputPathRec& input);
 // Recording the performance.
 void RecordingStart(InputPathRec& input, int32_t startPosition);
 void RecordInput(EngineRec& engine, uint32_t message, SystemTime t);
-// Window thread (idle pass): grows the buffer when fewer than 1024 entries
-// are free. False when growing failed; recording then stops for this run.
+// Window thread (idle pass): adds a chunk when fewer than 1024 entries are
+// free. False when that failed; recording then stops for this run.
 bool RecordingGrow(InputPathRec& input);
 // Following stopped for a jump: the take recorded so far is placed in the
 // score with the follower's tempo map; notes still held end at `endPosition`.

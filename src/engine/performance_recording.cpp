@@ -5,7 +5,9 @@
 // from its start on, so the performance track stays in score order.
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <new>
+#include <utility>
 
 #include "engine/engine.h"
 #include "engine/input_path.h"
@@ -51,7 +53,8 @@ void EndTake(EngineRec& engine, PerformanceRecordingRec& r, int32_t startingRate
   }
   int32_t last = start;
   const size_t first = r.placed.size();
-  for (const RecordedMessage& m : r.messages) {
+  for (size_t i = 0; i < r.messages.size(); ++i) {
+    const RecordedMessage& m = r.messages[i];
     const int32_t position = std::max(start, PerformancePosition(engine.follower.clock, m.time));
     r.placed.push_back(PieceEvent{static_cast<uint32_t>(position), static_cast<uint8_t>(m.message),
                                   static_cast<uint8_t>(m.message >> 8),
@@ -78,25 +81,33 @@ void BuildTempoList(PerformanceRecordingRec& r) {
   }
 }
 
+// A chunk table with its first chunk, or an empty one when memory ran out.
+RecordedMessages FreshMessages() {
+  RecordedMessages fresh;
+  try {
+    fresh.chunks.reserve(kRecordingMaxChunks);
+    fresh.chunks.push_back(std::make_unique<RecordedChunk>());
+  } catch (const std::bad_alloc&) {
+    fresh.chunks.clear();
+  }
+  return fresh;
+}
+
 }  // namespace
 
 void RecordingStart(InputPathRec& input, int32_t startPosition) {
   PerformanceRecordingRec& r = input.recording;
+  RecordedMessages fresh = FreshMessages();  // each run starts with room for 4096
   std::lock_guard lock(r.lock);
-  std::vector<RecordedMessage>().swap(r.messages);  // each run starts with room for 4096
+  std::swap(r.messages, fresh);
   r.placed.clear();
   r.anchors.clear();
   r.tempoList.clear();
   r.startPosition = startPosition;
   r.sectionStart = startPosition;
   r.betweenTakes = false;
-  r.outOfMemory = false;
-  try {
-    r.messages.reserve(kRecordingInitialEvents);
-    r.recording = true;
-  } catch (const std::bad_alloc&) {
-    r.outOfMemory = true;
-  }
+  r.outOfMemory = r.messages.chunks.empty();
+  r.recording = !r.outOfMemory;
 }
 
 void RecordingTakeEnd(EngineRec& engine, int32_t startingRate, int32_t endPosition) {
@@ -129,20 +140,28 @@ void RecordInput(EngineRec& engine, uint32_t message, SystemTime t) {
   std::lock_guard lock(r.lock);
   // Never grows here: the window thread makes room ahead of time.
   if (!r.recording || r.outOfMemory || r.messages.size() == r.messages.capacity()) return;
-  r.messages.push_back(RecordedMessage{t, message});
+  r.messages.Append(RecordedMessage{t, message});
 }
 
 bool RecordingGrow(InputPathRec& input) {
   PerformanceRecordingRec& r = input.recording;
-  std::lock_guard lock(r.lock);
-  if (!r.recording || r.outOfMemory) return !r.outOfMemory;
-  if (r.messages.capacity() - r.messages.size() >= kRecordingMinimumFree) return true;
+  {
+    std::lock_guard lock(r.lock);
+    if (!r.recording || r.outOfMemory) return !r.outOfMemory;
+    if (r.messages.capacity() - r.messages.size() >= kRecordingMinimumFree) return true;
+  }
+  // Only this thread adds chunks, so the room cannot shrink meanwhile.
+  std::unique_ptr<RecordedChunk> chunk;
   try {
-    r.messages.reserve(r.messages.capacity() + kRecordingGrowEvents);
+    chunk = std::make_unique<RecordedChunk>();
   } catch (const std::bad_alloc&) {
+  }
+  std::lock_guard lock(r.lock);
+  if (!chunk || r.messages.chunks.size() == kRecordingMaxChunks) {
     r.outOfMemory = true;
     return false;
   }
+  r.messages.chunks.push_back(std::move(chunk));  // within the reserved table: no allocation
   return true;
 }
 

@@ -15,9 +15,10 @@ namespace tuttiro {
 
 namespace {
 
-constexpr int kRetryDelayMs = 10;
 // A device that keeps reporting pending output is closed again this many
 // times, 10 ms apart, before it is given up (its handle is cleared anyway).
+// Only the window thread closes devices.
+constexpr int kCloseRetryMs = 10;
 constexpr int kCloseAttempts = 100;
 
 constexpr const char* kInputInUse = "The MIDI input device '";
@@ -29,6 +30,10 @@ constexpr const char* kSilentSynth =
     "The built-in synthesizer found no audio output, so nothing it plays can be heard.  "
     "Start the desktop's sound service (PipeWire, PulseAudio or JACK) and restart Tuttiro, or "
     "choose another output device in the MIDI Ports & Devices dialog box.";
+constexpr const char* kSendsRefused =
+    "An output device refused some of the messages sent to it, so some notes or controls did "
+    "not reach it.  Check that the device is connected and not overloaded, or choose another "
+    "output device in the MIDI Ports & Devices dialog box.";
 constexpr const char* kInUseAdvice =
     "' is apparently already in use.  Please select another device from the MIDI Ports & "
     "Devices dialog box.  Or, if you quit the application that is using this device, you "
@@ -71,25 +76,18 @@ void PublishOutputRoutes(MidiPortsRec& ports) {
   }
 }
 
-// Sends once, and once more after 10 ms when the device refused the message
-// and the previous send did not fail too. A closed device or a malformed
-// message is final: waiting cannot change the answer.
+// Sends once. The senders are real-time threads, which must never wait, so a
+// message the device refuses is not tried again: it is counted, and the
+// window thread reports it (MidiReportRefusedSends). A closed device or a
+// malformed message is not the device's refusal and is not counted.
 template <typename SendOnce>
-MidiResult SendWithRetry(MidiPortsRec& ports, MidiHandle handle, SendOnce send) {
+MidiResult SendOnceCounted(MidiPortsRec& ports, MidiHandle handle, SendOnce send) {
   if (handle == kNoMidiHandle) return kMidiInvalidHandle;
-  const MidiResult first = send(handle);
-  if (first == kMidiOk || first == kMidiInvalidHandle || first == kMidiInvalidParam) {
-    if (first == kMidiOk) ports.lastSendFailed.store(false, std::memory_order_relaxed);
-    return first;
+  const MidiResult result = send(handle);
+  if (result != kMidiOk && result != kMidiInvalidHandle && result != kMidiInvalidParam) {
+    ports.refusedSends.fetch_add(1, std::memory_order_relaxed);
   }
-  if (ports.lastSendFailed.load(std::memory_order_relaxed)) {
-    ports.lastSendFailed.store(false, std::memory_order_relaxed);
-    return first;
-  }
-  ports.platform.Sleep(kRetryDelayMs);
-  const MidiResult second = send(handle);
-  ports.lastSendFailed.store(second != kMidiOk, std::memory_order_relaxed);
-  return second;
+  return result;
 }
 
 std::array<uint64_t, kMidiPortCount> OutputRoutes(const MidiPortsRec& ports) {
@@ -113,12 +111,12 @@ template <typename SendOnce>
 MidiResult SendToPorts(MidiPortsRec& ports, int port, SendOnce send) {
   if (port != kMidiAllPorts) {
     const uint64_t route = ports.outputRoute[port].load(std::memory_order_acquire);
-    return SendWithRetry(ports, RouteHandle(route), send);
+    return SendOnceCounted(ports, RouteHandle(route), send);
   }
   const auto routes = OutputRoutes(ports);
   MidiResult result = kMidiOk;
   for (int p = 0; p < kMidiPortCount; ++p) {
-    if (FirstPortOfDevice(routes, p)) result = SendWithRetry(ports, RouteHandle(routes[p]), send);
+    if (FirstPortOfDevice(routes, p)) result = SendOnceCounted(ports, RouteHandle(routes[p]), send);
   }
   return result;
 }
@@ -335,7 +333,7 @@ void MidiCloseInput(MidiPortsRec& ports, int device) {
     for (int attempt = 1;
          ports.platform.MidiInClose(entry.handle) == kMidiStillPlaying && attempt < kCloseAttempts;
          ++attempt) {
-      ports.platform.Sleep(kRetryDelayMs);
+      ports.platform.Sleep(kCloseRetryMs);
     }
   }
   entry = MidiDeviceEntry{};
@@ -352,7 +350,7 @@ void MidiCloseOutput(MidiPortsRec& ports, int device) {
   for (int attempt = 1;
        ports.platform.MidiOutClose(handle) == kMidiStillPlaying && attempt < kCloseAttempts;
        ++attempt) {
-    ports.platform.Sleep(kRetryDelayMs);
+    ports.platform.Sleep(kCloseRetryMs);
   }
 }
 
@@ -413,6 +411,16 @@ bool MidiCheckDevices(MidiPortsRec& ports, MidiPortHost* host, bool probeMissing
     if (ReleaseReturnedDevices(ports, false)) MidiOpenOutputs(ports, host);
   }
   return changed;
+}
+
+bool MidiReportRefusedSends(MidiPortsRec& ports, MidiPortHost* host) {
+  if (ports.refusedSendsReported || host == nullptr ||
+      ports.refusedSends.load(std::memory_order_relaxed) == 0) {
+    return false;
+  }
+  ports.refusedSendsReported = true;
+  host->ShowMessage(kSendsRefused);
+  return true;
 }
 
 bool MidiReportSilentSynth(MidiPortsRec& ports, MidiPortHost* host) {

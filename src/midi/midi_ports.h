@@ -92,8 +92,10 @@ struct MidiPortsRec {
   // The built-in synthesizer's silence has been reported (it is said once).
   bool synthSilenceReported = false;
 
-  // Set when a send failed even after its retry; the next failure is not retried.
-  std::atomic<bool> lastSendFailed{false};
+  // Messages a device refused (any thread counts them), and whether the window
+  // thread has said so (once per run).
+  std::atomic<uint32_t> refusedSends{0};
+  bool refusedSendsReported = false;
 
   // Every delayed send until its timer has fired and it has been sent.
   std::mutex delayedLock;
@@ -121,6 +123,9 @@ void MidiCloseAll(MidiPortsRec& ports);
 // ports go quiet, and reported once; when it is back, the ports still assigned
 // to it open it again. True when anything changed.
 bool MidiCheckDevices(MidiPortsRec& ports, MidiPortHost* host, bool probeMissing);
+// When a device has refused messages since the start, says so, once per run.
+// True when it said so now. Window thread.
+bool MidiReportRefusedSends(MidiPortsRec& ports, MidiPortHost* host);
 // When an output port uses the built-in synthesizer and it found no audio
 // output, says so, once per run. True when it said so now.
 bool MidiReportSilentSynth(MidiPortsRec& ports, MidiPortHost* host);
@@ -133,8 +138,8 @@ int MidiDefaultOutputDevice(const Platform& platform);
 int MidiDeviceNamed(const Platform& platform, const std::string& name, bool input);
 
 // Sends a packed short message (status | data1 << 8 | data2 << 16) to an
-// output port, or to every port once per device with kMidiAllPorts. A send
-// that fails is retried once after 10 ms unless the previous one also failed.
+// output port, or to every port once per device with kMidiAllPorts. It never
+// waits: a message the device refuses is counted in refusedSends, not retried.
 // With delayMs > 0 the message is queued and sent that much later. Returns the
 // result of the last platform call. Safe from any thread.
 MidiResult MidiSend(MidiPortsRec& ports, uint32_t message, int port, int delayMs);

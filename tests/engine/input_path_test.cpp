@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "allocation_counter.h"
 #include "engine/engine.h"
 #include "engine/follower_settings.h"
 #include "platform/simulated_platform.h"
@@ -33,7 +34,8 @@ class InputPathTest : public ::testing::Test {
   void In(uint32_t message, SystemTime t, int port = 0) { ProcessInput(engine, message, t, port); }
   std::vector<uint32_t> Recorded() {
     std::vector<uint32_t> out;
-    for (const RecordedMessage& m : input.recording.messages) out.push_back(m.message);
+    const RecordedMessages& messages = input.recording.messages;
+    for (size_t i = 0; i < messages.size(); ++i) out.push_back(messages[i].message);
     return out;
   }
   void Take() { InputTakeSettings(input, system, 0); }
@@ -165,7 +167,7 @@ TEST_F(InputPathTest, WhatIsRecordedDependsOnHowTheSoloistIsFollowed) {
 // instead of moving the storage under the reader.
 TEST_F(InputPathTest, WithoutGrowingTheRecordingStopsAtItsCapacity) {
   for (int i = 0; i < 5000; ++i) In(Msg(0xB0, 7, 1), 2000 + i);
-  EXPECT_EQ(Recorded().size(), kRecordingInitialEvents);
+  EXPECT_EQ(Recorded().size(), kRecordingChunkEvents);
 }
 
 TEST_F(InputPathTest, FinishingPlacesEveryRecordedMessageAndEndsTheRecording) {
@@ -196,6 +198,35 @@ TEST_F(InputPathTest, ANoteKeepsTheTimeItWasPlayedIntoTheRecordingAndTheFollower
   EXPECT_EQ(input.recording.messages[0].time, 1300);
   ASSERT_EQ(engine.follower.performedChordCount, 1);
   EXPECT_EQ(engine.follower.performedChords[0].time, 1300);
+  FollowerStop(engine.follower);
+}
+
+// The input thread never allocates: cleaning up, remote control, recording and
+// following a flood of notes and controllers take no memory, while the window
+// thread adds room to the recording without ever moving what it holds.
+TEST_F(InputPathTest, FollowingAndRecordingAFloodAllocatesNothingOnTheInputThread) {
+  ASSERT_TRUE(EngineInitFollower(engine));
+  FollowerTakeOptions(engine.follower, system);
+  FollowerTakeScore(engine.follower, piece, live, system);
+  ASSERT_TRUE(FollowerStart(engine.follower, 0, kFixOne));
+  SystemTime t = 2000;
+  const auto flood = [&](int count) {
+    const int64_t before = allocationCount.load();
+    for (int i = 0; i < count; ++i, t += 10) {
+      const uint8_t pitch = static_cast<uint8_t>(60 + i % 12);
+      In(Msg(0x90, pitch, 80), t);
+      In(Msg(0x80, pitch, 0), t + 1);
+      In(Msg(0xB0, 64, static_cast<uint8_t>(i % 128)), t + 1);
+    }
+    return allocationCount.load() - before;
+  };
+  EXPECT_EQ(flood(1100), 0);
+  const RecordedMessage& first = input.recording.messages[0];
+  ASSERT_TRUE(RecordingGrow(input));
+  EXPECT_EQ(input.recording.messages.capacity(), 2 * kRecordingChunkEvents);
+  EXPECT_EQ(flood(900), 0);
+  EXPECT_EQ(&input.recording.messages[0], &first);  // growing moved nothing
+  EXPECT_EQ(input.recording.messages.size(), 6000u);
   FollowerStop(engine.follower);
 }
 

@@ -1,5 +1,5 @@
 // Ports A-H and MidiSend on the simulated platform: devices shared between
-// ports, the messages and menu labels shown through the host, the retry rule,
+// ports, the messages and menu labels shown through the host, refused sends,
 // SysEx framing, delayed sends and sending from several threads at once.
 #include "midi/midi_ports.h"
 
@@ -184,31 +184,27 @@ TEST_F(PortsTest, PortsSharingAnInputDeviceShareChannelsAndItsMessagesCarryTheFi
   EXPECT_FALSE(platform.InjectInput(1, {0x90, 60, 100}));
 }
 
-TEST_F(PortsTest, AFailedSendIsRetriedOnceAfter10MsAndRepeatedFailuresAreNotAlwaysRetried) {
+// The senders are the timer and input threads: a refused message must not
+// make them wait, so it is counted and reported once, never retried.
+TEST_F(PortsTest, ARefusedSendNeverWaitsAndIsReportedOnce) {
   ASSERT_TRUE(MidiOpenOutputs(*ports, &host));
   platform.SetNow(100);
-
-  // First failure: retried 10 ms later, which succeeds.
-  platform.FailNextSends(1, 1);
-  EXPECT_EQ(MidiSend(*ports, 0x7F3C90u, 0, 0), kMidiOk);
-  EXPECT_EQ(TimesSent(platform, 1), (std::vector<SystemTime>{110}));
-  EXPECT_FALSE(ports->lastSendFailed.load());
-
-  // Failure and failed retry set the flag...
   platform.FailNextSends(1, 2);
   EXPECT_EQ(MidiSend(*ports, 0x7F3C90u, 0, 0), kMidiError);
-  EXPECT_EQ(platform.ClockNow(), 120);
-  EXPECT_TRUE(ports->lastSendFailed.load());
-  // ...so the next failure is not retried, and clears it.
-  platform.FailNextSends(1, 1);
-  EXPECT_EQ(MidiSend(*ports, 0x7F3C90u, 0, 0), kMidiError);
-  EXPECT_EQ(platform.ClockNow(), 120);
-  EXPECT_FALSE(ports->lastSendFailed.load());
-  // A SysEx follows the same rule.
-  platform.FailNextSends(1, 1);
   const Bytes sysex = {0xF0, 0x43, 0x10, 0xF7};
-  EXPECT_EQ(MidiSend(*ports, sysex, 0, 0), kMidiOk);
-  EXPECT_EQ(TimesSent(platform, 1), (std::vector<SystemTime>{110, 130}));
+  EXPECT_EQ(MidiSend(*ports, sysex, 0, 0), kMidiError);
+  EXPECT_EQ(MidiSend(*ports, 0x7F3C90u, 0, 0), kMidiOk);
+  EXPECT_EQ(platform.ClockNow(), 100);
+  EXPECT_EQ(TimesSent(platform, 1), (std::vector<SystemTime>{100}));
+  EXPECT_EQ(ports->refusedSends.load(), 2u);
+
+  const size_t shown = host.messages.size();
+  EXPECT_TRUE(MidiReportRefusedSends(*ports, &host));
+  ASSERT_EQ(host.messages.size(), shown + 1);
+  EXPECT_NE(host.messages.back().find("refused"), std::string::npos);
+  platform.FailNextSends(1, 1);
+  MidiSend(*ports, 0x7F3C90u, 0, 0);
+  EXPECT_FALSE(MidiReportRefusedSends(*ports, &host));
 }
 
 TEST_F(PortsTest, SysexIsCountedUpToItsFirstClosingF7) {
