@@ -169,22 +169,29 @@ void CancelHeldNoteOn(MidiPortsRec& ports, uint32_t noteOff, int port) {
     const bool samePort = d.port == port || d.port == kMidiAllPorts || port == kMidiAllPorts;
     return !d.taken && samePort && IsNoteOn(d.message) && key(d.message) == key(noteOff);
   };
-  std::vector<TimerId> timers;
-  {
-    std::lock_guard guard(ports.delayedLock);
-    for (auto it = ports.delayed.begin(); it != ports.delayed.end();) {
-      if (!ends(*it)) {
-        ++it;
-        continue;
+  // A few at a time into a fixed array: a note-off is sent from the real-time
+  // threads, which must not allocate.
+  std::array<TimerId, 16> timers;
+  size_t taken = timers.size();
+  while (taken == timers.size()) {
+    taken = 0;
+    {
+      std::lock_guard guard(ports.delayedLock);
+      for (auto it = ports.delayed.begin(); it != ports.delayed.end() && taken < timers.size();) {
+        if (!ends(*it)) {
+          ++it;
+          continue;
+        }
+        timers[taken++] = it->timer;
+        it = ports.delayed.erase(it);
+        if (port != kMidiAllPorts) break;
       }
-      timers.push_back(it->timer);
-      it = ports.delayed.erase(it);
-      if (port != kMidiAllPorts) break;
+      ports.delayedCount.store(ports.delayed.size(), std::memory_order_relaxed);
     }
-    ports.delayedCount.store(ports.delayed.size(), std::memory_order_relaxed);
+    // Outside the lock: a callback firing meanwhile no longer finds its entry.
+    for (size_t i = 0; i < taken; ++i) ports.platform.TimerKill(timers[i]);
+    if (port != kMidiAllPorts) break;
   }
-  // Outside the lock: a callback firing meanwhile no longer finds its entry.
-  for (TimerId timer : timers) ports.platform.TimerKill(timer);
 }
 
 // Takes every delayed send out of the queue and cancels its timer, waiting
@@ -193,8 +200,10 @@ void CancelHeldNoteOn(MidiPortsRec& ports, uint32_t noteOff, int port) {
 std::vector<MidiDelayedSend> TakeDelayedSends(MidiPortsRec& ports) {
   std::vector<MidiDelayedSend> pending;
   {
+    // Copied, not swapped: the queue keeps the room reserved for the senders.
     std::lock_guard guard(ports.delayedLock);
-    pending.swap(ports.delayed);
+    pending.assign(ports.delayed.begin(), ports.delayed.end());
+    ports.delayed.clear();
     ports.delayedCount.store(0, std::memory_order_relaxed);
   }
   for (const MidiDelayedSend& d : pending) ports.platform.TimerKill(d.timer);
@@ -288,6 +297,7 @@ MidiPortsRec::MidiPortsRec(Platform& platform_)
       outputTable(std::max(0, platform_.MidiOutDeviceCount())) {
   outputDevice.fill(static_cast<int16_t>(MidiDefaultOutputDevice(platform_)));
   for (auto& enable : channelEnable) enable.store(1, std::memory_order_relaxed);
+  delayed.reserve(kDelayedSendReserve);
   PublishOutputRoutes(*this);
 }
 

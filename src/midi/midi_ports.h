@@ -47,6 +47,10 @@ struct MidiDeviceEntry {
   MidiHandle handle = kNoMidiHandle;
 };
 
+// Room reserved for delayed sends, so that queuing one from a real-time thread
+// does not allocate (a port's lead holds back every message of a dense piece).
+inline constexpr size_t kDelayedSendReserve = 4096;
+
 // A short message waiting to be sent later (a metronome click's note-off, say).
 struct MidiDelayedSend {
   uint32_t token = 0;

@@ -560,7 +560,6 @@ void ReadHeader(Loader& loader) {
   if (format == 1 && loader.ntrks > INT16_MAX) throw LoadFailure{kLoadWrongFormat};
   piece.trackCount = format == 1 ? static_cast<int16_t>(std::max(0, loader.ntrks - 1)) : 16;
   if (format != 1) piece.tracks.resize(16);
-  piece.mergeArea.assign(static_cast<size_t>(piece.trackCount) + 3, {});
   if (length > 6) Check(SmfSkip(reader, length - 6));
   // Format 0 reads its one chunk twice; the second pass starts here.
   uint64_t firstTrack = uint64_t{8} + std::max<uint32_t>(length, 6);
@@ -614,7 +613,6 @@ void ReleasePiece(PieceModel& piece) {
   ClearPieceLists(piece);
   piece.tracks.clear();
   piece.tracks.shrink_to_fit();
-  piece.mergeArea.clear();
   piece.pieceDisplayName.reset();
   piece.trackCount = 0;
   piece.pieceLoaded = false;
@@ -629,7 +627,6 @@ uint32_t TickToScoreTime(const PieceModel& piece, uint32_t tick) {
 
 int OpenPiece(PieceModel& piece, PieceSourceState& sources, const std::string& name,
               const PieceHooks& hooks) {
-  piece.loading = true;
   if (piece.pieceLoaded) {
     Call(hooks.sendClosingSysex);
     Call(hooks.hideTitleAndTracks);
@@ -667,7 +664,6 @@ int OpenPiece(PieceModel& piece, PieceSourceState& sources, const std::string& n
   if (result != kLoadOk) {
     piece.tracks.clear();
     piece.trackCount = 0;
-    piece.loading = false;
     return result;
   }
 
@@ -683,7 +679,6 @@ int OpenPiece(PieceModel& piece, PieceSourceState& sources, const std::string& n
   if (!piece.openedOnce) Call(hooks.firstOpenRepaint);
   piece.openedOnce = true;
   Call(hooks.resetPlaybackState);
-  piece.loading = false;
   return kLoadOk;
 }
 

@@ -83,7 +83,6 @@ struct TrackRec {
   uint16_t outputPort = 0;
   int16_t filePort = 0;
   int16_t transposition = 0;
-  std::array<uint16_t, 2> indicators{};
   std::array<uint16_t, 128> noteState{};
   std::array<ProgramComboPair, kMaxProgramCombos> programCombos{};
   std::vector<ProgramCombo> overflowCombos;
@@ -151,7 +150,6 @@ struct PieceModel {
   std::string pieceFileName;
   std::optional<std::string> pieceDisplayName;
   bool pieceLoaded = false;
-  bool loading = false;
   bool openedOnce = false;
   int16_t format = 0;
   int16_t division = 0;
@@ -172,7 +170,6 @@ struct PieceModel {
   int32_t firstEventTime = kNoEventTime;
   int32_t lastEventTime = 0;
   int32_t endPosition = 0;
-  std::vector<std::array<uint8_t, 16>> mergeArea;  // the scheduler's, trackCount + 3 entries
 
   TrackRec& performanceTrack() { return tracks[static_cast<size_t>(trackCount)]; }
 };

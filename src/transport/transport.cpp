@@ -752,19 +752,6 @@ void SetTrackPlay(AppRec& app, int track, bool on) {
   SchedulerRelease(app.engine);
 }
 
-void SetTrackTransposition(AppRec& app, int track, int16_t semitones) {
-  if (track < 0 || track >= static_cast<int>(app.piece.tracks.size())) return;
-  TrackRec& rec = app.piece.tracks[static_cast<size_t>(track)];
-  if (!TransportRunning(app) || TransportRewinding(app)) {
-    rec.transposition = semitones;
-    return;
-  }
-  SchedulerHold(app.engine);
-  if (rec.play) ReleaseSoundingNotes(app, track);
-  rec.transposition = semitones;
-  SchedulerRelease(app.engine);
-}
-
 void SetMasterTranspose(AppRec& app, int16_t semitones) {
   const bool running = TransportRunning(app) && !TransportRewinding(app);
   if (running) {

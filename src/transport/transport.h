@@ -127,9 +127,6 @@ void AutoStopCheck(AppRec& app);
 // Switches a track on or off while playing: its notes are released (or its
 // start state sounded) with the scheduler held off the track.
 void SetTrackPlay(AppRec& app, int track, bool on);
-// Change a transposition while playing: the notes sounding under the old one are
-// released first, so that no note-off goes to the wrong pitch.
-void SetTrackTransposition(AppRec& app, int track, int16_t semitones);
 void SetMasterTranspose(AppRec& app, int16_t semitones);
 // The master tempo factor (4.12, 40-8192): a running transport is re-timed
 // from where it is now, so the position does not jump.

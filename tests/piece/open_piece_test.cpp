@@ -390,7 +390,6 @@ TEST(OpenPiece, NamesAndHooks) {
             (std::vector<std::string>{"closing", "layout", "settings", "defaults", "reset"}));
   EXPECT_EQ(OpenPiece(piece, sources, "/no/such/file.mid", hooks), kLoadNotOpened);
   EXPECT_FALSE(piece.pieceLoaded);
-  EXPECT_FALSE(piece.loading);
 }
 
 }  // namespace

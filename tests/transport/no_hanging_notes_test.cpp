@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/dialog_commit_tracks.h"
+#include "piece/track_values.h"
 #include "playback_fixture.h"
 
 namespace tuttiro::test {
@@ -15,6 +17,15 @@ namespace {
 class NoHangingNotes : public PlaybackTest {
  protected:
   void SetUp() override { Open("Raggedy Rag"); }
+  // Tracks dialog OK with one track's transposition changed.
+  void TransposeInTracksDialog(int track, int16_t semitones) {
+    std::vector<TrackValues> tracks;
+    for (int t = 0; t < app->piece.trackCount; ++t) {
+      tracks.push_back(TrackValuesOf(app->piece.tracks[static_cast<size_t>(t)]));
+    }
+    tracks[static_cast<size_t>(track)].transposition = semitones;
+    CommitTracks(*app, tracks);
+  }
 };
 
 TEST_F(NoHangingNotes, StoppingLocatingJumpingTransposingAndMutingWhileNotesSound) {
@@ -40,7 +51,7 @@ TEST_F(NoHangingNotes, StoppingLocatingJumpingTransposingAndMutingWhileNotesSoun
   // different pitch and leave the old one sounding.
   cases.push_back({0,
                    {{1210, [this] { SetMasterTranspose(*app, 5); }},
-                    {640, [this] { SetTrackTransposition(*app, 0, -12); }},
+                    {640, [this] { TransposeInTracksDialog(0, -12); }},
                     {777, [this] { SetMasterTranspose(*app, 0); }},
                     {300, nullptr}}});
   cases.push_back({0,
