@@ -586,6 +586,56 @@ OutputLeads DeviceLatencies(const EngineRec& engine) {
 
 }  // namespace
 
+bool SchedulerBuildStreams(EngineRec& engine, const PieceSettings& live,
+                           bool includeFollowingTracks) {
+  PieceModel& piece = engine.piece;
+  SchedulerRec& s = engine.scheduler;
+  s.streams.clear();
+  s.listedTracks.clear();
+  s.streams.reserve(static_cast<size_t>(piece.trackCount) + 3);
+  s.listedTracks.reserve(static_cast<size_t>(piece.trackCount) + 1);
+  const bool performance = engine.mode.playingPerformance.load();
+  const bool soloist = engine.scheduler.settings.followSource.load() == 0;
+  auto addTrack = [&](int index) {
+    const TrackRec& track = piece.tracks[static_cast<size_t>(index)];
+    if (track.playCursor >= track.eventCount()) return;
+    const PieceEvent& ev = track.events[static_cast<size_t>(track.playCursor)];
+    s.streams.push_back(
+        {static_cast<int32_t>(ev.time),
+         ev.status | static_cast<uint32_t>(ev.data1) << 8 | static_cast<uint32_t>(ev.data2) << 16,
+         index});
+    s.listedTracks.push_back(index);
+  };
+  for (int i = 0; i < piece.trackCount; ++i) {
+    if (soloist && IsFollowingTrack(live, i)) {
+      const bool overwritten = i == live.followTrack1 && performance &&
+                               engine.scheduler.settings.performancePlayback.load() == 2;
+      if (!includeFollowingTracks || overwritten) continue;
+    }
+    addTrack(i);
+  }
+  if (performance && piece.performanceTrack().eventCount() > 0 &&
+      ((soloist && engine.scheduler.settings.performancePlayback.load() != 3) ||
+       (!soloist && engine.scheduler.settings.playTappedNotes.load()))) {
+    addTrack(piece.trackCount);
+  }
+  if (piece.sysexCursor < static_cast<int32_t>(piece.sysexEvents.size())) {
+    const auto& ev = piece.sysexEvents[static_cast<size_t>(piece.sysexCursor)];
+    s.streams.push_back({static_cast<int32_t>(ev.time),
+                         0xF0u | static_cast<uint32_t>(ev.messageIndex) << 16, kSysexStream});
+  }
+  if (piece.beatCursor < static_cast<int32_t>(piece.beatMap.size())) {
+    const BeatMapEntry& beat = piece.beatMap[static_cast<size_t>(piece.beatCursor)];
+    s.streams.push_back(
+        {static_cast<int32_t>(beat.time),
+         static_cast<uint16_t>(beat.measure) | static_cast<uint32_t>(beat.beat) << 16,
+         kMeasureStream});
+  }
+  std::sort(s.streams.begin(), s.streams.end(), StreamPrecedes);
+  s.ended = false;
+  return !s.streams.empty();
+}
+
 bool TrackPlayable(EngineRec& engine, int index) {
   const TrackRec& track = engine.piece.tracks[static_cast<size_t>(index)];
   if (!track.play) return false;

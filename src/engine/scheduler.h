@@ -178,6 +178,13 @@ void SchedulerRelease(EngineRec& engine);
 // calls it with the rest of what the real-time threads read).
 void SchedulerTakeSettings(EngineRec& engine, const SystemSettings& system,
                            const PieceSettings& live);
+// Builds the stream list from the current cursors: every track that plays
+// (the following tracks only with includeFollowingTracks, or when a recorded
+// performance replaces them), the performance track, the SysEx and the
+// measure streams. False when nothing is left to play. Window thread, before
+// the clock runs.
+bool SchedulerBuildStreams(EngineRec& engine, const PieceSettings& live,
+                           bool includeFollowingTracks);
 // Whether the scheduler and the start state play this track now.
 bool TrackPlayable(EngineRec& engine, int track);
 

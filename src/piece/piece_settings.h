@@ -205,6 +205,11 @@ struct SettingsContext {
   SystemSettingsHooks systemHooks{};
 };
 
+// Whether the soloist plays track `track` (one of the following tracks).
+inline bool IsFollowingTrack(const PieceSettings& live, int track) {
+  return track == live.followTrack1 || (live.followTwoTracks && track == live.followTrack2);
+}
+
 // Applies settings slot `slot` (0-4) of the open piece's record. False when
 // the piece has no record, the slot is unused or storage fails.
 bool ApplySettingsSlot(SettingsContext& context, int slot);

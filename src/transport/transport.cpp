@@ -24,11 +24,6 @@ bool SoloistFollowed(const AppRec& app) {
   return app.engine.scheduler.settings.followSource.load() == 0;
 }
 
-bool IsFollowingTrack(const AppRec& app, int index) {
-  return index == app.live.followTrack1 ||
-         (app.live.followTwoTracks && index == app.live.followTrack2);
-}
-
 void SetEnabled(AppRec& app, int item, bool enabled) {
   app.host.EnableMenuItem(item, enabled);
 }
@@ -46,56 +41,6 @@ int RunningModeBox(AppRec& app) {
   if (app.engine.mode.previewing.load()) return kBoxPreview;
   if (app.engine.clock.fastForward.load()) return kBoxFastForward;
   return 0;
-}
-
-// Builds the scheduler's stream list from the current cursors; false when
-// nothing is left to play.
-bool BuildStreams(AppRec& app, bool includeFollowingTracks) {
-  PieceModel& piece = app.piece;
-  SchedulerRec& s = app.engine.scheduler;
-  s.streams.clear();
-  s.listedTracks.clear();
-  s.streams.reserve(static_cast<size_t>(piece.trackCount) + 3);
-  s.listedTracks.reserve(static_cast<size_t>(piece.trackCount) + 1);
-  const bool performance = app.engine.mode.playingPerformance.load();
-  auto addTrack = [&](int index) {
-    const TrackRec& track = piece.tracks[static_cast<size_t>(index)];
-    if (track.playCursor >= track.eventCount()) return;
-    const PieceEvent& ev = track.events[static_cast<size_t>(track.playCursor)];
-    s.streams.push_back(
-        {static_cast<int32_t>(ev.time),
-         ev.status | static_cast<uint32_t>(ev.data1) << 8 | static_cast<uint32_t>(ev.data2) << 16,
-         index});
-    s.listedTracks.push_back(index);
-  };
-  for (int i = 0; i < piece.trackCount; ++i) {
-    if (SoloistFollowed(app) && IsFollowingTrack(app, i)) {
-      const bool overwritten = i == app.live.followTrack1 && performance &&
-                               app.engine.scheduler.settings.performancePlayback.load() == 2;
-      if (!includeFollowingTracks || overwritten) continue;
-    }
-    addTrack(i);
-  }
-  if (performance && piece.performanceTrack().eventCount() > 0 &&
-      ((SoloistFollowed(app) && app.engine.scheduler.settings.performancePlayback.load() != 3) ||
-       (!SoloistFollowed(app) && app.engine.scheduler.settings.playTappedNotes.load()))) {
-    addTrack(piece.trackCount);
-  }
-  if (piece.sysexCursor < static_cast<int32_t>(piece.sysexEvents.size())) {
-    const SysexEvent& ev = piece.sysexEvents[static_cast<size_t>(piece.sysexCursor)];
-    s.streams.push_back({static_cast<int32_t>(ev.time),
-                         0xF0u | static_cast<uint32_t>(ev.messageIndex) << 16, kSysexStream});
-  }
-  if (piece.beatCursor < static_cast<int32_t>(piece.beatMap.size())) {
-    const BeatMapEntry& beat = piece.beatMap[static_cast<size_t>(piece.beatCursor)];
-    s.streams.push_back(
-        {static_cast<int32_t>(beat.time),
-         static_cast<uint16_t>(beat.measure) | static_cast<uint32_t>(beat.beat) << 16,
-         kMeasureStream});
-  }
-  std::sort(s.streams.begin(), s.streams.end(), StreamPrecedes);
-  s.ended = false;
-  return !s.streams.empty();
 }
 
 // Restores a following track's play flag saved when the soloist took it over.
@@ -224,7 +169,7 @@ void FlashButton(AppRec& app, int view, int box) {
 bool StartTransport(AppRec& app, bool includeFollowingTracks) {
   LoopRestartCancel(app.engine);
   app.engine.mode.volumeFollowFactor.store(256);
-  if (!BuildStreams(app, includeFollowingTracks)) return false;
+  if (!SchedulerBuildStreams(app.engine, app.live, includeFollowingTracks)) return false;
   EnginePublish(app.engine, app.system, app.live);
   const int32_t position = CurrentPosition(app);
   if (app.system.setLoopPointsAutomatically && !app.system.loopMode &&

@@ -294,11 +294,6 @@ void SetTrackVolume(AppRec& app, int track, int32_t volume) {
   app.host.InvalidateTrackStrip(track);
 }
 
-bool IsFollowingTrack(const AppRec& app, int track) {
-  return track == app.live.followTrack1 ||
-         (app.live.followTwoTracks && track == app.live.followTrack2);
-}
-
 // Solo: this track alone, or every track again when it already plays alone.
 void SoloTrack(AppRec& app, int track) {
   const int count = app.piece.trackCount;
@@ -312,7 +307,7 @@ void SoloTrack(AppRec& app, int track) {
     bool on = true;
     if (playing != 0 && !alone) {
       on = i == track;
-    } else if (keepFollowing && IsFollowingTrack(app, i)) {
+    } else if (keepFollowing && IsFollowingTrack(app.live, i)) {
       continue;
     }
     if ((app.piece.tracks[static_cast<size_t>(i)].play != 0) != on) {
@@ -617,7 +612,7 @@ void PressMasterVolume(AppRec& app, ViewPoint client, ViewPoint p, bool dbl) {
 // plays that track.
 bool PlayStatusLocked(AppRec& app, int track) {
   if (!SoloistFollowed(app)) return false;
-  if (TransportFollowing(app) && IsFollowingTrack(app, track)) return true;
+  if (TransportFollowing(app) && IsFollowingTrack(app.live, track)) return true;
   return app.engine.mode.playingPerformance.load() && app.system.performancePlayback == 2 &&
          track == app.live.followTrack1;
 }
