@@ -46,6 +46,27 @@ bool Debounce(InputPathRec& input, uint32_t message, SystemTime t, int port, int
   return true;
 }
 
+// What the score follower gets of a message: a note-on with the master
+// transposition taken off (the soloist is compared with the written part),
+// and the special signal given as a controller, when it is pressed, as the
+// signal's note (pitch 255). Every other message, the sustain and soft pedals
+// among them, is not the soloist's playing and is left out of following.
+bool ForTheFollower(const InputPathRec& input, uint32_t message, uint32_t& note) {
+  const uint8_t kind = Status(message);
+  if (kind == kNoteOn) {
+    const int pitch = Data1(message) - input.settings.masterTranspose;
+    note = Pack(kNoteOn, static_cast<uint8_t>(pitch & 0x7F), Data2(message));
+    return true;
+  }
+  const uint16_t signal = input.settings.remote[kRemoteControlEntries - 1];
+  if (kind == kController && signal == kRemoteControllerBase + Data1(message) &&
+      Data2(message) > 0) {
+    note = Pack(kNoteOn, kSignalPitch, Data2(message));
+    return true;
+  }
+  return false;
+}
+
 // The mode whose command would start what is already running is a Stop.
 uint16_t RemoteCommandFor(EngineRec& engine, int function) {
   const TransportClock clock = TransportClockRead(engine.clock);
@@ -196,13 +217,10 @@ void ProcessInput(EngineRec& engine, uint32_t message, SystemTime t, int port) {
         RecordInput(engine, copy, t);
         if (mode == kInputMidiTaps) {
           MidiTapDetector(engine, copy, t);
-        } else if ((kind == kNoteOn || kind == kController) && !engine.mode.playingFile &&
-                   !engine.mode.playingPerformance && engine.followerReady.load()) {
-          if (kind == kNoteOn) {
-            const int note = Data1(copy) - input.settings.masterTranspose;
-            copy = Pack(kind, static_cast<uint8_t>(note & 0x7F), Data2(copy));
-          }
-          FollowerNoteInput(engine.follower, copy, t);
+        } else if (!engine.mode.playingFile && !engine.mode.playingPerformance &&
+                   engine.followerReady.load()) {
+          uint32_t note = 0;
+          if (ForTheFollower(input, copy, note)) FollowerNoteInput(engine.follower, note, t);
         }
       }
     }

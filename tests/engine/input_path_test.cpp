@@ -201,6 +201,70 @@ TEST_F(InputPathTest, ANoteKeepsTheTimeItWasPlayedIntoTheRecordingAndTheFollower
   FollowerStop(engine.follower);
 }
 
+// Following set up on Ecossaise's solo, started at position 0 at `start`.
+class FollowingTest : public InputPathTest {
+ protected:
+  void Follow(SystemTime start) {
+    ASSERT_TRUE(EngineInitFollower(engine));
+    EnginePublish(engine, system, live);
+    FollowerTakeOptions(engine.follower, system);
+    FollowerTakeScore(engine.follower, piece, live, system);
+    platform.SetNow(start);
+    ASSERT_TRUE(FollowerStart(engine.follower, 0, kFixOne));
+    FollowerTimeUntil(engine.follower, 1);
+  }
+  ~FollowingTest() override { FollowerStop(engine.follower); }
+  uint8_t WrittenPitch(int chord) const {
+    const ScoreChord& c = engine.follower.chords[static_cast<size_t>(chord)];
+    return engine.follower.notes[static_cast<size_t>(c.firstNote)].pitch & 0x7F;
+  }
+  int32_t ChordAt(int chord) const {
+    return engine.follower.chords[static_cast<size_t>(chord)].position;
+  }
+};
+
+// A pianist's pedals and a player's controllers are not the soloist's notes:
+// controllers numbered like the next written pitches, a little late, leave the
+// follower where it was; the same numbers as note-ons pull it onto them.
+TEST_F(FollowingTest, ControllersNeverReachTheFollowerAsNotes) {
+  for (const uint8_t kind : {0xB0, 0x90}) {
+    Follow(1000);
+    const FollowerClock before = FollowerClockRead(engine.follower.clock);
+    for (int c = 0; c < 4; ++c) {
+      const SystemTime late = 1000 + ChordAt(c) + 150;
+      platform.SetNow(late);
+      In(Msg(kind, WrittenPitch(c), 100), late);
+      In(Msg(kind == 0x90 ? 0x80 : 0xB0, WrittenPitch(c), 0), late + 100);
+    }
+    const FollowerClock after = FollowerClockRead(engine.follower.clock);
+    const bool moved = after.anchorTime != before.anchorTime || after.rate != before.rate;
+    EXPECT_EQ(moved, kind == 0x90) << "status " << int{kind};
+    EXPECT_EQ(engine.follower.performedChordCount > 0, kind == 0x90) << "status " << int{kind};
+    FollowerStop(engine.follower);
+  }
+}
+
+// The special signal given as a controller releases a Wait for Special Signal
+// point when it is pressed (not when it is let go), and is still recorded.
+TEST_F(FollowingTest, TheSignalControllerReleasesAWaitForSignalPoint) {
+  system.remoteControl[kRemoteControlEntries - 1] = kRemoteControllerBase + 20;
+  Follow(1000);
+  const int32_t point = ChordAt(3);
+  const int32_t points[] = {point};
+  FollowerStop(engine.follower);
+  ASSERT_TRUE(FollowerSetWaitForSignal(engine.follower, points));
+  Follow(1000);
+  const SystemTime waiting = 1000 + point + 2000;
+  platform.SetNow(waiting);
+  EXPECT_EQ(FollowerPosition(engine.follower), point - 1);
+  In(Msg(0xB0, 20, 0), waiting);  // a release is no signal
+  EXPECT_EQ(FollowerPosition(engine.follower), point - 1);
+  In(Msg(0xB0, 20, 127), waiting);
+  platform.SetNow(waiting + 100);
+  EXPECT_EQ(FollowerPosition(engine.follower), point + 100);
+  EXPECT_EQ(Recorded(), (std::vector<uint32_t>{Msg(0xB0, 20, 0), Msg(0xB0, 20, 127)}));
+}
+
 // The input thread never allocates: cleaning up, remote control, recording and
 // following a flood of notes and controllers take no memory, while the window
 // thread adds room to the recording without ever moving what it holds.
