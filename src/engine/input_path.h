@@ -89,7 +89,8 @@ struct PerformanceRecordingRec {
   RecordedMessages messages;
   bool recording = false;
   bool outOfMemory = false;
-  int32_t startPosition = 0;  // of the take being recorded
+  bool outOfMemorySaid = false;  // RecordingGrow has told its caller, once a run
+  int32_t startPosition = 0;     // of the take being recorded
   // What the finished takes placed in the score, their follower tempo anchors
   // and where the first of them starts.
   std::vector<PieceEvent> placed;
@@ -144,7 +145,8 @@ void ClearControllerTaps(InputPathRec& input);
 void RecordingStart(InputPathRec& input, int32_t startPosition);
 void RecordInput(EngineRec& engine, uint32_t message, SystemTime t);
 // Window thread (idle pass): adds a chunk when fewer than 1024 entries are
-// free. False when that failed; recording then stops for this run.
+// free. False once a run, when room could not be had: recording then stops
+// for this run, what it holds is kept and following goes on.
 bool RecordingGrow(InputPathRec& input);
 // Following stopped for a jump: the take recorded so far is placed in the
 // score with the follower's tempo map; notes still held end at `endPosition`.

@@ -107,6 +107,7 @@ void RecordingStart(InputPathRec& input, int32_t startPosition) {
   r.sectionStart = startPosition;
   r.betweenTakes = false;
   r.outOfMemory = r.messages.chunks.empty();
+  r.outOfMemorySaid = false;
   r.recording = !r.outOfMemory;
 }
 
@@ -147,7 +148,12 @@ bool RecordingGrow(InputPathRec& input) {
   PerformanceRecordingRec& r = input.recording;
   {
     std::lock_guard lock(r.lock);
-    if (!r.recording || r.outOfMemory) return !r.outOfMemory;
+    if (r.outOfMemory) {
+      const bool said = r.outOfMemorySaid;
+      r.outOfMemorySaid = true;
+      return said;
+    }
+    if (!r.recording) return true;
     if (r.messages.capacity() - r.messages.size() >= kRecordingMinimumFree) return true;
   }
   // Only this thread adds chunks, so the room cannot shrink meanwhile.
@@ -159,6 +165,7 @@ bool RecordingGrow(InputPathRec& input) {
   std::lock_guard lock(r.lock);
   if (!chunk || r.messages.chunks.size() == kRecordingMaxChunks) {
     r.outOfMemory = true;
+    r.outOfMemorySaid = true;
     return false;
   }
   r.messages.chunks.push_back(std::move(chunk));  // within the reserved table: no allocation

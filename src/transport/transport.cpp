@@ -81,12 +81,14 @@ void PlayAndFollowContinue(AppRec& app) {
     FollowerStart(app.engine.follower, position, app.engine.clock.tempoFactor.load() * 16);
   }
   UpdateClock(app.engine, [](TransportClock& c) { c.following = true; });
-  const bool started = StartTransport(app, !SoloistFollowed(app));
-  app.engine.mode.acceptFollowerTempo.store(true);
-  if (!started) {
+  if (!StartTransport(app, !SoloistFollowed(app))) {
+    // Nothing left to play: the follower stops with the transport, so that
+    // its clock can never move the stopped transport.
+    FollowerStop(app.engine.follower);
     UpdateClock(app.engine, [](TransportClock& c) { c.following = false; });
     return;
   }
+  app.engine.mode.acceptFollowerTempo.store(true);
   InputTakeSettings(app.engine.input, app.system, app.live.masterTranspose);
   if (!t.resumingAfterJump || !RecordingResume(app.engine.input, position)) {
     RecordingStart(app.engine.input, position);

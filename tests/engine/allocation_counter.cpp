@@ -1,5 +1,6 @@
 // Counts every allocation made through operator new in the engine tests, so a test
-// can prove that a stretch of work allocated nothing (it compares two readings).
+// can prove that a stretch of work allocated nothing (it compares two readings),
+// and can make allocations fail, as when memory runs out.
 #include "allocation_counter.h"
 
 #include <cstdlib>
@@ -8,13 +9,20 @@
 namespace tuttiro::test {
 
 std::atomic<int64_t> allocationCount{0};
+std::atomic<int> failingAllocations{0};
 
 }  // namespace tuttiro::test
 
 namespace {
 
+bool Failing() noexcept {
+  return tuttiro::test::failingAllocations.load() > 0 &&
+         tuttiro::test::failingAllocations.fetch_sub(1) > 0;
+}
+
 void* CountedAllocate(std::size_t size) noexcept {
   tuttiro::test::allocationCount.fetch_add(1, std::memory_order_relaxed);
+  if (Failing()) return nullptr;
   return std::malloc(size ? size : 1);
 }
 

@@ -8,5 +8,7 @@
 namespace tuttiro::test {
 
 extern std::atomic<int64_t> allocationCount;
+// While above 0, each allocation fails (and counts it down): memory running out.
+extern std::atomic<int> failingAllocations;
 
 }  // namespace tuttiro::test

@@ -170,6 +170,22 @@ TEST_F(InputPathTest, WithoutGrowingTheRecordingStopsAtItsCapacity) {
   EXPECT_EQ(Recorded().size(), kRecordingChunkEvents);
 }
 
+// When no room can be had the recording stops, keeps what it holds and says so
+// once: the window shows its message once a performance, not every idle pass.
+TEST_F(InputPathTest, RunningOutOfMemoryStopsTheRecordingOnceAndKeepsWhatItHolds) {
+  for (int i = 0; i < 3500; ++i) In(Msg(0xB0, 7, 1), 2000 + i);
+  failingAllocations.store(1);
+  EXPECT_FALSE(RecordingGrow(input));
+  failingAllocations.store(0);
+  EXPECT_TRUE(RecordingGrow(input));
+  EXPECT_TRUE(RecordingGrow(input));
+  In(Msg(0x90, 60, 90), 6000);
+  EXPECT_EQ(Recorded().size(), 3500u);
+  RecordingStart(input, 0);  // the next performance records again
+  In(Msg(0x90, 60, 90), 7000);
+  EXPECT_EQ(Recorded().size(), 1u);
+}
+
 TEST_F(InputPathTest, FinishingPlacesEveryRecordedMessageAndEndsTheRecording) {
   In(Msg(0x90, 67, 90), 1000);
   In(Msg(0x80, 67, 0), 1200);

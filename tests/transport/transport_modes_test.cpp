@@ -4,6 +4,7 @@
 // answers to the follower's reports.
 #include <gtest/gtest.h>
 
+#include "../piece/smf_builder.h"
 #include "playback_fixture.h"
 
 namespace tuttiro::test {
@@ -269,6 +270,30 @@ TEST_F(TransportModes, FollowerReportsReachTheTransport) {
   StopTransport(*app);
   EXPECT_EQ(app->engine.clock.tempoFactor.load(), 4096);  // the saved tempo is put back
   EXPECT_EQ(app->engine.mode.followerInputMode.load(), kInputNone);
+}
+
+// Play and Follow with nothing left to play but the soloist's part (the
+// accompaniment has ended and, here, the piece has no beats for the measure
+// stream) does not start; the follower it set going stops too, so its clock
+// reports leave the stopped transport alone.
+TEST_F(TransportModes, PlayAndFollowThatCannotStartLeavesNoFollowerRunning) {
+  SmfBuilder smf(1, 480);
+  smf.Track().Tempo(0, 500000).TimeSig(0, 4, 2).End();
+  smf.Track().Event(0, {0x90, 72, 90}).Event(2000, {0x80, 72, 0}).End();  // the solo's long note
+  smf.Track().Event(0, {0x91, 48, 90}).Event(480, {0x81, 48, 0}).End();
+  OpenBytes(smf.Bytes());
+  app->system.followSource = 0;
+  app->live.followTrack1 = 0;
+  PublishSystemSettings(*app);
+  app->piece.beatMap.clear();
+  SetPosition(*app, 1000);
+  Locate(*app);
+  PlayAndFollow(*app);
+  EXPECT_FALSE(TransportRunning(*app));
+  EXPECT_FALSE(FollowerClockRead(app->engine.follower.clock).running);
+  EngineFollowerReport(app->engine, kReportClock, 5000, platform.ClockNow(), 2 * kFixOne);
+  EXPECT_EQ(app->engine.clock.basePosition.load(), 1000);
+  EXPECT_EQ(app->engine.clock.tempoFactor.load(), 4096);
 }
 
 TEST_F(TransportModes, PlayAndFollowHandsTheFollowingTrackToTheSoloist) {
