@@ -90,6 +90,26 @@ TEST_F(InputPathTest, ThruAfterProcessingRewritesTheChannelAndSkipsBlockedInput)
   EXPECT_EQ(SentBytes(), (std::vector<Bytes>{{0x99, 65, 70}}));
 }
 
+// MIDI clock, time code and active sensing pass through unchanged, before or
+// after processing, and nothing records or follows them.
+TEST_F(InputPathTest, ThruEchoesSystemMessagesThatNothingElseTakes) {
+  system.midiThru = 1;
+  system.thruChannel = 9;
+  for (const uint8_t first : {0, 1}) {
+    system.thruProcessFirst = first;
+    Take();
+    In(0xF8, 1000);
+    In(0xF1 | 0x23 << 8, 1001);
+    In(0xFE, 1002);
+  }
+  platform.RunFor(1);
+  const std::vector<Bytes> once = {{0xF8}, {0xF1, 0x23}, {0xFE}};
+  std::vector<Bytes> twice = once;
+  twice.insert(twice.end(), once.begin(), once.end());
+  EXPECT_EQ(SentBytes(), twice);
+  EXPECT_TRUE(Recorded().empty());
+}
+
 TEST_F(InputPathTest, RemoteControlActsOnReleaseAndNeverReachesTheRecording) {
   system.remoteControl[kCmdPlayFile] = 36;
   system.remoteControl[kCmdMetronome] = kRemoteControllerBase + 64;

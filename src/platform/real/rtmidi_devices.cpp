@@ -129,9 +129,10 @@ class RtMidiInputDevice : public InputDevice {
       in_ = std::make_unique<RtMidiIn>(ApiOf(alsa_), clientName_);
       in_->setErrorCallback(ErrorFlag::Raise, &errors_);
       errors_.Take();
-      // System exclusive comes through; MIDI clock and active sensing, which
-      // nothing here uses and which arrive many times a second, do not.
-      in_->ignoreTypes(false, true, true);
+      // Everything comes through, MIDI clock, time code and active sensing
+      // too: MIDI Thru echoes them unchanged (the input path gives them to
+      // nothing else).
+      in_->ignoreTypes(false, false, false);
       in_->setCallback(OnMessage, this);
       if (target_.empty()) {
         in_->openVirtualPort(ownPort_);
