@@ -271,6 +271,7 @@ void LoadPiece(ShellRec& shell, int entry) {
     shell.app.host.ShowMessage(kStringCannotLoadSettings);
     return;
   }
+  TakeMasterSettings(shell.app);
   shell.named.pieceRevert = std::move(before);
 }
 
@@ -284,12 +285,14 @@ void RevertPiece(ShellRec& shell) {
     shell.app.host.ShowMessage(kStringCannotRevert);
     return;
   }
+  TakeMasterSettings(shell.app);
   shell.named.pieceRevert = std::move(now);
 }
 
 void PieceDefaults(ShellRec& shell) {
   PieceSettingsRecord before = PieceSettingsSnapshot(shell);
   DefaultPieceSettings(shell.app.settings);
+  TakeMasterSettings(shell.app);
   shell.named.pieceRevert = std::move(before);
 }
 

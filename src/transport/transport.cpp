@@ -734,6 +734,11 @@ void SetMasterTempo(AppRec& app, uint16_t factor) {
   RefreshPositionDisplays(app);
 }
 
+void TakeMasterSettings(AppRec& app) {
+  SetMasterTranspose(app, app.live.masterTranspose);
+  SetMasterTempo(app, app.live.tempoFactor);
+}
+
 void SetMasterVolume(AppRec& app, uint16_t volume) {
   app.live.masterVolume = volume;
   EnginePublish(app.engine, app.system, app.live);

@@ -133,5 +133,9 @@ void SetMasterTranspose(AppRec& app, int16_t semitones);
 void SetMasterTempo(AppRec& app, uint16_t factor);
 // The master volume (0-512, 256 = 100 %).
 void SetMasterVolume(AppRec& app, uint16_t volume);
+// After piece settings were applied (a slot, Revert, Default Settings): their
+// master tempo and transposition take effect through the same steps as the
+// Master Tempo slider and the Master Transpose dialog.
+void TakeMasterSettings(AppRec& app);
 
 }  // namespace tuttiro

@@ -119,7 +119,8 @@ TEST_F(NamedSettingsTest, ARevertPointIsKeptByADialogThatChangedSettings) {
 
 TEST_F(NamedSettingsTest, PieceSlotsLiveInThePiecesFile) {
   OpenCopy();
-  app->live.masterTranspose = -2;
+  SetMasterTranspose(*app, -2);
+  SetMasterTempo(*app, 5000);
   SaveAs(kIdPieceSaveAs, "Low");
   EXPECT_EQ(host.labels[70], "Low");
   EXPECT_TRUE(app->transport.pieceSettingsSaved[0]);
@@ -129,11 +130,24 @@ TEST_F(NamedSettingsTest, PieceSlotsLiveInThePiecesFile) {
   EXPECT_EQ(AfterSettingsEvent(ReadBytes(copy)),
             AfterSettingsEvent(ReadBytes(SourcePath("resources/pieces/ecossaise.mid"))));
 
-  app->live.masterTranspose = 5;
-  Dispatch(kIdPieceLoadFirst);
-  EXPECT_EQ(app->live.masterTranspose, -2);
-  Dispatch(kIdPieceRevert);
-  EXPECT_EQ(app->live.masterTranspose, 5);
+  // What a slot, Revert and Default Settings give is what plays and shows:
+  // the transport clock's tempo, and the transposition the soloist is heard in.
+  SetMasterTranspose(*app, 5);
+  SetMasterTempo(*app, 3000);
+  struct Step {
+    int command;
+    int16_t transpose;
+    int32_t tempo;
+  };
+  for (const Step& step : {Step{kIdPieceLoadFirst, -2, 5000}, Step{kIdPieceRevert, 5, 3000},
+                           Step{kIdPieceDefaults, 0, 4096}}) {
+    Dispatch(step.command);
+    EXPECT_EQ(app->live.masterTranspose, step.transpose) << step.command;
+    EXPECT_EQ(app->engine.input.settings.masterTranspose.load(), step.transpose) << step.command;
+    EXPECT_EQ(app->engine.scheduler.settings.masterTranspose.load(), step.transpose);
+    EXPECT_EQ(app->live.tempoFactor, step.tempo) << step.command;
+    EXPECT_EQ(app->engine.clock.tempoFactor.load(), step.tempo) << step.command;
+  }
 
   Dispatch(kIdPieceRemoveFirst);
   EXPECT_EQ(host.questions.back(), "Are you sure you want to remove the settings 'Low'?");
