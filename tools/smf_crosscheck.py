@@ -87,7 +87,8 @@ def expected_events(path):
     tempos = [(t, v) for t, k, v in parsed[0] if k == "tempo"]
     to_ms = ms_converter(division, tempos)
     if fmt == 1:
-        tracks = [[(t, v) for t, k, v in p if k == "ch"] for p in parsed[1:]]
+        # The first track's own notes come last, after the other tracks.
+        tracks = [[(t, v) for t, k, v in p if k == "ch"] for p in parsed[1:] + parsed[:1]]
     else:
         source = parsed[0] if fmt == 0 else (parsed[1] if len(parsed) > 1 else [])
         tracks = [[] for _ in range(16)]

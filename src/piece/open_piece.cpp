@@ -108,6 +108,12 @@ bool IsChannelStatus(uint8_t status) {
   return status >= 0x80 && status <= 0xEF;
 }
 
+struct RawEvent {
+  uint8_t status = 0;
+  uint8_t data1 = 0;
+  uint8_t data2 = 0;
+};
+
 // Shared state of one loading run.
 struct Loader {
   PieceModel& piece;
@@ -119,16 +125,18 @@ struct Loader {
   std::vector<std::string> portTexts{};
   int distinctPortTexts = 0;
   std::vector<uint32_t> sysexTicks{};  // conductor-pass SysEx, converted after the pass
+  // A format-1 file's first track may carry notes besides the tempo and meter:
+  // they are kept, by tick, and become a track of their own after the others.
+  struct TimedEvent {
+    uint64_t tick;
+    RawEvent event;
+  };
+  std::vector<TimedEvent> conductorEvents{};
 };
 
 // Reads one framed event's status (with running status resolved) into `status`
 // and, for channel messages, the data bytes. Returns false for a meta event,
 // SysEx or system message, whose status is left in `status` for the caller.
-struct RawEvent {
-  uint8_t status = 0;
-  uint8_t data1 = 0;
-  uint8_t data2 = 0;
-};
 
 void ReadChannelData(SmfReader& reader, RawEvent& event, bool firstDataRead) {
   if (!firstDataRead) Check(SmfReadByte(reader, event.data1));
@@ -261,7 +269,8 @@ void ConductorPass(Loader& loader) {
       lastStatus = event.status;
     }
     if (IsChannelStatus(event.status)) {
-      ReadChannelData(reader, event, firstDataRead);  // the conductor's own notes are dropped
+      ReadChannelData(reader, event, firstDataRead);
+      if (loader.piece.format == 1) loader.conductorEvents.push_back({tick, event});
     } else if (event.status == 0xFF) {
       if (ConductorMeta(loader, tick)) return;
     } else if (event.status == 0xF0 || event.status == 0xF7) {
@@ -474,6 +483,26 @@ void NotePass(Loader& loader) {
   }
 }
 
+// The notes and controls of a format-1 file's first track, as the last of the
+// tracks: appended, not put first, so that the settings a piece stored for its
+// tracks keep their numbers.
+void ConductorTrack(Loader& loader) {
+  if (loader.conductorEvents.empty()) return;
+  PieceModel& piece = loader.piece;
+  if (piece.trackCount == INT16_MAX) throw LoadFailure{kLoadWrongFormat};
+  TrackRec& track = piece.tracks.emplace_back();
+  ++piece.trackCount;
+  track.fileChannel = loader.conductorEvents.front().event.status & 0x0F;
+  track.events.reserve(loader.conductorEvents.size());
+  TempoWalk walk(piece.smfTempoList, piece.division);
+  for (const Loader::TimedEvent& e : loader.conductorEvents) {
+    walk.Advance(e.tick - std::min<uint64_t>(walk.anchor, e.tick));
+    AppendChannelEvent(piece, track, e.event, ScoreTime(walk.accumulator));
+  }
+  loader.longestEndTick = std::max(loader.longestEndTick, loader.conductorEvents.back().tick);
+  loader.conductorEvents = {};
+}
+
 // Drops the tracks without events and names the rest; the performance track goes last.
 void FinishTracks(PieceModel& piece) {
   for (int t = piece.trackCount - 1; t >= 0; --t) {
@@ -584,6 +613,7 @@ void ReadPiece(Loader& loader, uint32_t handle) {
     SmfReaderReset(loader.reader);
   }
   NotePass(loader);
+  ConductorTrack(loader);
   FinishTracks(piece);
   BuildBeatMap(loader);
 }

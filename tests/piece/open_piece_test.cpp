@@ -36,15 +36,17 @@ TEST(OpenPiece, FormatZeroSplitsByChannel) {
   EXPECT_EQ(piece.performanceTrack().eventCount(), 0);
 }
 
+// A first track that carries notes besides the tempo keeps them, as the last
+// track (real files do this; the part must not be lost).
 TEST(OpenPiece, FormatOneTracksByChunk) {
   SmfBuilder smf(1, 480);
-  smf.Track().Tempo(0, 500000).Event(0, {0x90, 1, 1}).Event(10, {0x80, 1, 0}).End();
+  smf.Track().Tempo(0, 500000).Event(0, {0x94, 1, 1}).Event(960, {0x84, 1, 0}).End();
   smf.Track().Text(0, 0x03, "Solo Flute").Event(0, {0x91, 60, 90}).Event(480, {0x92, 60, 0}).End();
   smf.Track().Text(0, 0x05, "la la").End();  // lyrics only
   smf.Track().Event(0, {0x93, 40, 90}).Event(480, {0x83, 40, 0}).End();
   PieceModel piece;
   ASSERT_EQ(LoadBytes(piece, smf.Bytes()), kLoadOk);
-  ASSERT_EQ(piece.trackCount, 2);
+  ASSERT_EQ(piece.trackCount, 3);
   EXPECT_EQ(piece.tracks[0].name, "Solo Flute");
   EXPECT_EQ(piece.tracks[0].fileChannel, 1);   // the first channel message's channel
   EXPECT_EQ(piece.tracks[0].eventCount(), 2);  // a later channel stays on the track
@@ -52,6 +54,13 @@ TEST(OpenPiece, FormatOneTracksByChunk) {
   EXPECT_EQ(piece.tracks[1].fileChannel, 3);
   EXPECT_EQ(piece.tracks[0].events[0].status, 0x90);
   EXPECT_EQ(piece.tracks[0].events[1].status, 0x90);
+  const TrackRec& first = piece.tracks[2];
+  EXPECT_EQ(first.name, "Track 3");
+  EXPECT_EQ(first.fileChannel, 4);
+  ASSERT_EQ(first.eventCount(), 2);
+  EXPECT_EQ(first.events[1].time, 1000u);
+  EXPECT_EQ(piece.endPosition, 1001);  // the first track's last note ends the piece
+  EXPECT_EQ(piece.performanceTrack().name, "(Performance Track)");
 }
 
 TEST(OpenPiece, TicksToScoreUnits) {
@@ -281,7 +290,7 @@ TEST(OpenPiece, DefectsGiveTheirResult) {
       {"division 0", Chunks({end, noteTrack}, 0), {kLoadWrongFormat}},
       {"SMPTE division", Chunks({end, noteTrack}, -25 * 256 + 40), {kLoadWrongFormat}},
       {"not MIDI", {'R', 'I', 'F', 'F', 0, 0, 0, 6, 0, 1, 0, 1, 1, 0xE0}, {kLoadWrongFormat}},
-      {"a single track", Chunks({noteTrack}), {kLoadNoChannelMessages}},
+      {"a single track with its notes", Chunks({noteTrack}), {kLoadOk}},
       {"only meta events",
        Chunks({end, {0x00, 0xFF, 0x03, 1, 'e', 0x00, 0xFF, 0x2F, 0x00}}),
        {kLoadNoChannelMessages}},

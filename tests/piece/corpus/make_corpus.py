@@ -43,6 +43,7 @@ FILES = {
     "valid/running_status.mid": header(1, 2, 480)
     + CONDUCTOR
     + track(b"\x00\x91\x3c\x50\x81\x70\x3c\x00\x00\x3e\x50\x81\x70\x3e\x00"),
+    "valid/format1_notes_in_first_track.mid": header(1, 1, 480) + track(notes(0, [60])),
     "valid/long_header.mid": header(1, 2, 480, length=10) + CONDUCTOR + MELODY,
     "valid/sysex_and_text.mid": header(1, 2, 480)
     + track(b"\x00\xf0\x05\x7e\x7f\x09\x01\xf7\x00\xff\x01\x04abcd")
@@ -62,7 +63,6 @@ FILES = {
     "invalid/data-ended/huge_meta_length.mid": header(1, 2, 480) + track(b"\x00\xff\x01\x8f\xff\xff\xff\x7fabc", end=False),
     "invalid/data-ended/huge_sysex_length.mid": header(1, 2, 480) + CONDUCTOR + track(b"\x00\xf0\x8f\xff\xff\xff\x7f\x01", end=False),
     "invalid/no-channel-messages/meta_only.mid": header(1, 2, 480) + CONDUCTOR + track(b"\x00\xff\x03\x04Solo"),
-    "invalid/no-channel-messages/single_track.mid": header(1, 1, 480) + track(notes(0, [60])),
     "invalid/no-channel-messages/sysex_only.mid": header(0, 1, 480) + track(b"\x00\xf0\x02\x01\xf7"),
 }
 
