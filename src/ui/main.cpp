@@ -14,13 +14,15 @@
 #include "menu_table.h"
 #include "piece/settings_store.h"
 #include "platform/real/real_platform.h"
+#include "platform/stop_signals.h"
 #include "ui/main_window.h"
 #include "ui/qt_host.h"
 #include "ui/tuttiro_app.h"
 
 namespace {
 
-// SIGINT and SIGTERM close the main window as the window manager would, so
+// The stop signals (Ctrl+C, a kill, a hang-up, Ctrl+\) close the main window
+// as the window manager would, so
 // that the transport stops and the ports are closed before the program ends;
 // without asking about unsaved settings, which nobody may be there to answer.
 int signalPipe[2] = {-1, -1};
@@ -38,8 +40,7 @@ void CloseOnSignals(tuttiro::TuttiroApp& program) {
     [[maybe_unused]] const ssize_t got = read(signalPipe[0], &byte, 1);
     program.CloseWithoutQuestions();
   });
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
+  tuttiro::HandleStopSignals(OnSignal);
 }
 
 std::vector<std::string> HelpFolders() {

@@ -124,7 +124,7 @@ class Cli {
     }
   }
   bool Started() const { return pid_ > 0; }
-  void Interrupt() { kill(pid_, SIGINT); }
+  void Signal(int signal) { kill(pid_, signal); }
   // The exit status once it has ended, or -1 when it ends by a signal or
   // does not end in time (then the destructor kills it).
   int Wait(std::chrono::seconds limit) {
@@ -386,18 +386,20 @@ TEST_F(JackFollow, TheAccompanimentTakesTheSoloistsSlowerTempoAndStopsWithNothin
   EXPECT_EQ(Hanging(sent), std::vector<std::string>{});
 }
 
-TEST_F(JackFollow, AnInterruptedRunReleasesEverySoundingNote) {
+// A closed terminal (SIGHUP) ends the run as Ctrl+C does: every stop signal
+// is handled alike.
+TEST_F(JackFollow, AHungUpRunReleasesEverySoundingNote) {
   Cli cli({"follow", "Ecossaise", "--realtime", "--out", kEarClient + "-in:in", "--solo",
            performance, "--render", render},
           log);
   ASSERT_TRUE(cli.Started());
-  // Interrupted in the middle of the performance, with chords sounding.
+  // Hung up in the middle of the performance, with chords sounding.
   const auto deadline = SteadyClock::now() + std::chrono::seconds(20);
   while (ear.NoteOns(AccompanimentChannels()) < 25 && SteadyClock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   ASSERT_GE(ear.NoteOns(AccompanimentChannels()), 25u) << cli.Log();
-  cli.Interrupt();
+  cli.Signal(SIGHUP);
   ASSERT_EQ(cli.Wait(std::chrono::seconds(10)), 0) << cli.Log();
   EXPECT_NE(cli.Log().find("interrupted"), std::string::npos) << cli.Log();
   const std::vector<NoteEvent> sent = RenderedNotes(render);

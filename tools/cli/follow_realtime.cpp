@@ -30,6 +30,7 @@
 #include "platform/forwarding_platform.h"
 #include "platform/midi_message.h"
 #include "platform/real/real_platform.h"
+#include "platform/stop_signals.h"
 #include "timed_midi_file.h"
 #endif
 
@@ -199,7 +200,7 @@ bool WriteReport(const std::string& path, const std::vector<ReportRow>& rows, Sy
   return static_cast<bool>(report);
 }
 
-// The run, with Ctrl+C and SIGTERM blocked until Play and Follow has started;
+// The run, with the stop signals blocked until Play and Follow has started;
 // `runMask` is the signal mask of the run itself.
 int FollowLive(const FollowOptions& o, const PieceModel& performance, const sigset_t& runMask) {
   RealPlatformOptions platformOptions;
@@ -358,22 +359,19 @@ int RunFollowRealtime(const FollowOptions& o) {
       return 2;
     }
   }
-  // Ctrl+C and SIGTERM are kept from the threads the platforms start, so that
+  // The stop signals are kept from the threads the platforms start, so that
   // they reach this thread (and no back end's wait is cut short by them);
   // they are let in once the run starts.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
+  for (const int s : kStopSignals) sigaddset(&stopSignals, s);
   sigset_t previousMask;
   pthread_sigmask(SIG_BLOCK, &stopSignals, &previousMask);
   interrupted.store(false);
-  std::signal(SIGINT, OnInterrupt);
-  std::signal(SIGTERM, OnInterrupt);
+  HandleStopSignals(OnInterrupt);
   const int status = FollowLive(o, performance, previousMask);
   pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
-  std::signal(SIGINT, SIG_DFL);
-  std::signal(SIGTERM, SIG_DFL);
+  HandleStopSignals(SIG_DFL);
   return status;
 }
 

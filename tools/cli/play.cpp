@@ -30,6 +30,7 @@
 #ifdef TUTTIRO_HAVE_PLATFORM
 #include "platform/real/real_platform.h"
 #include "platform/real/synth_device.h"
+#include "platform/stop_signals.h"
 #endif
 
 namespace tuttiro::cli {
@@ -405,8 +406,7 @@ int PlayRealTime(const PlayOptions& options) {
     return 2;
   }
   if (!Prepare(app, options)) return 2;
-  std::signal(SIGINT, OnInterrupt);
-  std::signal(SIGTERM, OnInterrupt);
+  HandleStopSignals(OnInterrupt);
   // Where the platform's millisecond 0 lies on the steady clock, to the microsecond.
   const SystemTime tick = platform.ClockNow();
   while (platform.ClockNow() == tick) {
