@@ -94,6 +94,26 @@ TEST(RecentFiles, NewestFirstWithoutRepeatsAndAtMostFour) {
   }
   EXPECT_EQ(list, (std::vector<std::string>{"/e.mid", "/d.mid", "/a.mid", "/c.mid"}));
   EXPECT_EQ(RecentFileLabel(3, "/music/Rock & Roll.mid"), "&4 Rock && Roll.mid");
+  const std::string label = RecentFileLabel(0, "/music/" + std::string(200, 'x') + "end.mid");
+  EXPECT_LE(label.size(), 3u + 60u);
+  EXPECT_EQ(label.substr(label.size() - 7), "end.mid");
+  EXPECT_NE(label.find("..."), std::string::npos);
+}
+
+// Junk in the file (a line of megabytes, thousands of lines) is passed over
+// without being kept, and read no further than a few kilobytes: the File menu
+// opens at once.
+TEST(RecentFiles, AnEndlessLineOrEndlessJunkIsPassedOver) {
+  TempFolder folder;
+  {
+    std::ofstream out(folder.File(kRecentFilesFileName));
+    out << "/music/kept.mid\n/" << std::string(5000, 'a') << "\n/folder/\n";
+    for (int i = 0; i < 1000; ++i) out << "junk\n";
+    out << "/music/too-late.mid\n";
+  }
+  EXPECT_EQ(LoadRecentFiles(folder.Str()), (std::vector<std::string>{"/music/kept.mid"}));
+  std::ofstream(folder.File(kRecentFilesFileName)) << "/" << std::string(10 << 20, 'a') << "\n";
+  EXPECT_TRUE(LoadRecentFiles(folder.Str()).empty());
 }
 
 TEST(RecentFiles, TheFileKeepsAbsolutePathsOnly) {
