@@ -42,6 +42,9 @@ constexpr StringEntry kStrings[] = {
      "them."},
     {2017, "Tuttiro is unable to save the file."},
     {2020, "Tuttiro can only run with a monitor that displays at least 256 colors or grays."},
+    {2030,
+     "This file is too large for Tuttiro: a piece can have at most 32767 bars and 32767 "
+     "tracks.  The file itself may well be sound; it cannot be opened here."},
     {3001, "&Help Topics...\tF1"},
     {6001, "Are you sure you want to replace the settings '"},
     {6002, "'?"},

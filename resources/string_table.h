@@ -9,6 +9,7 @@ inline constexpr int kStringLoadError = 2004;
 inline constexpr int kStringFileNotFound = 2005;
 inline constexpr int kStringNoMidiData = 2006;
 inline constexpr int kStringRecordingOutOfMemory = 2012;
+inline constexpr int kStringTooLarge = 2030;
 inline constexpr int kStringSpecialSignalUndefined = 6040;
 inline constexpr int kStringNoKey = 7000;  // key names follow from 7001
 

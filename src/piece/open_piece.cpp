@@ -489,7 +489,7 @@ void NotePass(Loader& loader) {
 void ConductorTrack(Loader& loader) {
   if (loader.conductorEvents.empty()) return;
   PieceModel& piece = loader.piece;
-  if (piece.trackCount == INT16_MAX) throw LoadFailure{kLoadWrongFormat};
+  if (piece.trackCount == INT16_MAX) throw LoadFailure{kLoadTooLarge};
   TrackRec& track = piece.tracks.emplace_back();
   ++piece.trackCount;
   track.fileChannel = loader.conductorEvents.front().event.status & 0x0F;
@@ -559,7 +559,7 @@ void BuildBeatMap(Loader& loader) {
         ++measure;
       }
       if (measure > INT16_MAX || piece.beatMap.size() >= kMaxBeats)
-        throw LoadFailure{kLoadWrongFormat};
+        throw LoadFailure{kLoadTooLarge};
       piece.beatMap.push_back(BeatMapEntry{
           ScoreTime(walk.accumulator), static_cast<int16_t>(measure), static_cast<int16_t>(beat),
           static_cast<uint32_t>(walk.anchor * 4 / static_cast<uint64_t>(piece.division))});
@@ -586,7 +586,7 @@ void ReadHeader(Loader& loader) {
   piece.format = static_cast<int16_t>(format);
   piece.division = static_cast<int16_t>(division);
   if (piece.division <= 0) throw LoadFailure{kLoadWrongFormat};
-  if (format == 1 && loader.ntrks > INT16_MAX) throw LoadFailure{kLoadWrongFormat};
+  if (format == 1 && loader.ntrks > INT16_MAX) throw LoadFailure{kLoadTooLarge};
   piece.trackCount = format == 1 ? static_cast<int16_t>(std::max(0, loader.ntrks - 1)) : 16;
   if (format != 1) piece.tracks.resize(16);
   if (length > 6) Check(SmfSkip(reader, length - 6));

@@ -34,6 +34,8 @@ int LoadResultStringId(int result) {
       return kStringFileNotFound;
     case kLoadNoChannelMessages:
       return kStringNoMidiData;
+    case kLoadTooLarge:
+      return kStringTooLarge;
     default:
       return kStringLoadError;
   }
@@ -55,6 +57,8 @@ const char* LoadResultMeaning(int result) {
       return "the source could not be opened";
     case kLoadNoChannelMessages:
       return "no track holds any channel message";
+    case kLoadTooLarge:
+      return "more bars or tracks than a piece can have (32767)";
     default:
       return "unknown result";
   }

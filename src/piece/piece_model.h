@@ -23,6 +23,7 @@ enum LoadResult : int {
   kLoadSourceFailed = 4,
   kLoadNotOpened = 5,
   kLoadNoChannelMessages = 6,
+  kLoadTooLarge = 7,  // well formed, but more bars or tracks than a piece can have
 };
 
 // One channel message of a track. The channel is the track's; for a program

@@ -7,6 +7,7 @@
 
 #include "piece/piece_info.h"
 #include "settings_fixture.h"
+#include "string_table.h"
 
 namespace tuttiro {
 namespace {
@@ -276,7 +277,7 @@ TEST(OpenPiece, DefectsGiveTheirResult) {
   const std::vector<uint8_t> end{0x00, 0xFF, 0x2F, 0x00}, note{0x00, 0x90, 60, 90},
       noteTrack = Concat({note, end}), sysex{0x00, 0xF0, 1, 0xF7}, farOff{0xFF, 0xFF, 0xFF, 0x7F};
   const std::set<int> failed{kLoadDataEnded, kLoadWrongFormat};
-  const std::set<int> bounded{kLoadOk, kLoadWrongFormat};
+  const std::set<int> bounded{kLoadOk, kLoadTooLarge};
   struct Case {
     const char* what;
     std::vector<uint8_t> bytes;
@@ -318,7 +319,7 @@ TEST(OpenPiece, DefectsGiveTheirResult) {
       {"a meta length far beyond the data (nothing allocated for it)",
        Chunks({{0x00, 0xFF, 0x01, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 1, 2, 3}}),
        {kLoadDataEnded}},
-      {"65535 tracks", Chunks({end, noteTrack}, 480, 0xFFFF), {kLoadWrongFormat}},
+      {"65535 tracks: sound, but too many", Chunks({end, noteTrack}, 480, 0xFFFF), {kLoadTooLarge}},
       {"30000 tracks", Chunks({end, noteTrack}, 480, 30000), {kLoadDataEnded}},
   };
   PieceModel piece;
@@ -329,6 +330,15 @@ TEST(OpenPiece, DefectsGiveTheirResult) {
     EXPECT_FALSE(piece.pieceLoaded) << c.what;
     EXPECT_TRUE(piece.tracks.empty()) << c.what;
   }
+}
+
+// A file refused for its size is not called damaged: the musician keeps a good
+// file, and is told the limit.
+TEST(OpenPiece, EachResultHasItsOwnMessage) {
+  EXPECT_EQ(LoadResultStringId(kLoadTooLarge), kStringTooLarge);
+  EXPECT_NE(std::string(StringText(kStringTooLarge)).find("32767"), std::string::npos);
+  EXPECT_EQ(LoadResultStringId(kLoadWrongFormat), kStringWrongFormat);
+  EXPECT_EQ(LoadResultStringId(kLoadNoChannelMessages), kStringNoMidiData);
 }
 
 TEST(OpenPiece, HostileValuesStayBounded) {
