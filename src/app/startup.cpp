@@ -3,6 +3,8 @@
 #include "app/startup.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <utility>
 
 #include "app/app.h"
 #include "app/dialog_commit_ports.h"
@@ -74,12 +76,29 @@ void InstallShellHooks(ShellRec& shell) {
   piece.showLoopPoints = [&app] { RefreshPositionDisplays(app); };
 }
 
-void LoadSavedSystemSettings(ShellRec& shell) {
-  if (shell.settingsFolder.empty()) return;
+// The system settings at start-up: the defaults, then what the last run kept.
+// With settings kept, the ports open once, for them: opening the defaults'
+// devices first would report a busy default device (or open the Ports dialog)
+// for ports that were never meant to use it.
+void StartSystemSettings(ShellRec& shell) {
+  AppRec& app = shell.app;
+  std::error_code error;
+  const bool kept =
+      !shell.settingsFolder.empty() &&
+      std::filesystem::exists(std::filesystem::path(shell.settingsFolder) / kSystemSettingsFileName,
+                              error);
+  if (!kept) {
+    ApplySystemDefaults(shell);
+    return;
+  }
+  auto openPorts =
+      std::exchange(app.settings.systemHooks.openPorts, [](const SystemSettings&) { return true; });
+  ApplySystemDefaults(shell);
+  app.settings.systemHooks.openPorts = std::move(openPorts);
   std::string message;
-  const SystemSettings saved = LoadSystemSettings(shell.settingsFolder, shell.app.system, message);
+  const SystemSettings saved = LoadSystemSettings(shell.settingsFolder, app.system, message);
   if (!message.empty()) shell.ui.ShowText(message);
-  if (!(saved == shell.app.system)) ApplySystemSettings(shell, saved);
+  ApplySystemSettings(shell, saved, true);
 }
 
 // The text of the menu item `id` in the rows (the first built-in piece's name
@@ -137,8 +156,7 @@ bool AppStartup(ShellRec& shell, const std::string& file,
   shell.helpFolder = FindHelpFolder(helpFolderCandidates);
   // 6. System settings: the defaults, then what was kept from the last run.
   InstallShellHooks(shell);
-  ApplySystemDefaults(shell);
-  LoadSavedSystemSettings(shell);
+  StartSystemSettings(shell);
   shell.recentFiles = LoadRecentFiles(shell.settingsFolder);
   ShowRecentFiles(shell);
   // 7. The first piece. A file named on the command line that cannot be
@@ -177,7 +195,7 @@ void ApplySystemDefaults(ShellRec& shell) {
   PublishSystemSettings(app);
 }
 
-void ApplySystemSettings(ShellRec& shell, const SystemSettings& given) {
+void ApplySystemSettings(ShellRec& shell, const SystemSettings& given, bool openPorts) {
   AppRec& app = shell.app;
   // Remembered devices are found by name first: the lists' order may have changed.
   SystemSettings settings = given;
@@ -188,7 +206,7 @@ void ApplySystemSettings(ShellRec& shell, const SystemSettings& given) {
   const bool soundfontChanged = settings.soundfont != app.system.soundfont;
   app.system = settings;
   if (soundfontChanged) UseSettingsSoundfont(app);
-  if (portsChanged) {
+  if (portsChanged || openPorts) {
     if (!OpenShellPorts(shell, app.system)) app.host.RunDialog(kDialogPortsAndDevices);
     CheckIncomingChannels(app.host, app.system);
   }

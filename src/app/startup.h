@@ -45,8 +45,9 @@ bool MenuWithHelpItems(std::vector<MenuRow>& rows);
 // System Default Settings as the menu command and start-up run it.
 void ApplySystemDefaults(ShellRec& shell);
 // Takes over system settings read from storage: ports reopened when their
-// devices or channels differ, follower and scheduler told, buttons shown.
-void ApplySystemSettings(ShellRec& shell, const SystemSettings& settings);
+// devices or channels differ (or always, with openPorts), follower and
+// scheduler told, buttons shown.
+void ApplySystemSettings(ShellRec& shell, const SystemSettings& settings, bool openPorts = false);
 
 // The Views menu: check marks of the eight views, Show All and Hide All.
 void ShowViewsMenu(Host& host, const ViewsMenuState& state);

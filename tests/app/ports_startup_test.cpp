@@ -39,5 +39,23 @@ TEST_F(PortsStartupTest, ARememberedDeviceThatCannotBeOpenedOpensThePortsDialog)
   EXPECT_NE(host.texts.back().find("'Module' is apparently already in use"), std::string::npos);
 }
 
+// With settings kept from the last run, start-up opens the devices they name
+// and no others: a busy default device is never reported, nor the dialog
+// shown, for ports that were never meant to use it.
+TEST_F(PortsStartupTest, StartUpOpensOnlyTheRememberedDevices) {
+  const int fallback = MidiDefaultOutputDevice(platform);
+  platform.SetRefuseOpen(false, fallback, true);
+  const int module = platform.AddOutputDevice("Module");
+  SystemSettings kept;
+  kept.outputDevice.fill(static_cast<uint16_t>(module));
+  kept.outputDeviceName.fill("Module");
+  ASSERT_TRUE(SaveSystemSettings(settings.Str(), kept));
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(host.portsDialogs, 0);
+  EXPECT_EQ(host.texts, std::vector<std::string>{});
+  EXPECT_TRUE(platform.OutIsOpen(module));
+  EXPECT_EQ(platform.OutOpenCount(fallback), 0);
+}
+
 }  // namespace
 }  // namespace tuttiro::test
