@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
     tuttiro::QtHost host;
     tuttiro::TuttiroApp program(platform, host, std::move(options));
     CloseOnSignals(program);
-    if (program.Start()) {
+    if (program.Start() && !program.Stopping()) {
       if (parser.isSet(play)) program.Command(tuttiro::kIdPlayFile);
       status = application.exec();
     }

@@ -1,6 +1,7 @@
 // The program in Qt: the shell's toolkit services and the idle pass's timer.
 #include "ui/tuttiro_app.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -69,6 +70,13 @@ void TuttiroApp::Shutdown() {
 
 void TuttiroApp::CloseWithoutQuestions() {
   askOnClose_ = false;
+  stopping_ = true;
+  // A message box or dialog open now (the one at start-up, say) is closed as
+  // well, so that nothing waits for an answer nobody may be there to give.
+  for (int open = 0; open < 16; ++open) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || !modal->close()) break;
+  }
   if (window_) window_->close();
 }
 

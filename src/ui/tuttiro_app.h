@@ -45,6 +45,8 @@ class TuttiroApp : public QObject, public ShellUi {
 
   // Closes the main window without asking to save changed piece settings.
   void CloseWithoutQuestions();
+  // A stop signal has arrived: the program ends without running on.
+  bool Stopping() const { return stopping_; }
 
   // A command from a menu item or an accelerator.
   void Command(int id);
@@ -103,6 +105,7 @@ class TuttiroApp : public QObject, public ShellUi {
   QTimer idle_;
   bool shutDown_ = false;
   bool askOnClose_ = true;
+  bool stopping_ = false;
 };
 
 }  // namespace tuttiro
