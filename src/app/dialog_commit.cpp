@@ -3,6 +3,7 @@
 
 #include "app/app.h"
 #include "engine/follower.h"
+#include "engine/follower_settings.h"
 #include "piece/piece_info.h"
 #include "string_table.h"
 #include "views/view_controls.h"
@@ -40,29 +41,15 @@ void HandFollower(AppRec& app, uint8_t what) {
   if (!TransportFollowing(app)) HandFollowerPending(app);
 }
 
-std::vector<IgnoreRange> FollowerRanges(const std::vector<MarkerRange>& ranges) {
-  std::vector<IgnoreRange> out;
-  for (const MarkerRange& r : ranges) out.push_back(IgnoreRange{r.begin, r.end});
-  return out;
-}
-
 }  // namespace
 
 void HandFollowerPending(AppRec& app) {
   const uint8_t what = app.followerPending;
   app.followerPending = 0;
   if (what & kPendingScore) GiveFollowerScore(app.settings);
-  if ((what & kPendingOptions) && app.engine.followerReady) {
-    const SystemSettings& s = app.system;
-    FollowerSetOptions(app.engine.follower, s.timingSensitivity, s.startAutomatically != 0,
-                       s.autoJump != 0, s.localJumps != 0, s.waitForSolo != 0);
-  }
-  if ((what & kPendingMarkers) && app.engine.followerReady) {
-    FollowerSetWaitForSoloist(app.engine.follower, app.live.waitForSoloistMarkers);
-    FollowerSetWaitForSignal(app.engine.follower, app.live.waitForSignalMarkers);
-    FollowerSetRestoreTempo(app.engine.follower, app.live.restoreTempoMarkers);
-    FollowerSetIgnoreRanges(app.engine.follower, FollowerRanges(app.live.ignoreSoloistRanges));
-  }
+  if (!app.engine.followerReady.load()) return;
+  if (what & kPendingOptions) FollowerTakeOptions(app.engine.follower, app.system);
+  if (what & kPendingMarkers) FollowerTakeMarkers(app.engine.follower, app.live);
 }
 
 CaptureRec CaptureOpen(AppRec& app) {
