@@ -7,9 +7,8 @@
 #include <vector>
 
 #include "allocation_counter.h"
-#include "engine/engine.h"
 #include "engine/follower_settings.h"
-#include "platform/simulated_platform.h"
+#include "engine_fixture.h"
 
 namespace tuttiro::test {
 namespace {
@@ -20,13 +19,10 @@ uint32_t Msg(uint8_t status, uint8_t d1, uint8_t d2) {
   return status | static_cast<uint32_t>(d1) << 8 | static_cast<uint32_t>(d2) << 16;
 }
 
-class InputPathTest : public ::testing::Test {
+class InputPathTest : public ::testing::Test, public EngineFixture {
  protected:
   InputPathTest() {
-    platform.AddOutputDevice("Out");
-    platform.SetNow(1000);
     MidiOpenOutputs(engine.ports, nullptr);
-    EXPECT_EQ(OpenPiece(piece, sources, "Ecossaise"), kLoadOk);
     input.inputBlocked = false;
     engine.mode.followerInputMode = kInputSoloistNotes;
     RecordingStart(input, 0);
@@ -45,12 +41,6 @@ class InputPathTest : public ::testing::Test {
     return out;
   }
 
-  SimulatedPlatform platform;
-  PieceModel piece;
-  PieceSourceState sources;
-  SystemSettings system;
-  PieceSettings live;
-  EngineRec engine{platform, piece};
   InputPathRec& input = engine.input;
 };
 

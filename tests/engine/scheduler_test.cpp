@@ -3,20 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "allocation_counter.h"
-#include "engine/engine.h"
-#include "platform/simulated_platform.h"
+#include "engine_fixture.h"
 
 namespace tuttiro::test {
 namespace {
 
-struct EngineOnly {
-  EngineOnly() {
-    platform.AddOutputDevice("Out");
-    platform.SetNow(1000);
-    EXPECT_EQ(OpenPiece(piece, sources, "Ecossaise"), kLoadOk);
-    EnginePublish(engine, system, live);
-  }
-  // Starts the clock at the piece's start, as Play File does.
+struct EngineOnly : EngineFixture {  // Starts the clock at the piece's start, as Play File does.
   void Play() {
     ASSERT_TRUE(SchedulerBuildStreams(engine, live, true));
     const SystemTime now = platform.ClockNow();
@@ -37,13 +29,6 @@ struct EngineOnly {
     }
     return count;
   }
-
-  SimulatedPlatform platform;
-  PieceModel piece;
-  PieceSourceState sources;
-  SystemSettings system;
-  PieceSettings live;
-  EngineRec engine{platform, piece};
 };
 
 TEST(Scheduler, PlaysEveryNoteOfAPieceAndAsksForTheStopAtTheEnd) {
