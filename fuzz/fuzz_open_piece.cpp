@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tuttiro::PieceHooks hooks;
   tuttiro::SetPieceSettingsHooks(hooks, context);
   int result = tuttiro::OpenPiece(piece, sources, "fuzz", hooks);
-  if (result < 0 || result > 6) __builtin_trap();
+  if (result < tuttiro::kLoadOk || result > tuttiro::kLoadTooLarge) __builtin_trap();
   if (result == tuttiro::kLoadOk &&
       piece.tracks.size() != static_cast<size_t>(piece.trackCount) + 1) {
     __builtin_trap();
