@@ -335,6 +335,21 @@ void SetDamagedFileAside(const std::string& folder) {
   std::filesystem::rename(path, path.string() + ".damaged", error);
 }
 
+// A system settings file that cannot be read is moved aside as
+// NAME.damaged before the defaults are written over it at exit, unless an
+// earlier damaged copy is already kept there (the first is never lost). Adds
+// where it went to the message.
+void SetDamagedSystemFileAside(const std::filesystem::path& path, std::string& message) {
+  const std::filesystem::path aside = path.string() + ".damaged";
+  std::error_code error;
+  if (std::filesystem::exists(aside, error)) {
+    message += " An earlier damaged copy is kept as " + aside.string() + ".";
+    return;
+  }
+  std::filesystem::rename(path, aside, error);
+  if (!error) message += " The damaged file is kept as " + aside.string() + ".";
+}
+
 }  // namespace
 
 std::string SettingsFolder() {
@@ -371,12 +386,14 @@ SystemSettings LoadSystemSettings(const std::string& folder, const SystemSetting
   std::string text;
   if (!ReadText(path, text)) {
     message = UnreadableMessage(path);
+    SetDamagedSystemFileAside(path, message);
     return defaults;
   }
   std::string problem;
   Json root = Json::parse(text, nullptr, false);
   if (!root.is_object()) {
     message = UnreadableMessage(path);
+    SetDamagedSystemFileAside(path, message);
     return defaults;
   }
   SystemSettings settings = SettingsFromJsonValue(root, defaults, problem);

@@ -98,10 +98,16 @@ TEST(SystemSettingsStore, DamagedFilesGiveDefaultsAndOneMessage) {
   SystemSettings defaults;
   defaults.outputDevice.fill(1);
   std::string message;
-  for (const char* text : {"", "{\"following\": {", "[1, 2]", "null", "\x01\x02\xff"}) {
+  // The first damaged file is set aside as .damaged and kept: a later one
+  // never overwrites it.
+  const std::string aside = folder.File(std::string(kSystemSettingsFileName) + ".damaged");
+  for (const char* text : {"{\"following\": {", "", "[1, 2]", "null", "\x01\x02\xff"}) {
     folder.Write(kSystemSettingsFileName, text);
     EXPECT_EQ(LoadSystemSettings(folder.Str(), defaults, message), defaults) << text;
     EXPECT_NE(message.find("could not be read"), std::string::npos) << text;
+    EXPECT_NE(message.find(aside), std::string::npos) << text;
+    std::ifstream kept(aside);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "{\"following\": {");
   }
   // Partly invalid: what is wrong keeps its default, the rest is read.
   std::string text = SystemSettingsToJson(Changed());
