@@ -89,7 +89,7 @@ void PlayAndFollowContinue(AppRec& app) {
     return;
   }
   app.engine.mode.acceptFollowerTempo.store(true);
-  InputTakeSettings(app.engine.input, app.system, app.live.masterTranspose);
+  EnginePublish(app.engine, app.system, app.live);
   if (!t.resumingAfterJump || !RecordingResume(app.engine.input, position)) {
     RecordingStart(app.engine.input, position);
     app.engine.performance.recordedTempoFactor = t.savedTempoFactor;

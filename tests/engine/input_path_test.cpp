@@ -210,23 +210,6 @@ TEST_F(InputPathTest, FinishingPlacesEveryRecordedMessageAndEndsTheRecording) {
   EXPECT_TRUE(input.recording.messages.empty());
 }
 
-// A note handed over late (the input thread was busy, or an onset detector
-// heard it some milliseconds after it sounded) is recorded and followed at the
-// time it was played, not when it got through.
-TEST_F(InputPathTest, ANoteKeepsTheTimeItWasPlayedIntoTheRecordingAndTheFollower) {
-  ASSERT_TRUE(EngineInitFollower(engine));
-  FollowerTakeOptions(engine.follower, system);
-  FollowerTakeScore(engine.follower, piece, live, system);
-  ASSERT_TRUE(FollowerStart(engine.follower, 0, kFixOne));
-  platform.SetNow(1330);
-  In(Msg(0x90, 72, 90), 1300);
-  ASSERT_EQ(input.recording.messages.size(), 1u);
-  EXPECT_EQ(input.recording.messages[0].time, 1300);
-  ASSERT_EQ(engine.follower.performedChordCount, 1);
-  EXPECT_EQ(engine.follower.performedChords[0].time, 1300);
-  FollowerStop(engine.follower);
-}
-
 // Following set up on Ecossaise's solo, started at position 0 at `start`.
 class FollowingTest : public InputPathTest {
  protected:
@@ -248,6 +231,19 @@ class FollowingTest : public InputPathTest {
     return engine.follower.chords[static_cast<size_t>(chord)].position;
   }
 };
+
+// A note handed over late (the input thread was busy, or an onset detector
+// heard it some milliseconds after it sounded) is recorded and followed at the
+// time it was played, not when it got through.
+TEST_F(FollowingTest, ANoteKeepsTheTimeItWasPlayedIntoTheRecordingAndTheFollower) {
+  Follow(1000);
+  platform.SetNow(1330);
+  In(Msg(0x90, 72, 90), 1300);
+  ASSERT_EQ(input.recording.messages.size(), 1u);
+  EXPECT_EQ(input.recording.messages[0].time, 1300);
+  ASSERT_EQ(engine.follower.performedChordCount, 1);
+  EXPECT_EQ(engine.follower.performedChords[0].time, 1300);
+}
 
 // A pianist's pedals and a player's controllers are not the soloist's notes:
 // controllers numbered like the next written pitches, a little late, leave the
@@ -294,11 +290,8 @@ TEST_F(FollowingTest, TheSignalControllerReleasesAWaitForSignalPoint) {
 // The input thread never allocates: cleaning up, remote control, recording and
 // following a flood of notes and controllers take no memory, while the window
 // thread adds room to the recording without ever moving what it holds.
-TEST_F(InputPathTest, FollowingAndRecordingAFloodAllocatesNothingOnTheInputThread) {
-  ASSERT_TRUE(EngineInitFollower(engine));
-  FollowerTakeOptions(engine.follower, system);
-  FollowerTakeScore(engine.follower, piece, live, system);
-  ASSERT_TRUE(FollowerStart(engine.follower, 0, kFixOne));
+TEST_F(FollowingTest, FollowingAndRecordingAFloodAllocatesNothingOnTheInputThread) {
+  Follow(1000);
   SystemTime t = 2000;
   const auto flood = [&](int count) {
     const int64_t before = allocationCount.load();
@@ -317,7 +310,6 @@ TEST_F(InputPathTest, FollowingAndRecordingAFloodAllocatesNothingOnTheInputThrea
   EXPECT_EQ(flood(900), 0);
   EXPECT_EQ(&input.recording.messages[0], &first);  // growing moved nothing
   EXPECT_EQ(input.recording.messages.size(), 6000u);
-  FollowerStop(engine.follower);
 }
 
 }  // namespace
