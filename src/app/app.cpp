@@ -44,7 +44,7 @@ AppRec::AppRec(Platform& platformRef, Host& hostRef)
 AppRec::~AppRec() = default;
 
 int64_t TickNow(const AppRec& app) {
-  return app.platform.ClockNow() * 3 / 50;
+  return EngineTickNow(app.engine);
 }
 
 void PublishSystemSettings(AppRec& app) {
@@ -63,14 +63,11 @@ PieceHooks AppPieceHooks(AppRec& app) {
   hooks.sendOpeningSysex = [&app] { SendOpeningSysEx(app); };
   hooks.resetPlaybackState = [&app] {
     app.transport.performanceAvailable = false;
-    TransportClock clock = TransportClockRead(app.engine.clock);
-    clock.basePosition = 0;
-    clock.endPosition = app.piece.endPosition;
-    clock.tempoFactor = app.live.tempoFactor;
-    {
-      std::lock_guard guard(app.engine.clockUpdate);
-      TransportClockWrite(app.engine.clock, clock);
-    }
+    UpdateClock(app.engine, [&app](TransportClock& clock) {
+      clock.basePosition = 0;
+      clock.endPosition = app.piece.endPosition;
+      clock.tempoFactor = app.live.tempoFactor;
+    });
     EnginePublish(app.engine, app.system, app.live);
     const int32_t travel = SongThumbTravel();
     app.views.displays.unitsPerPixel =
