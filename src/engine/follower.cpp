@@ -224,6 +224,7 @@ void ReserveTempoMap(FollowerState& f, int32_t capacity) {
 }
 
 void ReleaseScore(FollowerState& f) {
+  f.beats = {};
   f.notes = {};
   f.chords = {};
   f.pitchChords = {};
@@ -269,6 +270,75 @@ void SetWaitLimit(FollowerState& f, int32_t limit) {
   FollowerClock clock = FollowerClockRead(f.clock);
   clock.waitLimit = limit;
   FollowerClockWrite(f.clock, clock);
+}
+
+// ---- the hold at the soloist's next note -----------------------------------------
+
+// The written length of the beat at p (half a second without beats).
+int32_t BeatLengthAt(const FollowerState& f, int32_t p) {
+  const auto next = std::upper_bound(f.beats.begin(), f.beats.end(), p);
+  if (next != f.beats.begin() && next != f.beats.end()) return *next - *(next - 1);
+  if (f.beats.size() >= 2)
+    return next == f.beats.end() ? f.beats.back() - f.beats.end()[-2] : f.beats[1] - f.beats[0];
+  return 500;
+}
+
+// The first chord the soloist has not reached that lies ahead of both the last
+// match and the clock, outside the ranges where the soloist is ignored.
+int32_t NextUnheardChord(const FollowerState& f, int32_t clockPosition) {
+  const int32_t after =
+      std::max(clockPosition, f.lastMatchChord >= 0 ? ChordPosition(f, f.lastMatchChord) : -1);
+  int32_t c = std::max(f.chordCursor, FirstChordAtOrAfter(f, after));
+  while (c < ChordCount(f) &&
+         (ChordPosition(f, c) <= after || InIgnoreRange(f, ChordPosition(f, c))))
+    ++c;
+  return c;
+}
+
+// Moves the hold to the soloist's next unheard note, as of time t. A clock that
+// stood at the old hold (or had gone on from it) is first anchored where it is at
+// t, so that it goes on from the soloist's note, not from where it would have run.
+// The hold lasts a beat and the written length of the note before it (up to three
+// beats more), at the clock's rate: a soloist may hold a note twice as long as
+// written and a beat more (a fermata, a breath) before the accompaniment goes on
+// alone. True when it moved.
+bool MoveHold(FollowerState& f, SystemTime t) {
+  std::lock_guard lock(f.clock.writeMutex);
+  FollowerClock clock = FollowerClockRead(f.clock);
+  if (!clock.running) return false;
+  int32_t hold = kNoLimit;
+  int32_t span = 0;
+  // Before the soloist is first heard the accompaniment plays alone.
+  if (!f.options.freeRunning && f.options.level >= 2 && !TapMode(f) && !f.chords.empty() &&
+      f.soloistHeard) {
+    const int32_t c = NextUnheardChord(f, FollowerPositionAt(clock, t));
+    if (c < ChordCount(f)) {
+      hold = ChordPosition(f, c);
+      const int32_t before = c > 0 ? ChordPosition(f, c - 1) : hold;
+      const int32_t beat = BeatLengthAt(f, hold);
+      const int32_t written = beat + std::min(hold - before, 3 * beat);
+      span = clock.rate > 0 ? FixDiv(written, clock.rate) : 0;
+    }
+  }
+  if (hold == clock.holdPosition && span == clock.holdSpan) return false;
+  const SystemTime reached = FollowerHoldReached(clock);
+  if (reached != kUnsetTime && t >= reached) {
+    const bool heardThere = f.lastMatchChord >= 0 && f.lastMatchTime == t &&
+                            ChordPosition(f, f.lastMatchChord) == clock.holdPosition;
+    clock.anchorPosition = heardThere ? clock.holdPosition : FollowerPositionAt(clock, t);
+    clock.anchorTime = t;
+    AnchorPush(f.clock.tempoMap, t, clock.anchorPosition);
+  }
+  clock.holdPosition = hold;
+  clock.holdSpan = span;
+  FollowerClockWrite(f.clock, clock);
+  return true;
+}
+
+// The scheduler times the accompaniment from the clock, so a moved hold is reported.
+// A note that matched nothing ends the hold too.
+void UpdateHold(FollowerState& f, SystemTime t) {
+  if (MoveHold(f, t)) FollowerReportClock(f);
 }
 
 // ---- matching --------------------------------------------------------------------
@@ -370,6 +440,7 @@ bool SkippedSamePitch(const FollowerState& f, int32_t from, int32_t to, uint8_t 
 void RememberMatch(FollowerState& f, int32_t c, SystemTime t) {
   f.lastMatchChord = c;
   f.lastMatchTime = t;
+  f.soloistHeard = true;
 }
 
 // Releases the wait the chord stands for; true when it released one.
@@ -607,7 +678,9 @@ void ProcessNote(FollowerState& f, uint32_t message, SystemTime t) {
   const bool running = FollowerClockNow(f).running;
   if (running) {
     int32_t matched = -1;
-    if (MatchNote(f, pitch, velocity, t, matched)) {
+    const bool found = MatchNote(f, pitch, velocity, t, matched);
+    if (!f.jumpPending) UpdateHold(f, t);
+    if (found) {
       f.report(kReportNote, t, matched, message);
       return;
     }
@@ -616,7 +689,11 @@ void ProcessNote(FollowerState& f, uint32_t message, SystemTime t) {
   }
   if (pitch == kSignalPitch || f.chords.empty()) return;
   if (running ? !f.options.autoJump : !f.options.startAutomatically) return;
-  JumpSearch(f, FollowerPositionAt(FollowerClockNow(f), t), message, t);
+  // The search looks for the soloist around where they would be had they played on:
+  // a clock held for them is no guide to where a soloist who skipped has gone.
+  FollowerClock unheld = FollowerClockNow(f);
+  unheld.holdPosition = kNoLimit;
+  JumpSearch(f, FollowerPositionAt(unheld, t), message, t);
 }
 
 void UnmarkChord(FollowerState& f, ScoreChord& chord) {
@@ -652,7 +729,10 @@ bool StartRunning(FollowerState& f, int32_t position, int32_t rate) {
   }
   SetWaitLimit(f, kNoLimit);
   if (f.options.level != 0) ComputeWaitLimit(f);
-  if (!f.jumpPending) f.startingRate = rate;
+  if (!f.jumpPending) {
+    f.startingRate = rate;
+    f.soloistHeard = false;
+  }
   f.measureTime = kUnsetTime;
   f.lastMatchChord = -1;
   f.lastMatchTime = kUnsetTime;
@@ -663,6 +743,8 @@ bool StartRunning(FollowerState& f, int32_t position, int32_t rate) {
     std::lock_guard lock(f.clock.writeMutex);
     FollowerClock clock = FollowerClockRead(f.clock);
     clock.running = true;
+    clock.holdPosition = kNoLimit;
+    clock.holdSpan = 0;
     if (!f.jumpPending) {
       clock.anchorTime = now;
       clock.startPending = true;
@@ -670,6 +752,7 @@ bool StartRunning(FollowerState& f, int32_t position, int32_t rate) {
     FollowerClockWrite(f.clock, clock);
   }
   f.jumpPending = false;
+  MoveHold(f, now);
   return true;
 }
 
@@ -795,6 +878,9 @@ void JumpToChord(FollowerState& f, int32_t c, SystemTime t, int32_t rate) {
   // The measurement anchor stays: it is a real match, and a run of corrections
   // must not keep the tempo from learning the soloist's speed.
   ++f.correctionCount;
+  // The clock was wrong about the soloist: it holds for them again once a note
+  // confirms the new place.
+  f.soloistHeard = false;
   f.lastMatchChord = -1;
   f.lastMatchTime = kUnsetTime;
   f.missCount = 0;
@@ -846,13 +932,14 @@ bool FollowerInit(FollowerState& f, const Platform& platform, FollowerReport rep
 }
 
 bool FollowerSetOptions(FollowerState& f, int level, bool startAutomatically, bool autoJump,
-                        bool localJumpsOnly, bool waitForStart) {
+                        bool localJumpsOnly, bool waitForStart, bool freeRunning) {
   return SetUp(f, [&] {
     if (level >= 0 && level <= 4) f.options.level = level;
     f.options.startAutomatically = startAutomatically;
     f.options.autoJump = autoJump;
     f.options.localJumpsOnly = localJumpsOnly;
     f.options.waitForStart = waitForStart;
+    f.options.freeRunning = freeRunning;
     return true;
   });
 }
@@ -870,6 +957,9 @@ bool FollowerSetScore(FollowerState& f, std::span<const PieceEvent> eventsA,
       BuildChords(f, eventsA, eventsB);
       BuildPitchIndex(f);
       ClassifyChords(f, beats);
+      f.beats.resize(beats.size());
+      for (size_t i = 0; i < beats.size(); ++i)
+        f.beats[i] = static_cast<int32_t>(beats[i] & ~kBarStart);
       ReserveTempoMap(f, f.tempoMapCapacity);
     } catch (const std::bad_alloc&) {
       ReleaseScore(f);
@@ -979,14 +1069,21 @@ bool FollowerStop(FollowerState& f) {
     std::lock_guard lock(f.clock.writeMutex);
     FollowerClock clock = FollowerClockRead(f.clock);
     if (clock.running) {
+      // A clock still holding for the soloist stopped moving when it reached the
+      // hold: the wait is no part of the performance's tempo.
+      const SystemTime reached = FollowerHoldReached(clock);
+      const bool holding =
+          reached != kUnsetTime && now >= reached && now < reached + clock.holdSpan;
       clock.anchorPosition = FollowerPositionAt(clock, now);
       clock.anchorTime = now;
       clock.running = false;
       clock.startPending = false;
-      AnchorPush(f.clock.tempoMap, now, clock.anchorPosition);
+      AnchorPush(f.clock.tempoMap, holding ? reached : now, clock.anchorPosition);
       TempoMapFinish(f.clock.tempoMap, clock.rate);
     }
     clock.waitLimit = kNoLimit;
+    clock.holdPosition = kNoLimit;
+    clock.holdSpan = 0;
     FollowerClockWrite(f.clock, clock);
   }
   for (ScoreChord& chord : f.chords) UnmarkChord(f, chord);

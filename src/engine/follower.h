@@ -65,6 +65,7 @@ struct FollowerOptions {
   bool autoJump = true;
   bool localJumpsOnly = false;
   bool waitForStart = false;
+  bool freeRunning = false;  // the clock never holds at the soloist's next note
 };
 
 inline constexpr uint8_t kNoteMatched = 0x80;  // in ScoreNote::pitch
@@ -135,6 +136,7 @@ struct FollowerState {
   std::array<PitchRun, 128> pitchRuns{};
   std::vector<int32_t> pitchChords;
   int32_t chordCursor = 0;
+  std::vector<int32_t> beats;  // of the written part: how long a hold lasts
 
   // Tapped-beat mode: the beats and where the taps are.
   std::vector<int32_t> tapBeats;
@@ -167,6 +169,7 @@ struct FollowerState {
   int32_t correctionCount = 0;  // near corrections so far, for traces
   bool jumpOnMatch = false;
   bool lost = false;
+  bool soloistHeard = false;  // a note matched since following started
 
   // What the soloist played lately, and the places in the score it could be.
   std::array<PerformedNote, kPerformedNoteCapacity> performedNotes{};
@@ -191,7 +194,7 @@ bool FollowerInit(FollowerState& f, const Platform& platform, FollowerReport rep
                   int32_t queueCapacity = kFollowerQueueCapacity,
                   int32_t timeScale = kFollowerTimeScale);
 bool FollowerSetOptions(FollowerState& f, int level, bool startAutomatically, bool autoJump,
-                        bool localJumpsOnly, bool waitForStart);
+                        bool localJumpsOnly, bool waitForStart, bool freeRunning = false);
 void FollowerSetSpecialSignal(FollowerState& f, uint16_t value);
 // Beats are positions with the top bit set on the first beat of each bar.
 bool FollowerSetScore(FollowerState& f, std::span<const PieceEvent> eventsA,

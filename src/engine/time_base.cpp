@@ -62,6 +62,8 @@ FollowerClock FollowerClockRead(const FollowerClockRec& clock) {
     value.anchorTime = clock.anchorTime.load(std::memory_order_acquire);
     value.rate = clock.rate.load(std::memory_order_acquire);
     value.waitLimit = clock.waitLimit.load(std::memory_order_acquire);
+    value.holdPosition = clock.holdPosition.load(std::memory_order_acquire);
+    value.holdSpan = clock.holdSpan.load(std::memory_order_acquire);
     value.running = clock.running.load(std::memory_order_acquire);
     value.startPending = clock.startPending.load(std::memory_order_acquire);
     if (clock.sequence.load(std::memory_order_relaxed) == before) return value;
@@ -75,15 +77,32 @@ void FollowerClockWrite(FollowerClockRec& clock, const FollowerClock& value) {
   clock.anchorTime.store(value.anchorTime, std::memory_order_release);
   clock.rate.store(value.rate, std::memory_order_release);
   clock.waitLimit.store(value.waitLimit, std::memory_order_release);
+  clock.holdPosition.store(value.holdPosition, std::memory_order_release);
+  clock.holdSpan.store(value.holdSpan, std::memory_order_release);
   clock.running.store(value.running, std::memory_order_release);
   clock.startPending.store(value.startPending, std::memory_order_release);
   clock.sequence.store(sequence + 2, std::memory_order_release);
 }
 
+SystemTime FollowerHoldReached(const FollowerClock& value) {
+  if (!value.running || value.holdPosition == kNoLimit || value.rate <= 0 ||
+      value.holdPosition <= value.anchorPosition) {
+    return kUnsetTime;
+  }
+  return value.anchorTime + FixDiv(value.holdPosition - value.anchorPosition, value.rate);
+}
+
 int32_t FollowerPositionAt(const FollowerClock& value, SystemTime now) {
   if (!value.running) return value.anchorPosition;
-  const int64_t position =
+  int64_t position =
       int64_t{value.anchorPosition} + FixMul(ElapsedForFix(now - value.anchorTime), value.rate);
+  const SystemTime reached = FollowerHoldReached(value);
+  if (reached != kUnsetTime && now >= reached) {
+    const SystemTime resume = reached + value.holdSpan;
+    position = now < resume
+                   ? int64_t{value.holdPosition} - 1
+                   : int64_t{value.holdPosition} + FixMul(ElapsedForFix(now - resume), value.rate);
+  }
   return static_cast<int32_t>(
       std::clamp<int64_t>(position, std::numeric_limits<int32_t>::min(), value.waitLimit - 1));
 }
@@ -111,7 +130,11 @@ int64_t FollowerTimeUntil(FollowerClockRec& clock, int32_t p) {
     }
   }
   if (p <= value.anchorPosition || value.rate <= 0) return value.rate <= 0 ? -1 : 0;
-  const int64_t until = FixDiv(p - value.anchorPosition, value.rate) + value.anchorTime - now;
+  const SystemTime reached = FollowerHoldReached(value);
+  const int64_t until =
+      reached != kUnsetTime && p >= value.holdPosition
+          ? reached + value.holdSpan + FixDiv(p - value.holdPosition, value.rate) - now
+          : FixDiv(p - value.anchorPosition, value.rate) + value.anchorTime - now;
   return std::max<int64_t>(until, 0);
 }
 

@@ -25,8 +25,14 @@ int32_t FixDiv(int32_t a, int32_t b);
 // days), so that a stale anchor never overflows a position.
 int32_t ElapsedForFix(SystemTime difference);
 
-// One consistent view of the follower clock: the anchor, the rate, the wait limit
-// and the flags are always read and written together.
+// One consistent view of the follower clock: the anchor, the rate, the wait limit,
+// the hold and the flags are always read and written together.
+//
+// The hold is the soloist's next written onset not yet heard: the clock runs up to
+// it and stands just before it for holdSpan milliseconds, then goes on at its rate.
+// Accompaniment written before the onset plays on time; what is written at or after
+// it waits for the soloist's note (or for the hold to end, when the note never
+// comes). A hold at or before the anchor does nothing.
 struct FollowerClock {
   int32_t anchorPosition = 0;
   SystemTime anchorTime = 0;
@@ -34,6 +40,8 @@ struct FollowerClock {
   int32_t waitLimit = kNoLimit;
   bool running = false;
   bool startPending = false;
+  int32_t holdPosition = kNoLimit;
+  int32_t holdSpan = 0;
 };
 
 struct TempoMapEntry {
@@ -68,6 +76,8 @@ struct FollowerClockRec {
   std::atomic<SystemTime> anchorTime{0};
   std::atomic<int32_t> rate{kFixOne};
   std::atomic<int32_t> waitLimit{kNoLimit};
+  std::atomic<int32_t> holdPosition{kNoLimit};
+  std::atomic<int32_t> holdSpan{0};
   std::atomic<bool> running{false};
   std::atomic<bool> startPending{false};
   TempoMapRec tempoMap;  // guarded by writeMutex
@@ -78,9 +88,11 @@ FollowerClock FollowerClockRead(const FollowerClockRec& clock);
 void FollowerClockWrite(FollowerClockRec& clock, const FollowerClock& value);
 
 // Where the follower clock is now: extrapolated from the anchor while running,
-// never at or past the wait limit.
+// standing before the hold while it lasts, never at or past the wait limit.
 int32_t FollowerPosition(const FollowerClockRec& clock);
 int32_t FollowerPositionAt(const FollowerClock& value, SystemTime now);
+// When the running clock reaches its hold; kUnsetTime when it has none that applies.
+SystemTime FollowerHoldReached(const FollowerClock& value);
 // Milliseconds from now until the follower clock reaches p; -1 when it never will.
 // The first call after a start re-anchors the clock at the current time.
 int64_t FollowerTimeUntil(FollowerClockRec& clock, int32_t p);

@@ -77,8 +77,8 @@ TEST(FollowerRealPlayers, ACorrectionKeepsTheTempoMeasurement) {
   EXPECT_GT(h.Rate(), 3 * kFixOne / 2);
 }
 
-// An off-beat chord moves the clock onto it only when the clock has drifted more
-// than a chord's width from it; the rate stays either way.
+// An off-beat chord moves a free-running clock onto it only when the clock has
+// drifted more than a chord's width from it; the rate stays either way.
 TEST(FollowerRealPlayers, AnOffBeatMatchReanchorsADriftedClock) {
   struct Case {
     SystemTime lateBy;
@@ -86,6 +86,7 @@ TEST(FollowerRealPlayers, AnOffBeatMatchReanchorsADriftedClock) {
   };
   for (const Case c : {Case{30, 430}, Case{150, 400}}) {
     FollowerHarness h;
+    ASSERT_TRUE(FollowerSetOptions(h.f, 4, true, true, false, false, true));
     // Beats 2000 long; 400 and 800 are off the beat and carry no tempo.
     ASSERT_TRUE(h.SetScore(Notes({{0, 60}, {400, 62}, {800, 64}}), Beats(4, 2000, 2)));
     ASSERT_TRUE(h.Start(1000));
