@@ -29,7 +29,11 @@ constexpr Command kCommands[] = {
 };
 
 void PrintUsage(std::FILE* out) {
-  std::fprintf(out, "usage: tuttiro-cli COMMAND [ARGS...]\n\ncommands:\n");
+  std::fprintf(out, "Usage: tuttiro-cli COMMAND [ARGS...]\n  or:  tuttiro-cli --version\n\n");
+  std::fprintf(out,
+               "The headless way into Tuttiro, the accompaniment player that follows a live\n"
+               "soloist: inspect pieces, play them, follow recorded performances.\n\n");
+  std::fprintf(out, "Commands:\n");
   for (const Command& c : kCommands) std::fprintf(out, "  %-14s %s\n", c.name, c.summary);
   std::fprintf(out, "\n'tuttiro-cli COMMAND --help' tells more about one command.\n");
 }
@@ -40,6 +44,10 @@ int main(int argc, char** argv) {
   if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
     PrintUsage(argc < 2 ? stderr : stdout);
     return argc < 2 ? 2 : 0;
+  }
+  if (!std::strcmp(argv[1], "--version")) {
+    std::printf("tuttiro-cli %s\n", TUTTIRO_VERSION);
+    return 0;
   }
   for (const Command& c : kCommands) {
     if (!std::strcmp(argv[1], c.name)) return c.run(argc - 2, argv + 2);
