@@ -14,7 +14,7 @@ medians, the jump requests and how many were false (made while the follower was
 within 300 ms of the soloist's true place). The data stay outside the repository.
 
 usage: eval_follow.py [--cli CLI] [--eval DIR] [--jumps off|local|anywhere]
-                      [--level 0-4] [--no-wait-for-start] [--free-running]
+                      [--level 0-4] [--no-wait-for-start] [--strict-time]
                       [--case NAME ...]
 (--eval ../shared/eval-audio scores the audio chorales with perfect onsets)
 """
@@ -168,7 +168,7 @@ def main():
     parser.add_argument("--eval", default=os.path.join(ROOT, "..", "shared", "eval"))
     parser.add_argument("--jumps", choices=["off", "local", "anywhere"], default="anywhere")
     parser.add_argument("--level", choices=["0", "1", "2", "3", "4"], default="4")
-    parser.add_argument("--free-running", action="store_true",
+    parser.add_argument("--strict-time", action="store_true",
                         help="the clock never holds at the soloist's next written note")
     parser.add_argument("--no-wait-for-start", action="store_true",
                         help="let the clock run before the soloist's first chord")
@@ -180,8 +180,8 @@ def main():
     extra = ["--jumps", args.jumps, "--level", args.level]
     if not args.no_wait_for_start:
         extra.append("--wait-for-start")
-    if args.free_running:
-        extra.append("--free-running")
+    if args.strict_time:
+        extra.append("--strict-time")
     names = [n for n in sorted(os.listdir(args.eval))
              if os.path.isfile(os.path.join(args.eval, n, "ground_truth.csv"))
              and (not args.case or n in args.case)]

@@ -87,7 +87,7 @@ FollowingValues FollowingValuesOf(const AppRec& app) {
                          s.tapController,      s.waitForSolo,        s.previewBeforeStarting,
                          s.startAutomatically, s.stopAutomatically,  s.stopDelay,
                          s.autoJump,           s.localJumps,         s.timingSensitivity,
-                         s.volumeSensitivity};
+                         s.volumeSensitivity,  s.strictTime};
 }
 
 void CommitFollowing(AppRec& app, const FollowingValues& v) {
@@ -113,6 +113,7 @@ void CommitFollowing(AppRec& app, const FollowingValues& v) {
   s.localJumps = v.localJumps;
   s.timingSensitivity = v.timingSensitivity;
   s.volumeSensitivity = v.volumeSensitivity;
+  s.strictTime = v.strictTime;
   app.live.followTrack1 = v.followTrack1;
   app.live.followTrack2 = v.followTrack2;
   app.live.followTwoTracks = v.followTwoTracks;

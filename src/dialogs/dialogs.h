@@ -38,6 +38,7 @@ inline constexpr int kFirstTrackLabel = 224;
 inline constexpr int kSecondTrackLabel = 225;
 inline constexpr int kStopAfterLabel = 226;
 inline constexpr int kStopSecondsLabel = 227;
+inline constexpr int kStrictTime = 228;
 inline constexpr int kVolumeLabel = 229;
 inline constexpr int kOneTrack = 231;
 inline constexpr int kTwoTracks = 232;

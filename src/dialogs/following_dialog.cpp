@@ -42,6 +42,7 @@ void ApplyEnabling(DialogModel& m) {
   m.Enable({kTapNoteField}, taps && m.Checked(kTapNote));
   m.Enable({kTapControllerField}, taps && m.Checked(kTapController));
   m.Enable({kStopAutomatically}, level >= 2);
+  m.Enable({kStrictTime}, soloist && level >= 2);
   m.Enable({kJumpOff, kJumpSeveralBeats, kJumpAnywhere}, soloist && level >= 2);
   m.Enable({kStopDelay, kStopAfterLabel, kStopSecondsLabel},
            level >= 2 && m.Checked(kStopAutomatically));
@@ -88,6 +89,7 @@ FollowingDialog OpenFollowing(const FollowingValues& v, const std::vector<std::s
   m[kPreviewBeforeStarting].checked = v.previewBeforeStarting != 0;
   m[kStartAutomatically].checked = v.startAutomatically != 0;
   m[kStopAutomatically].checked = v.stopAutomatically != 0;
+  m[kStrictTime].checked = v.strictTime != 0;
   m[kAllowMidiInput].checked = false;
   m[kTapNoteField].text = v.tapNote == 255 ? "" : ShowNote(v.tapNote, flats);
   m[kTapControllerField].text = v.tapController == 255 ? "" : std::to_string(v.tapController);
@@ -147,6 +149,7 @@ FollowingValues StoreFollowing(const FollowingDialog& dialog) {
   v.previewBeforeStarting = m.Checked(kPreviewBeforeStarting);
   v.startAutomatically = m.Checked(kStartAutomatically);
   v.stopAutomatically = m.Checked(kStopAutomatically);
+  v.strictTime = m.Checked(kStrictTime);
   const FieldValue seconds = ReadInteger(m.Text(kStopDelay), false, true);
   v.stopDelay =
       seconds.ok && seconds.value < kSecondsLimit ? static_cast<uint32_t>(seconds.value) * 1000 : 0;

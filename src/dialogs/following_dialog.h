@@ -30,6 +30,7 @@ struct FollowingValues {
   uint8_t localJumps = 0;
   int16_t timingSensitivity = 4;
   int16_t volumeSensitivity = 2;
+  uint8_t strictTime = 0;
 
   bool operator==(const FollowingValues&) const = default;
 };

@@ -309,7 +309,7 @@ bool MoveHold(FollowerState& f, SystemTime t) {
   int32_t hold = kNoLimit;
   int32_t span = 0;
   // Before the soloist is first heard the accompaniment plays alone.
-  if (!f.options.freeRunning && f.options.level >= 2 && !TapMode(f) && !f.chords.empty() &&
+  if (!f.options.strictTime && f.options.level >= 2 && !TapMode(f) && !f.chords.empty() &&
       f.soloistHeard) {
     const int32_t c = NextUnheardChord(f, FollowerPositionAt(clock, t));
     if (c < ChordCount(f)) {
@@ -932,14 +932,14 @@ bool FollowerInit(FollowerState& f, const Platform& platform, FollowerReport rep
 }
 
 bool FollowerSetOptions(FollowerState& f, int level, bool startAutomatically, bool autoJump,
-                        bool localJumpsOnly, bool waitForStart, bool freeRunning) {
+                        bool localJumpsOnly, bool waitForStart, bool strictTime) {
   return SetUp(f, [&] {
     if (level >= 0 && level <= 4) f.options.level = level;
     f.options.startAutomatically = startAutomatically;
     f.options.autoJump = autoJump;
     f.options.localJumpsOnly = localJumpsOnly;
     f.options.waitForStart = waitForStart;
-    f.options.freeRunning = freeRunning;
+    f.options.strictTime = strictTime;
     return true;
   });
 }

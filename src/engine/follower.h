@@ -65,7 +65,7 @@ struct FollowerOptions {
   bool autoJump = true;
   bool localJumpsOnly = false;
   bool waitForStart = false;
-  bool freeRunning = false;  // the clock never holds at the soloist's next note
+  bool strictTime = false;  // the clock never holds at the soloist's next note
 };
 
 inline constexpr uint8_t kNoteMatched = 0x80;  // in ScoreNote::pitch
@@ -194,7 +194,7 @@ bool FollowerInit(FollowerState& f, const Platform& platform, FollowerReport rep
                   int32_t queueCapacity = kFollowerQueueCapacity,
                   int32_t timeScale = kFollowerTimeScale);
 bool FollowerSetOptions(FollowerState& f, int level, bool startAutomatically, bool autoJump,
-                        bool localJumpsOnly, bool waitForStart, bool freeRunning = false);
+                        bool localJumpsOnly, bool waitForStart, bool strictTime = false);
 void FollowerSetSpecialSignal(FollowerState& f, uint16_t value);
 // Beats are positions with the top bit set on the first beat of each bar.
 bool FollowerSetScore(FollowerState& f, std::span<const PieceEvent> eventsA,

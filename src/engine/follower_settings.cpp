@@ -39,7 +39,8 @@ void FollowerTakeScore(FollowerState& f, const PieceModel& piece, const PieceSet
 
 void FollowerTakeOptions(FollowerState& f, const SystemSettings& system) {
   FollowerSetOptions(f, system.timingSensitivity, system.startAutomatically != 0,
-                     system.autoJump != 0, system.localJumps != 0, system.waitForSolo != 0);
+                     system.autoJump != 0, system.localJumps != 0, system.waitForSolo != 0,
+                     system.strictTime != 0);
   FollowerSetSpecialSignal(f, system.remoteControl[kRemoteControlEntries - 1]);
 }
 

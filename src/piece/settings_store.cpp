@@ -59,6 +59,7 @@ void VisitSettings(Settings& s, Visitor& v) {
   v("following", "stopDelayMs", s.stopDelay, Valid{0, UINT32_MAX});
   v("following", "autoJump", s.autoJump, kFlag);
   v("following", "localJumps", s.localJumps, kFlag);
+  v("following", "strictTime", s.strictTime, kFlag);
   v("following", "timingSensitivity", s.timingSensitivity, Valid{0, 4});
   v("following", "volumeSensitivity", s.volumeSensitivity, Valid{0, 3});
   // A note, 256 + a controller, or none.

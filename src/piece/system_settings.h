@@ -60,6 +60,7 @@ struct SystemSettings {
   uint32_t stopDelay = 5000;  // milliseconds
   uint8_t autoJump = 1;
   uint8_t localJumps = 0;         // 1 Jump Several Beats, 0 Jump Anywhere in Piece
+  uint8_t strictTime = 0;         // 1: the clock never waits at the soloist's next note
   int16_t timingSensitivity = 4;  // 0 None ... 4 Highest
   int16_t volumeSensitivity = 2;  // 0 None ... 3 High
   // Remote control: a note, 256 + a controller, or none; the order of the

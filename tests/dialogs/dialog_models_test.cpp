@@ -65,7 +65,7 @@ TEST(FollowingDialog, EnablingFollowsSourceTapSourceAndTiming) {
   d.model[kTiming].selection = 4;  // None
   d.model[kStopAutomatically].checked = true;
   FollowingCommand(d);
-  for (int id : {kVolume, kWaitForSolo, kStopAutomatically, kStopDelay, kJumpOff})
+  for (int id : {kVolume, kWaitForSolo, kStopAutomatically, kStopDelay, kJumpOff, kStrictTime})
     EXPECT_FALSE(m.Enabled(id)) << id;
   d.model[kTiming].selection = 3;  // Low: level 1
   FollowingCommand(d);
@@ -75,6 +75,7 @@ TEST(FollowingDialog, EnablingFollowsSourceTapSourceAndTiming) {
   FollowingCommand(d);
   EXPECT_TRUE(m.Enabled(kStopDelay));
   EXPECT_TRUE(m.Enabled(kJumpSeveralBeats));
+  EXPECT_TRUE(m.Enabled(kStrictTime));
 }
 
 TEST(FollowingDialog, OkStatesAndTheSingleBeep) {
@@ -157,6 +158,7 @@ TEST(FollowingDialog, StoresWhatItShows) {
   in.timingSensitivity = 1;
   in.volumeSensitivity = 3;
   in.waitForSolo = 1;
+  in.strictTime = 1;
   const FollowingDialog flats = OpenFollowing(in, {"A", "B", "C"}, true);
   EXPECT_EQ(flats.model.Text(kTapNoteField), "Db5");
   EXPECT_EQ(flats.model.Text(kStopDelay), "12");

@@ -84,6 +84,44 @@ TEST_F(ClockFixture, FollowerClockStopsOneUnitShortOfItsWaitLimit) {
   EXPECT_EQ(FollowerTimeUntil(follower, 1200), -1);
 }
 
+// The clock runs to its hold, stands one unit short of it for the hold's span,
+// then goes on at its rate; a hold at or before the anchor does nothing.
+TEST_F(ClockFixture, TheClockStandsBeforeItsHoldForTheSpanThenGoesOn) {
+  struct Case {
+    const char* what;
+    FollowerClock clock;
+    SystemTime now;
+    int32_t position;
+    int32_t until2000;  // FollowerTimeUntil(2000)
+  };
+  // Anchored at 1000 at time 0, rate 1: the hold at 1500 is reached at 500 and
+  // lasts 300 ms, so the clock is at 1500 again at 800.
+  const FollowerClock held{1000, 0, kFixOne, kNoLimit, true, false, 1500, 300};
+  FollowerClock halfRate = held;
+  halfRate.rate = kFixOne / 2;  // reaches 1500 at 1000, goes on at 1300
+  FollowerClock behind = held;
+  behind.holdPosition = 1000;  // at the anchor: no hold
+  FollowerClock limited = held;
+  limited.waitLimit = 1200;
+  const Case cases[] = {
+      {"before the hold", held, 400, 1400, 900},
+      {"reaching it", held, 500, 1499, 800},
+      {"holding", held, 700, 1499, 600},
+      {"going on", held, 900, 1600, 400},
+      {"at half rate", halfRate, 1200, 1499, 2300 - 1200},
+      {"at half rate, going on", halfRate, 1500, 1600, 2300 - 1500},
+      {"a hold at the anchor", behind, 700, 1700, 300},
+      {"the wait limit first", limited, 700, 1199, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetFollower(c.clock);
+    platform.SetNow(c.now);
+    EXPECT_EQ(FollowerPosition(follower), c.position);
+    EXPECT_EQ(FollowerTimeUntil(follower, 2000), c.until2000);
+  }
+}
+
 TEST_F(ClockFixture, TimeUntilAtHalfTempoAndTheFirstQueryAfterStart) {
   platform.SetNow(1000);
   {

@@ -81,6 +81,17 @@ TEST_F(SettingsDialogsTest, CancelChangesNothingAndF1OpensTheDialogsPage) {
   EXPECT_TRUE(program->Help()->ShownText().contains(QStringLiteral("Loop Mode")));
 }
 
+TEST_F(SettingsDialogsTest, KeepStrictTimeReachesTheFollower) {
+  WhenOpen([&](ModelDialog& d) {
+    EXPECT_TRUE(d.Control(kStrictTime)->isEnabled());
+    Click(d, kStrictTime);
+    PressEnter(d);
+  });
+  Item(kIdFollowing)->trigger();
+  EXPECT_EQ(App().system.strictTime, 1);
+  EXPECT_TRUE(App().engine.follower.options.strictTime);
+}
+
 TEST_F(SettingsDialogsTest, FollowingTakesTheTapNoteFromMidiOnTheWindowThread) {
   WhenOpen([&](ModelDialog& d) {
     Click(d, kTappedBeats);

@@ -36,7 +36,7 @@ constexpr const char* kTraceHelp =
     "                     without it the follower starts where it finds the soloist\n"
     "                     (Start Automatically)\n"
     "  --wait-for-start   the clock waits for the soloist's first chord\n"
-    "  --free-running     the clock never holds at the soloist's next written note\n"
+    "  --strict-time      the clock never holds at the soloist's next written note\n"
     "  --taps             each note-on is a tapped beat (strength velocity << 10);\n"
     "                     following starts at --start (default 0)\n"
     "  --markers FILE     special markers, one a line: 'wait POS', 'signal POS',\n"
@@ -70,7 +70,7 @@ struct TraceOptions {
   bool started = false;
   int32_t start = 0;
   bool waitForStart = false;
-  bool freeRunning = false;
+  bool strictTime = false;
   bool taps = false;
   const char* markers = nullptr;
   int64_t every = 0;
@@ -127,8 +127,8 @@ int ParseOptions(int argc, char** argv, TraceOptions& options) {
       options.start = static_cast<int32_t>(value);
     } else if (arg == "--wait-for-start") {
       options.waitForStart = true;
-    } else if (arg == "--free-running") {
-      options.freeRunning = true;
+    } else if (arg == "--strict-time") {
+      options.strictTime = true;
     } else if (arg == "--taps") {
       options.taps = true;
     } else if (arg == "--markers" && hasValue) {
@@ -210,7 +210,7 @@ bool SetUpFollower(TraceHost& host, const TraceOptions& options, const PieceMode
   };
   if (!FollowerInit(f, host.platform, report)) return false;
   FollowerSetOptions(f, options.level, true, options.autoJump, options.localJumps,
-                     options.waitForStart, options.freeRunning);
+                     options.waitForStart, options.strictTime);
   FollowerSetSpecialSignal(f, markers.special);
   const std::vector<uint32_t> beats = FollowerBeatList(piece.beatMap);
   if (options.taps) {

@@ -106,6 +106,9 @@ bool RunFollowing(DialogEnv& env) {
   starting->addWidget(d.Label(kStopAfterLabel, QStringLiteral("after"), delay), 3, 1);
   starting->addWidget(delay, 3, 2);
   starting->addWidget(d.Label(kStopSecondsLabel, QStringLiteral("seconds")), 3, 3);
+  starting->addWidget(
+      d.Check(kStrictTime, QStringLiteral("Keep Strict Time (never wait at the next solo note)")),
+      4, 0, 1, 4);
 
   auto* jumpGroup = d.Group();
   auto* jumping = new QVBoxLayout;

@@ -1,0 +1,92 @@
+// Tests of the hold: once the soloist has been heard, the clock never runs past
+// their next written note before they play it, and goes on from the note's time.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <string>
+
+#include "engine/follower.h"
+#include "follower_harness.h"
+
+namespace tuttiro {
+namespace {
+
+using test::Beats;
+using test::FollowerHarness;
+using test::Notes;
+
+// Quarter notes 500 apart, beats 500 apart, four to the bar. The soloist plays the
+// first note on time at 1000, so the clock stands at 0 then at rate 1; the hold at
+// 500 is reached at 1500 and lasts a beat and the note before it: 1000 ms.
+struct HoldCase {
+  const char* what;
+  bool strictTime;
+  SystemTime secondNoteAt;  // 0: none
+  uint8_t secondPitch;
+  SystemTime askedAt;
+  int32_t position;  // -1: 500 and the rate since the note
+};
+
+class FollowerHold : public ::testing::TestWithParam<HoldCase> {};
+
+TEST_P(FollowerHold, TheClockWaitsForTheSoloistsNextNote) {
+  const HoldCase& c = GetParam();
+  FollowerHarness h;
+  ASSERT_TRUE(FollowerSetOptions(h.f, 4, true, true, false, false, c.strictTime));
+  ASSERT_TRUE(h.SetScore(Notes({{0, 60}, {500, 62}, {1000, 64}, {1500, 65}, {2000, 67}}),
+                         Beats(8, 500, 4)));
+  ASSERT_TRUE(h.Start(1000));
+  h.Play(1000, 60);
+  if (c.secondNoteAt > 0) h.Play(c.secondNoteAt, c.secondPitch);
+  h.platform.SetNow(c.askedAt);
+  const int32_t expected =
+      c.position >= 0 ? c.position : 500 + FixMul(int32_t(c.askedAt - c.secondNoteAt), h.Rate());
+  EXPECT_EQ(h.Position(), expected);
+  EXPECT_EQ(h.Count(kReportJump), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FollowerHold,
+    ::testing::Values(HoldCase{"runs up to the next note", false, 0, 0, 1400, 400},
+                      HoldCase{"stands before it", false, 0, 0, 2400, 499},
+                      HoldCase{"goes on alone after the hold", false, 0, 0, 2600, 600},
+                      HoldCase{"a late note: on from its own time", false, 2200, 62, 2300, -1},
+                      HoldCase{"a left-out note: on from the next", false, 2000, 64, 2000, 1000},
+                      HoldCase{"strict time never stands", true, 0, 0, 2400, 1400}),
+    [](const ::testing::TestParamInfo<HoldCase>& info) {
+      std::string name = info.param.what;
+      for (char& ch : name) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+      return name;
+    });
+
+// The accompaniment scheduled from the clock: a note written at the soloist's
+// next onset waits for it, one written before it plays on time.
+TEST(FollowerHoldTiming, AccompanimentAtTheOnsetWaitsAndBeforeItPlaysOnTime) {
+  FollowerHarness h;
+  ASSERT_TRUE(h.SetScore(Notes({{0, 60}, {500, 62}, {1000, 64}}), Beats(8, 500, 4)));
+  ASSERT_TRUE(h.Start(1000));
+  h.Play(1000, 60);
+  h.platform.SetNow(1100);
+  EXPECT_EQ(FollowerTimeUntil(h.f, 250), 150);
+  EXPECT_EQ(FollowerTimeUntil(h.f, 500), 1400);  // the hold's end, unless the note comes
+  h.Play(1700, 62);
+  EXPECT_EQ(FollowerTimeUntil(h.f, 500), 0);
+  EXPECT_GT(FollowerTimeUntil(h.f, 600), 0);
+}
+
+// Stopping while the clock waits records the performance up to where it stood,
+// when it got there: the wait is not slow playing.
+TEST(FollowerHoldTiming, AStopDuringTheHoldRecordsNoWait) {
+  FollowerHarness h;
+  ASSERT_TRUE(h.SetScore(Notes({{0, 60}, {500, 62}, {1000, 64}}), Beats(8, 500, 4)));
+  ASSERT_TRUE(h.Start(1000));
+  h.Play(1000, 60);
+  h.platform.SetNow(2300);
+  ASSERT_TRUE(FollowerStop(h.f));
+  const std::vector<TempoPair> map = TempoMapExport(h.f.clock, kFixOne);
+  ASSERT_GE(map.size(), 2u);
+  EXPECT_EQ(map[map.size() - 2].rate, FixDiv(499, 500));
+}
+
+}  // namespace
+}  // namespace tuttiro
