@@ -22,6 +22,7 @@ import argparse
 import bisect
 import csv
 import io
+import math
 import os
 import statistics
 import subprocess
@@ -93,7 +94,9 @@ class Clock:
         """The first time the clock stood at s or beyond; NEVER when it did not."""
         i = bisect.bisect_left(self.highest, s)
         if i == len(self.highest):
-            return NEVER
+            # The trace ends at the last note: a clock that stands on its written
+            # place (whole milliseconds, rounded down) has reached it.
+            return self.times[-1] if self.highest[-1] >= math.floor(s) else NEVER
         if i == 0 or self.at_note[i]:
             return self.times[i]  # a note moved the clock there at once
         t0, p0, t1, p1 = self.times[i - 1], self.positions[i - 1], self.times[i], self.positions[i]
