@@ -491,6 +491,17 @@ void ReanchorIfDrifted(FollowerState& f, const FollowerClock& clock, int32_t pos
   FollowerReportClock(f);
 }
 
+// Whether the soloist's note at chord c comes after the clock held for it longer
+// than the note before it was expected to last: a fermata or a breath, which is
+// no tempo. The note then restarts the tempo measurement instead of slowing it.
+bool AfterLongHold(const FollowerState& f, const FollowerClock& clock, int32_t c, SystemTime t) {
+  const int32_t position = ChordPosition(f, c);
+  if (c == 0 || clock.holdPosition != position || clock.rate <= 0) return false;
+  const SystemTime reached = FollowerHoldReached(clock);
+  if (reached == kUnsetTime || t < reached) return false;
+  return t - reached > FixDiv(position - ChordPosition(f, c - 1), clock.rate);
+}
+
 // Tries to match the note against chord c; on success the clock and the tempo follow.
 bool TryChord(FollowerState& f, int32_t c, uint8_t pitch, uint8_t velocity, SystemTime t) {
   ScoreChord& chord = f.chords[static_cast<size_t>(c)];
@@ -512,12 +523,15 @@ bool TryChord(FollowerState& f, int32_t c, uint8_t pitch, uint8_t velocity, Syst
     return true;
   }
   const FollowerClock clock = FollowerClockNow(f);
-  if (chord.flags == 0 && chord.position != clock.waitLimit && f.measureTime != kUnsetTime) {
+  const bool afterHold = AfterLongHold(f, clock, c, t);
+  if (chord.flags == 0 && !afterHold && chord.position != clock.waitLimit &&
+      f.measureTime != kUnsetTime) {
     ReanchorIfDrifted(f, clock, chord.position, t);
     RememberMatch(f, c, t);
     return true;
   }
   int flags = f.options.level == 1 ? 0 : chord.flags;
+  if (afterHold) flags = (flags | kFlagAnchor | kFlagMeasure) & ~kFlagEstimate;
   const int32_t p = FollowerPositionAt(clock, t);
   if (ReleaseWaitAtChord(f, chord, clock.waitLimit)) flags = (flags | kFlagAnchor) & ~kFlagEstimate;
 

@@ -59,6 +59,28 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
+// A note held far longer than the clock expected (a fermata, a breath) is no
+// tempo: the note after it restarts the measurement and the rate stays. A note a
+// little late (a ritardando) slows the clock.
+TEST(FollowerHoldTiming, AFermataKeepsTheTempoAndARitardandoSlowsIt) {
+  for (const SystemTime late : {700, 200}) {
+    FollowerHarness h;
+    ASSERT_TRUE(h.SetScore(Notes({{0, 60}, {500, 62}, {1000, 64}, {1500, 65}, {2000, 67}}),
+                           Beats(8, 500, 4)));
+    ASSERT_TRUE(h.Start(1000));
+    for (int i = 0; i < 3; ++i) h.Play(1000 + 500 * i, static_cast<uint8_t>(60 + 2 * i));
+    ASSERT_EQ(h.Rate(), kFixOne);
+    h.Play(2500 + late, 65);
+    EXPECT_EQ(h.LastMatched(), 1500);
+    EXPECT_EQ(h.Position(), 1500);
+    if (late == 700) {
+      EXPECT_EQ(h.Rate(), kFixOne) << "after a fermata";
+    } else {
+      EXPECT_LT(h.Rate(), kFixOne) << "in a ritardando";
+    }
+  }
+}
+
 // The accompaniment scheduled from the clock: a note written at the soloist's
 // next onset waits for it, one written before it plays on time.
 TEST(FollowerHoldTiming, AccompanimentAtTheOnsetWaitsAndBeforeItPlaysOnTime) {
