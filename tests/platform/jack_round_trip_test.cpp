@@ -3,6 +3,7 @@
 // port with jack_connect, and what MidiSend sends must come back through the
 // input callback complete and in order.
 #include <gtest/gtest.h>
+#include <jack/jack.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -171,12 +172,31 @@ TEST(JackRoundTrip, ASecondInstanceUnderATakenNameUsesTheNamesItWasGiven) {
 // through it adds the period it renders ahead and the periods the playback
 // port holds (16 ms with the dummy driver's two), not FluidSynth's own buffer
 // setting (23 ms).
-TEST(JackRoundTrip, TheSynthesizerThroughJackReportsJacksLatency) {
+// Its audio outputs are connected to the playback ports, so that it is heard.
+TEST(JackRoundTrip, TheSynthesizerThroughJackReportsJacksLatencyAndIsConnected) {
   SynthDevice synth(SynthOptions{FindSoundfont(), true, true});
   ASSERT_EQ(synth.Open(), kMidiOk);
   ASSERT_FALSE(synth.Silent());
   EXPECT_GE(synth.LatencyMs(), 10);
   EXPECT_LE(synth.LatencyMs(), 22);
+
+  jack_client_t* client = jack_client_open("tuttiro-connections", JackNoStartServer, nullptr);
+  ASSERT_NE(client, nullptr);
+  const char** playback = jack_get_ports(client, nullptr, JACK_DEFAULT_AUDIO_TYPE,
+                                         JackPortIsPhysical | JackPortIsInput);
+  ASSERT_NE(playback, nullptr);
+  int connected = 0;
+  for (int i = 0; playback[i] != nullptr; ++i) {
+    const char** from =
+        jack_port_get_all_connections(client, jack_port_by_name(client, playback[i]));
+    for (int j = 0; from != nullptr && from[j] != nullptr; ++j) {
+      connected += std::string(from[j]).find("fluidsynth") != std::string::npos;
+    }
+    if (from != nullptr) jack_free(from);
+  }
+  jack_free(playback);
+  jack_client_close(client);
+  EXPECT_GE(connected, 2) << "the synthesizer's left and right outputs reach the playback ports";
 }
 
 }  // namespace

@@ -108,6 +108,10 @@ void SynthDevice::OpenAudio(Fluid& fluid) {
   std::vector<const char*> drivers = {"pipewire", "pulseaudio"};
   if (access("/dev/snd", F_OK) == 0) drivers.push_back("alsa");
   if (options_.jackRunning) drivers.push_back("jack");
+  // Through JACK the synthesizer's outputs are connected to the playback ports, as
+  // every other audio output plays to the speakers: unconnected, it would render
+  // in silence.
+  fluid_settings_setint(fluid.settings, "audio.jack.autoconnect", 1);
   const char* opened = nullptr;
   for (const char* driver : drivers) {
     if (fluid_settings_setstr(fluid.settings, "audio.driver", driver) == FLUID_FAILED) continue;
