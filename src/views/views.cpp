@@ -347,6 +347,7 @@ SliderRec SliderStart(SliderKind kind, const LayoutBox& thumb, const LayoutBox& 
   s.travel = travel;
   s.tolerance =
       kind == SliderKind::kSongPosition ? Inflated(travel, 50, 20) : Inflated(travel, 20, 50);
+  s.press = press;
   s.last = press;
   return s;
 }
@@ -354,8 +355,10 @@ SliderRec SliderStart(SliderKind kind, const LayoutBox& thumb, const LayoutBox& 
 bool SliderMove(SliderRec& s, ViewPoint p) {
   const LayoutBox before = s.thumb;
   if (!s.tolerance.Contains(p.x, p.y)) {
+    // Back at the start, the thumb is taken again where it was pressed: a pointer
+    // that returns finds it under itself at the point it grabbed.
     s.thumb = s.startThumb;
-    s.last = p;
+    s.last = s.press;
     return s.thumb.left != before.left || s.thumb.top != before.top;
   }
   LayoutBox t = s.thumb.Moved(p.x - s.last.x, p.y - s.last.y);

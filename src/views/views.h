@@ -42,7 +42,8 @@ struct SliderRec {
   LayoutBox thumb;       // where it is now
   LayoutBox travel;
   LayoutBox tolerance;
-  ViewPoint last;  // the pointer, relative to the view
+  ViewPoint press;  // where the pointer took the thumb
+  ViewPoint last;   // the pointer, relative to the view
 };
 
 // The one gesture in progress, from a press to its release.

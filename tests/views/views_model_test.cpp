@@ -203,6 +203,9 @@ TEST(ViewsSliders, ValuesAtTheEndsAndTheToleranceSnapBack) {
   // 60 pixels beside the travel: the thumb goes back to where the drag began.
   EXPECT_TRUE(SliderMove(tempo, {13 + 19 + 60, 30}));
   EXPECT_EQ(tempo.thumb, MasterTempoThumb(4096));
+  // Coming back, it moves from the press point: 10 pixels up from it is 10 up.
+  SliderMove(tempo, {20, 40});
+  EXPECT_EQ(tempo.thumb, MasterTempoThumb(4096).Moved(0, -10));
 
   SliderRec volume = SliderStart(SliderKind::kMasterVolume, MasterVolumeThumb(256),
                                  kLayoutTable[kBoxVolumeTravel], {20, 50});
