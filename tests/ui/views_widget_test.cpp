@@ -10,6 +10,7 @@
 
 #include "app/app.h"
 #include "program_fixture.h"
+#include "ui/views/skins.h"
 #include "ui/views/views_widget.h"
 #include "views/view_controls.h"
 
@@ -122,6 +123,28 @@ TEST_F(ViewsWidgetTest, APressedButtonIsDrawnPressedAndCrispAtTwiceThePixels) {
   EXPECT_EQ(sharp.size(), resting.size() * 2);
   EXPECT_NE(sharp, resting.scaled(resting.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation)
                        .convertToFormat(sharp.format()));
+}
+
+// The indicators are filled above their thumbs, the song position's whole travel.
+TEST_F(ViewsWidgetTest, TheGroovesAreFilledAboveTheThumbsAndAlongTheWholeSongTravel) {
+  QImage image(Views().size(), QImage::Format_ARGB32_Premultiplied);
+  {
+    QPainter painter(&image);
+    Views().PaintAll(painter, QRegion(Views().rect()));
+  }
+  const auto at = [&](int view, int box, bool top) {
+    const LayoutBox f = ViewFrame(App().views, view);
+    const LayoutBox& b = App().views.boxes[static_cast<size_t>(box)];
+    return image.pixelColor(f.left + (b.left + b.right) / 2,
+                            f.top + (top ? b.top + 2 : b.bottom - 2));
+  };
+  EXPECT_EQ(at(kViewMasterTempo, kBoxMasterIndicator, true), GrooveFill());
+  EXPECT_NE(at(kViewMasterTempo, kBoxMasterIndicator, false), GrooveFill());
+  EXPECT_EQ(at(kViewMasterVolume, kBoxVolumeIndicator, true), GrooveFill());
+  const LayoutBox f = ViewFrame(App().views, kViewSongPosition);
+  const LayoutBox& travel = App().views.boxes[kBoxSongTravel];
+  EXPECT_EQ(image.pixelColor(f.left + travel.right - 3, f.top + (travel.top + travel.bottom) / 2),
+            GrooveFill());
 }
 
 TEST_F(ViewsWidgetTest, TooltipsNameWhatIsUnderThePointerInTheFrontView) {

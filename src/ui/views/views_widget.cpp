@@ -283,6 +283,20 @@ void ViewsWidget::DrawMainTransport(QPainter& p, const QRect& dirty) {
   for (int box = kBoxRewind; box <= kBoxFastForward; ++box) DrawButton(p, box, dirty);
 }
 
+namespace {
+
+// The part of a vertical indicator above its thumb (inset by a pixel) is filled:
+// the room the value still has to grow.
+void FillAboveThumb(QPainter& p, const QRect& indicator, const LayoutBox& thumb) {
+  const QRect inside = indicator.adjusted(1, 1, -1, -1);
+  if (thumb.top > inside.top()) {
+    p.fillRect(QRect(inside.left(), inside.top(), inside.width(), thumb.top - inside.top()),
+               GrooveFill());
+  }
+}
+
+}  // namespace
+
 void ViewsWidget::DrawSongPosition(QPainter& p, const QRect& dirty) {
   const ViewsRec& v = app_.views;
   const PositionDisplayRec& d = app_.views.displays;
@@ -292,11 +306,8 @@ void ViewsWidget::DrawSongPosition(QPainter& p, const QRect& dirty) {
     const bool dragged =
         g.kind == GestureKind::kSlider && g.slider.kind == SliderKind::kSongPosition;
     const LayoutBox thumb = dragged && !g.outline ? g.slider.thumb : SongThumbShown(app_);
-    // The part played so far is filled.
-    const QRect inside = ToRect(v.boxes[kBoxSongTravel]).adjusted(1, 1, -1, -1);
-    p.fillRect(QRect(inside.left(), inside.top(), thumb.left - inside.left() + thumb.Width() / 2,
-                     inside.height()),
-               GrooveFill());
+    // The whole travel is the groove the thumb runs in.
+    p.fillRect(ToRect(v.boxes[kBoxSongTravel]).adjusted(1, 1, -1, -1), GrooveFill());
     DrawSkin(p, kSkinSongThumb, kImageNormal, ToRect(thumb));
   }
   for (int box = kBoxSetLoopStart; box <= kBoxForwardScroll; ++box) DrawButton(p, box, dirty);
@@ -336,10 +347,8 @@ void ViewsWidget::DrawMasterSlider(QPainter& p, int view, const QRect& dirty) {
   const LayoutBox thumb =
       dragged ? g.slider.thumb : (tempo ? MasterTempoThumb(value) : MasterVolumeThumb(value));
   DrawSkin(p, tempo ? kSkinMasterIndicator : kSkinVolumeIndicator, kImageNormal, ToRect(ind));
-  const QRect inside = ToRect(ind).adjusted(1, 1, -1, -1);
-  p.fillRect(QRect(inside.left(), thumb.bottom, inside.width(), inside.bottom() + 1 - thumb.bottom),
-             GrooveFill());
   DrawSkin(p, kSkinThumb, kImageNormal, ToRect(thumb));
+  FillAboveThumb(p, ToRect(ind), thumb);
 }
 
 void ViewsWidget::DrawMeasureBeat(QPainter& p, const QRect& dirty) {
@@ -426,10 +435,8 @@ void ViewsWidget::DrawStrip(QPainter& p, int track, int32_t left) {
   const LayoutBox thumb = dragged ? g.slider.thumb : TrackThumb(t.volume).Moved(left, 0);
   const QRect indicator = ToRect(kLayoutTable[kBoxTrackIndicator].Moved(left, 0));
   DrawSkin(p, kSkinMasterIndicator, kImageNormal, indicator);
-  const QRect inside = indicator.adjusted(1, 1, -1, -1);
-  p.fillRect(QRect(inside.left(), thumb.bottom, inside.width(), inside.bottom() + 1 - thumb.bottom),
-             GrooveFill());
   DrawSkin(p, kSkinThumb, kImageNormal, ToRect(thumb));
+  FillAboveThumb(p, indicator, thumb);
   p.setFont(trackFont_);
   p.setPen(kText);
   const std::string name = FitTrackName(ShownName(t), v.measureTrackName);
