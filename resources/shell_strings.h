@@ -9,6 +9,7 @@ inline constexpr int kStringCannotLoadSettings = 2007;
 inline constexpr int kStringCannotSaveSettings = 2008;
 inline constexpr int kStringCannotRevert = 2009;
 inline constexpr int kStringCannotSaveFile = 2017;
+inline constexpr int kStringPieceChanged = 2031;
 inline constexpr int kStringSeriousProblem = 2015;
 inline constexpr int kStringDisplayColours = 2020;
 inline constexpr int kStringReplaceSettings = 6001;  // + name + 6002

@@ -44,7 +44,11 @@ constexpr StringEntry kStrings[] = {
     {2020, "Tuttiro can only run with a monitor that displays at least 256 colors or grays."},
     {2030,
      "This file is too large for Tuttiro: a piece can have at most 32767 bars and 32767 "
-     "tracks.  The file itself may well be sound; it cannot be opened here."},
+     "tracks, and its file at most 512 MB.  The file itself may well be sound; it cannot be "
+     "opened here."},
+    {2031,
+     "The piece's file has been changed, replaced or removed since Tuttiro opened it.  Write "
+     "the piece as Tuttiro opened it, with these settings, in its place?"},
     {3001, "&Help Topics...\tF1"},
     {6001, "Are you sure you want to replace the settings '"},
     {6002, "'?"},

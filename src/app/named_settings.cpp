@@ -194,8 +194,14 @@ bool SaveCopy(ShellRec& shell, PieceSettingsRecord record, bool openCopy) {
 bool WritePieceRecord(ShellRec& shell, const PieceSettingsRecord& record, bool openCopy) {
   AppRec& app = shell.app;
   if (IsBuiltIn(app)) return SaveCopy(shell, record, openCopy);
-  if (WritePieceWithSettings(app.sources, app.piece.piecePath, app.piece.piecePath, record) !=
-      SettingsWriteResult::kOk) {
+  const std::string& path = app.piece.piecePath;
+  SettingsWriteResult result = WritePieceWithSettings(app.sources, path, path, record);
+  if (result == SettingsWriteResult::kPieceChanged) {
+    // Another program changed the file: overwriting it is the musician's choice.
+    if (!app.host.AskOkCancel(Text(kStringPieceChanged))) return false;
+    result = WritePieceWithSettings(app.sources, path, path, record, true);
+  }
+  if (result != SettingsWriteResult::kOk) {
     app.host.ShowMessage(kStringCannotSaveSettings);
     return false;
   }

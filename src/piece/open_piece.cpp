@@ -672,6 +672,18 @@ int OpenPiece(PieceModel& piece, PieceSourceState& sources, const std::string& n
   piece.initialTimeSigDenominator = 4;
   piece.sysexCursor = 0;
 
+  // A file on disk is read whole and loaded from those bytes, which stay the
+  // piece's image for every later read and save.
+  sources.loadedPath.clear();
+  sources.loadedImage.clear();
+  if (!sources.memoryImages.count(name) && FindBuiltinPiece(name) < 0) {
+    bool tooLarge = false;
+    if (!ReadWholeFile(name, kMaxPieceFileBytes, sources.loadedImage, tooLarge)) {
+      sources.loadedImage = {};
+      return tooLarge ? kLoadTooLarge : kLoadNotOpened;
+    }
+    sources.loadedPath = name;
+  }
   uint32_t handle = OpenPieceSource(sources, name, kGenericRead, kOpenExisting);
   int result = kLoadOk;
   if (handle == kInvalidPieceSource) {
@@ -694,6 +706,8 @@ int OpenPiece(PieceModel& piece, PieceSourceState& sources, const std::string& n
   if (result != kLoadOk) {
     piece.tracks.clear();
     piece.trackCount = 0;
+    sources.loadedPath.clear();
+    sources.loadedImage = {};
     return result;
   }
 

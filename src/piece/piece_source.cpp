@@ -61,12 +61,45 @@ std::vector<uint8_t> BuiltinPieceImage(int index) {
 // A name equal to a built-in piece's opens that piece (and checks its item in
 // File > Open); a registered in-memory name opens that image; anything else
 // is a path on disk, and a file that cannot be opened is the invalid handle.
+bool ReadWholeFile(const std::string& path, uint64_t limit, std::vector<uint8_t>& bytes,
+                   bool& tooLarge) {
+  bytes.clear();
+  tooLarge = false;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  bool ok = true;
+  for (;;) {
+    constexpr size_t kStep = 65536;
+    if (bytes.size() >= limit) {
+      tooLarge = std::fgetc(file) != EOF;
+      ok = !tooLarge;
+      break;
+    }
+    const size_t at = bytes.size();
+    bytes.resize(at + kStep);
+    const size_t got = std::fread(bytes.data() + at, 1, kStep, file);
+    bytes.resize(at + got);
+    if (got < kStep) {
+      ok = !std::ferror(file);
+      break;
+    }
+  }
+  std::fclose(file);
+  if (!ok) bytes.clear();
+  return ok;
+}
+
 uint32_t OpenPieceSource(PieceSourceState& state, const std::string& name, uint32_t /*access*/,
                          uint32_t /*disposition*/) {
   CloseCurrent(state);
   state.readPosition = 0;
   if (auto it = state.memoryImages.find(name); it != state.memoryImages.end()) {
     state.image = &it->second;
+    return NewHandle(state);
+  }
+  if (!state.loadedPath.empty() && name == state.loadedPath) {
+    state.checkedOpenItem = -1;
+    state.image = &state.loadedImage;
     return NewHandle(state);
   }
   if (int index = FindBuiltinPiece(name); index >= 0) {

@@ -29,12 +29,25 @@ struct PieceSourceState {
   // Named in-memory images (tests, the fuzzer, pieces built in memory); a name
   // found here is opened from memory before the built-ins and the disk.
   std::map<std::string, std::vector<uint8_t>> memoryImages;
+  // The open piece's file as it was read when the piece was loaded. Every later
+  // read of that path (its settings, a save) is served from these bytes, never
+  // from the file, which may have been changed, replaced or removed since.
+  std::string loadedPath;
+  std::vector<uint8_t> loadedImage;
 
   PieceSourceState() = default;
   PieceSourceState(const PieceSourceState&) = delete;
   PieceSourceState& operator=(const PieceSourceState&) = delete;
   ~PieceSourceState();
 };
+
+// The largest piece file read into memory (512 MiB).
+inline constexpr uint64_t kMaxPieceFileBytes = uint64_t{512} << 20;
+
+// Reads the file at `path` whole; false when it cannot be read or is larger than
+// `limit` bytes (tooLarge then says which).
+bool ReadWholeFile(const std::string& path, uint64_t limit, std::vector<uint8_t>& bytes,
+                   bool& tooLarge);
 
 // The name of built-in piece `index` (0-4), as the File > Open submenu shows it.
 const char* BuiltinPieceName(int index);

@@ -259,15 +259,32 @@ bool ReadPieceImage(PieceSourceState& sources, const std::string& name,
   return ClosePieceSource(sources, handle) && ok;
 }
 
+namespace {
+
+// Whether the file at `path` holds exactly `bytes`.
+bool FileHolds(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::vector<uint8_t> onDisk;
+  bool tooLarge = false;
+  return ReadWholeFile(path, bytes.size(), onDisk, tooLarge) && onDisk == bytes;
+}
+
+}  // namespace
+
 SettingsWriteResult WritePieceWithSettings(PieceSourceState& sources, const std::string& name,
                                            const std::string& path,
-                                           const PieceSettingsRecord& record) {
+                                           const PieceSettingsRecord& record,
+                                           bool overwriteChanged) {
   std::vector<uint8_t> image;
   if (!ReadPieceImage(sources, name, image)) return SettingsWriteResult::kReadFailed;
   SettingsWriteResult result = PlaceSettingsEvent(image, record);
   if (result != SettingsWriteResult::kOk) return result;
-  return WriteFileAtomically(path, image) ? SettingsWriteResult::kOk
-                                          : SettingsWriteResult::kWriteFailed;
+  const bool ownFile = !sources.loadedPath.empty() && path == sources.loadedPath;
+  if (ownFile && !overwriteChanged && !FileHolds(path, sources.loadedImage)) {
+    return SettingsWriteResult::kPieceChanged;
+  }
+  if (!WriteFileAtomically(path, image)) return SettingsWriteResult::kWriteFailed;
+  if (ownFile) sources.loadedImage = std::move(image);  // the file now holds these bytes
+  return SettingsWriteResult::kOk;
 }
 
 SettingsWriteResult SavePieceSettingsSlot(SettingsContext& context, int slot,

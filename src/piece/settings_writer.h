@@ -20,6 +20,7 @@ enum class SettingsWriteResult {
   kNotAFile,     // a built-in or in-memory piece has no file to write to
   kReadFailed,   // the piece could not be read
   kWriteFailed,  // the file could not be replaced (it is unchanged)
+  kPieceChanged,  // the piece's file is no longer the one that was loaded (nothing written)
 };
 
 // A record (host order) whose slot `slot` holds the live settings, the tracks'
@@ -45,10 +46,14 @@ SettingsWriteResult PlaceSettingsEvent(std::vector<uint8_t>& image,
 bool ReadPieceImage(PieceSourceState& sources, const std::string& name,
                     std::vector<uint8_t>& image);
 
-// Reads piece `name`, places `record` in it and writes the result to `path`.
+// Reads piece `name` (the bytes it was loaded from), places `record` in it and
+// writes the result to `path`. Writing over the loaded piece's own file first
+// checks that the file there is still the one that was loaded; when it is not
+// (changed, replaced or removed) nothing is written unless `overwriteChanged`.
 SettingsWriteResult WritePieceWithSettings(PieceSourceState& sources, const std::string& name,
                                            const std::string& path,
-                                           const PieceSettingsRecord& record);
+                                           const PieceSettingsRecord& record,
+                                           bool overwriteChanged = false);
 
 // Saves the live settings as slot `slot` of the open piece's file under
 // `name`; the piece's other slots are kept.

@@ -224,5 +224,49 @@ TEST(SettingsWriter, FilesAreReplacedWholeOrNotAtAll) {
   EXPECT_EQ(SavePieceSettingsSlot(builtin.context, 0, "x"), SettingsWriteResult::kNotAFile);
 }
 
+// Saving works from the bytes the piece was loaded from: a file changed, replaced
+// or removed since is never read back into the piece, and is overwritten only
+// when asked to.
+TEST(SettingsWriter, AChangedOrRemovedPieceFileIsNeverReadAgainNorOverwrittenUnasked) {
+  for (const bool removed : {false, true}) {
+    SCOPED_TRACE(removed ? "removed" : "replaced by another piece");
+    TempFolder folder;
+    const std::string path = folder.File("piece.mid");
+    const std::vector<uint8_t> original = PieceWithHead({});
+    const auto write = [&path](const std::vector<uint8_t>& bytes) {
+      std::ofstream out(path, std::ios::binary | std::ios::trunc);
+      out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    };
+    write(original);
+    SettingsFixture fx;
+    ASSERT_EQ(OpenPiece(fx.piece, fx.sources, path), kLoadOk);
+    fx.live.rehearsalPoints = {3};
+    ASSERT_EQ(SavePieceSettingsSlot(fx.context, 1, "Ours"), SettingsWriteResult::kOk);
+    std::vector<uint8_t> other = BuiltinPieceImage(FindBuiltinPiece("Longing"));
+    if (removed) {
+      std::filesystem::remove(path);
+    } else {
+      write(other);
+    }
+    // The settings saved a moment ago are still the piece's, whatever the disk holds.
+    ASSERT_TRUE(ApplySettingsSlot(fx.context, 1));
+    EXPECT_EQ(fx.live.rehearsalPoints, (std::vector<int32_t>{3}));
+    EXPECT_EQ(SavePieceSettingsSlot(fx.context, 2, "Again"), SettingsWriteResult::kPieceChanged);
+    EXPECT_EQ(std::filesystem::exists(path), !removed);
+    if (!removed) {
+      EXPECT_EQ(ReadFile(path), other);
+    }
+    // Asked to, the piece as it was loaded goes back in its place, with its settings.
+    const std::optional<PieceSettingsRecord> record = ReadPieceSettings(fx.sources, path);
+    ASSERT_TRUE(record.has_value());
+    EXPECT_EQ(WritePieceWithSettings(fx.sources, path, path, *record, true),
+              SettingsWriteResult::kOk);
+    SettingsFixture reopened;
+    ASSERT_EQ(OpenPiece(reopened.piece, reopened.sources, path), kLoadOk);
+    ASSERT_TRUE(ApplySettingsSlot(reopened.context, 1));
+    EXPECT_EQ(reopened.live.rehearsalPoints, (std::vector<int32_t>{3}));
+  }
+}
+
 }  // namespace
 }  // namespace tuttiro
