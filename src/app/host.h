@@ -9,6 +9,7 @@
 #include <string>
 
 #include "dialogs/dialog_call.h"
+#include "piece/atomic_file.h"
 
 namespace tuttiro {
 
@@ -47,6 +48,18 @@ class Host {
   virtual void Beep() = 0;
   virtual void SetWaitCursor(bool on) = 0;
 };
+
+// A failed save: message `stringId` and, on a second line, why the file could not
+// be written, when a write failed ("No space left on device: /path").
+inline void ShowSaveFailure(Host& host, int stringId) {
+  const std::string& why = LastWriteFailure();
+  if (why.empty()) {
+    host.ShowMessage(stringId);
+    return;
+  }
+  const std::string pieces[] = {"\n" + why};
+  host.ShowMessage(stringId, pieces);
+}
 
 // A host that shows nothing and answers every question with OK; used by
 // headless runs.

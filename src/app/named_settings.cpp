@@ -91,7 +91,8 @@ void SaveSystem(ShellRec& shell, const std::string& name, bool replace) {
       shell.settingsFolder.empty()
           ? NamedSettingsResult::kWriteFailed
           : SaveNamedSettings(shell.settingsFolder, name, shell.app.system, replace);
-  if (result != NamedSettingsResult::kOk) shell.app.host.ShowMessage(kStringCannotSaveSettings);
+  if (result != NamedSettingsResult::kOk)
+    ShowSaveFailure(shell.app.host, kStringCannotSaveSettings);
   ShowNamedSettings(shell);
 }
 
@@ -126,7 +127,7 @@ void RemoveSystem(ShellRec& shell, int entry) {
   const std::string& name = names[static_cast<size_t>(entry)];
   if (!Confirm(shell, kStringRemoveSettings, name, kStringRemoveSettingsEnd)) return;
   if (RemoveNamedSettings(shell.settingsFolder, name) != NamedSettingsResult::kOk)
-    shell.app.host.ShowMessage(kStringCannotSaveSettings);
+    ShowSaveFailure(shell.app.host, kStringCannotSaveSettings);
   ShowNamedSettings(shell);
 }
 
@@ -176,7 +177,7 @@ bool SaveCopy(ShellRec& shell, PieceSettingsRecord record, bool openCopy) {
   record = BuildPieceSettingsRecord(record, 0, Slot0Name(app, record), app.live, app.piece);
   if (WritePieceWithSettings(app.sources, app.piece.piecePath, *path, record) !=
       SettingsWriteResult::kOk) {
-    app.host.ShowMessage(kStringCannotSaveFile);
+    ShowSaveFailure(app.host, kStringCannotSaveFile);
     return false;
   }
   if (openCopy) {
@@ -202,7 +203,7 @@ bool WritePieceRecord(ShellRec& shell, const PieceSettingsRecord& record, bool o
     result = WritePieceWithSettings(app.sources, path, path, record, true);
   }
   if (result != SettingsWriteResult::kOk) {
-    app.host.ShowMessage(kStringCannotSaveSettings);
+    ShowSaveFailure(app.host, kStringCannotSaveSettings);
     return false;
   }
   return true;
@@ -216,7 +217,7 @@ bool SavePieceSlot(ShellRec& shell, int slot, const std::string& name, bool open
   const std::optional<PieceSettingsRecord> existing =
       ReadPieceSettings(app.sources, app.piece.piecePath);
   if (!existing) {
-    app.host.ShowMessage(kStringCannotSaveSettings);
+    ShowSaveFailure(app.host, kStringCannotSaveSettings);
     return false;
   }
   if (app.settings.hooks.storeViewPositions) app.settings.hooks.storeViewPositions();
@@ -242,7 +243,7 @@ void SavePieceAs(ShellRec& shell) {
     return;
   if (same == names.end()) same = std::find(names.begin(), names.end(), std::string());
   if (same == names.end()) {
-    shell.app.host.ShowMessage(kStringCannotSaveSettings);
+    ShowSaveFailure(shell.app.host, kStringCannotSaveSettings);
     return;
   }
   SavePieceSlot(shell, static_cast<int>(same - names.begin()) + 1, *name, true);
@@ -263,7 +264,7 @@ void RemovePiece(ShellRec& shell, int entry) {
   const std::optional<PieceSettingsRecord> existing =
       ReadPieceSettings(app.sources, app.piece.piecePath);
   if (!existing) {
-    app.host.ShowMessage(kStringCannotSaveSettings);
+    ShowSaveFailure(app.host, kStringCannotSaveSettings);
     return;
   }
   const bool builtIn = IsBuiltIn(app);

@@ -76,7 +76,7 @@ void SavePerformanceCommand(ShellRec& shell) {
   if (!app.transport.performanceAvailable) return;
   const std::optional<std::string> path =
       shell.ui.ChooseSaveFile(MidiFileDialogFilter(), ProposedPerformanceName(app));
-  if (path && !WritePerformanceFile(app, *path)) app.host.ShowMessage(kStringCannotSaveFile);
+  if (path && !WritePerformanceFile(app, *path)) ShowSaveFailure(app.host, kStringCannotSaveFile);
 }
 
 }  // namespace tuttiro

@@ -7,10 +7,18 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 namespace tuttiro {
 namespace {
+
+thread_local std::string lastWriteFailure;
+
+bool Fail(const std::string& path, int error) {
+  lastWriteFailure = std::string(std::strerror(error != 0 ? error : EIO)) + ": " + path;
+  return false;
+}
 
 bool WriteAll(int fd, std::span<const uint8_t> bytes) {
   size_t done = 0;
@@ -34,24 +42,35 @@ void SyncFolder(const std::filesystem::path& folder) {
 }  // namespace
 
 bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes) {
+  lastWriteFailure.clear();
   std::filesystem::path target(path);
-  if (!target.has_filename()) return false;
+  if (!target.has_filename()) return Fail(path, EISDIR);
   std::filesystem::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
   std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
   int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
+  if (fd < 0) return Fail(path, errno);
   struct stat existing {};
   mode_t mode = ::stat(path.c_str(), &existing) == 0 ? existing.st_mode & 07777 : 0644;
+  errno = 0;
   bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
+  int error = errno;
   ok = ::close(fd) == 0 && ok;
-  ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
+  if (error == 0) error = errno;
+  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
   if (!ok) {
     ::unlink(temp.c_str());
-    return false;
+    return Fail(path, error);
   }
   SyncFolder(folder);
   return true;
+}
+
+const std::string& LastWriteFailure() {
+  return lastWriteFailure;
 }
 
 }  // namespace tuttiro

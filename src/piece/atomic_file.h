@@ -14,4 +14,8 @@ namespace tuttiro {
 // keeps its permissions.
 bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes);
 
+// Why this thread's last WriteFileAtomically failed: the system's words and the
+// path ("Permission denied: /home/me/piece.mid"); empty after a success.
+const std::string& LastWriteFailure();
+
 }  // namespace tuttiro

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <tuple>
 
+#include "piece/atomic_file.h"
 #include "piece/settings_writer.h"
 #include "settings_fixture.h"
 
@@ -202,6 +203,7 @@ TEST(SettingsWriter, FilesAreReplacedWholeOrNotAtAll) {
   fx.live.loopStart = 64;
   fx.live.rehearsalPoints = {3};
   ASSERT_EQ(SavePieceSettingsSlot(fx.context, 1, "Slot one"), SettingsWriteResult::kOk);
+  EXPECT_EQ(LastWriteFailure(), "");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path), {}), 1)
       << "no temporary file is left";
   EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
@@ -214,6 +216,8 @@ TEST(SettingsWriter, FilesAreReplacedWholeOrNotAtAll) {
   EXPECT_EQ(WritePieceWithSettings(fx.sources, path, folder.File("missing/dir/out.mid"),
                                    DefaultSettingsRecord()),
             SettingsWriteResult::kWriteFailed);
+  // The failure says why, with the path.
+  EXPECT_EQ(LastWriteFailure(), "No such file or directory: " + folder.File("missing/dir/out.mid"));
   EXPECT_EQ(WritePieceWithSettings(fx.sources, folder.File("none.mid"), folder.File("out.mid"),
                                    DefaultSettingsRecord()),
             SettingsWriteResult::kReadFailed);

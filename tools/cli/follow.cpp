@@ -16,6 +16,7 @@
 #include "dialogs/field_rules.h"
 #include "follow.h"
 #include "output_lead.h"
+#include "piece/atomic_file.h"
 #include "platform/simulated_platform.h"
 #include "timed_midi_file.h"
 
@@ -269,7 +270,10 @@ int RunFollow(int argc, char** argv) {
                "followed %zu soloist messages; %zu messages sent; %d idle passes saw a jump "
                "request; %d events recorded\n",
                solo.size(), sent.size(), jumps, app.piece.performanceTrack().eventCount());
-  if (!ok) std::fprintf(stderr, "tuttiro-cli follow: a file could not be written\n");
+  if (!ok) {
+    std::fprintf(stderr, "tuttiro-cli follow: a file could not be written\n%s%s",
+                 LastWriteFailure().c_str(), LastWriteFailure().empty() ? "" : "\n");
+  }
   return ok ? 0 : 1;
 }
 

@@ -27,6 +27,7 @@
 #include "app/app.h"
 #include "app/save_performance.h"
 #include "device_lookup.h"
+#include "piece/atomic_file.h"
 #include "platform/forwarding_platform.h"
 #include "platform/midi_message.h"
 #include "platform/real/real_platform.h"
@@ -340,7 +341,10 @@ int FollowLive(const FollowOptions& o, const PieceModel& performance, const sigs
                platform.SoloistNotes(), static_cast<long long>(elapsed),
                stoppedByUser ? "interrupted" : "stopped", stoppedAt, app.piece.endPosition,
                sent.size(), jumps, app.piece.performanceTrack().eventCount());
-  if (!ok) std::fprintf(stderr, "tuttiro-cli follow: a file could not be written\n");
+  if (!ok) {
+    std::fprintf(stderr, "tuttiro-cli follow: a file could not be written\n%s%s",
+                 LastWriteFailure().c_str(), LastWriteFailure().empty() ? "" : "\n");
+  }
   return ok ? 0 : 1;
 }
 
