@@ -170,7 +170,9 @@ void CommitLoopMode(AppRec& app, const LoopValues& v) {
 
 FileFacts FileFactsOf(const AppRec& app) {
   const PieceModel& piece = app.piece;
-  return FileFacts{piece.pieceFileName,           piece.pieceDisplayName,
+  // The dialog names the file as the title does, so that typing the name the
+  // title shows clears the display name instead of setting one.
+  return FileFacts{PieceShownFileName(piece),     piece.pieceDisplayName,
                    PieceLengthBars(piece),        piece.initialKey,
                    piece.initialTimeSigNumerator, piece.initialTimeSigDenominator};
 }

@@ -663,8 +663,12 @@ int OpenPiece(PieceModel& piece, PieceSourceState& sources, const std::string& n
   }
   piece.pieceLoaded = false;
   piece.piecePath = name;
-  size_t dot = name.rfind('.');
-  piece.pieceFileName = dot == std::string::npos ? name : name.substr(0, dot);
+  // Only the file's own name loses its extension: a dot in a folder's name stays.
+  const size_t slash = name.rfind('/');
+  const size_t dot = name.rfind('.');
+  const bool extension =
+      dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+  piece.pieceFileName = extension ? name.substr(0, dot) : name;
   ReleasePiece(piece);
   piece.initialKey = -1;
   piece.keyUsesFlats = 0;

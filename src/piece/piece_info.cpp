@@ -11,6 +11,11 @@ int PieceLengthBars(const PieceModel& piece) {
   return piece.beatMap[index].measure;
 }
 
+std::string PieceShownFileName(const PieceModel& piece) {
+  const size_t slash = piece.pieceFileName.rfind('/');
+  return slash == std::string::npos ? piece.pieceFileName : piece.pieceFileName.substr(slash + 1);
+}
+
 PieceInfo GetPieceInfo(const PieceModel& piece) {
   PieceInfo info;
   info.fileName = piece.pieceFileName;

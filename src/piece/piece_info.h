@@ -20,6 +20,10 @@ struct PieceInfo {
 
 PieceInfo GetPieceInfo(const PieceModel& piece);
 
+// The piece's file as the title and File Information name it: the file's own
+// name without its folders or extension.
+std::string PieceShownFileName(const PieceModel& piece);
+
 // The measure of the next-to-last beat: the last beat is the first one at or
 // after the end, so a piece ending on a bar line counts the bars it fills.
 int PieceLengthBars(const PieceModel& piece);

@@ -9,6 +9,7 @@
 #include "app/dialog_table.h"
 #include "app/startup.h"
 #include "menu_table.h"
+#include "piece/piece_info.h"
 
 namespace tuttiro {
 namespace {
@@ -36,7 +37,7 @@ ViewPoint InView(const AppRec& app, int view, ViewPoint p) {
 std::string PieceTitle(const PieceModel& piece) {
   if (!piece.pieceLoaded) return {};
   if (piece.pieceDisplayName && !piece.pieceDisplayName->empty()) return *piece.pieceDisplayName;
-  return std::filesystem::path(piece.pieceFileName).filename().string();
+  return PieceShownFileName(piece);
 }
 
 void RedrawViews(AppRec& app) {

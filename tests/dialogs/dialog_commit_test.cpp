@@ -14,6 +14,8 @@
 #include "app/app.h"
 #include "app/dialog_commit.h"
 #include "app/dialog_table.h"
+#include "dialogs/dialogs.h"
+#include "dialogs/location_dialogs.h"
 #include "string_table.h"
 
 namespace tuttiro {
@@ -127,6 +129,11 @@ TEST_F(DialogCommit, DisplayNameAndViewPreferences) {
   EXPECT_EQ(app->views.title, "Country Dance");
   CommitDisplayName(*app, std::nullopt);
   EXPECT_EQ(app->views.title, app->piece.pieceFileName);
+  // File Information names the file as the title does: keeping that name keeps
+  // no display name.
+  const FileInformationDialog info = OpenFileInformation(FileFactsOf(*app));
+  EXPECT_EQ(info.model.Text(dialogs::kDisplayName), app->views.title);
+  EXPECT_FALSE(StoreDisplayName(info).has_value());
   CommitDisplayPreferences(*app, DisplayValues{0, 1, 0});
   EXPECT_EQ(DisplayValuesOf(*app), (DisplayValues{0, 1, 0}));
 }

@@ -387,6 +387,7 @@ TEST(OpenPiece, NamesAndHooks) {
   PieceSourceState sources;
   sources.memoryImages["songs/My.Song.mid"] = smf.Bytes();
   sources.memoryImages["noext"] = smf.Bytes();
+  sources.memoryImages["dir.v2/noext"] = smf.Bytes();
   PieceModel piece;
   std::vector<std::string> calls;
   auto log = [&calls](const char* name) { return [&calls, name] { calls.push_back(name); }; };
@@ -399,11 +400,16 @@ TEST(OpenPiece, NamesAndHooks) {
   hooks.resetPlaybackState = log("reset");
   ASSERT_EQ(OpenPiece(piece, sources, "songs/My.Song.mid", hooks), kLoadOk);
   EXPECT_EQ(piece.pieceFileName, "songs/My.Song");
+  EXPECT_EQ(PieceShownFileName(piece), "My.Song");
   EXPECT_EQ(calls, (std::vector<std::string>{"layout", "settings", "defaults", "first", "reset"}));
   calls.clear();
   piece.pieceDisplayName = "Mine";
   ASSERT_EQ(OpenPiece(piece, sources, "noext", hooks), kLoadOk);
   EXPECT_EQ(piece.pieceFileName, "noext");
+  EXPECT_EQ(PieceShownFileName(piece), "noext");
+  ASSERT_EQ(OpenPiece(piece, sources, "dir.v2/noext"), kLoadOk);
+  EXPECT_EQ(piece.pieceFileName, "dir.v2/noext") << "a dot in a folder name is no extension";
+  EXPECT_EQ(PieceShownFileName(piece), "noext");
   EXPECT_FALSE(piece.pieceDisplayName.has_value());
   EXPECT_EQ(calls,
             (std::vector<std::string>{"closing", "layout", "settings", "defaults", "reset"}));
