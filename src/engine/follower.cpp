@@ -325,7 +325,8 @@ bool MoveHold(FollowerState& f, SystemTime t) {
   if (reached != kUnsetTime && t >= reached) {
     const bool heardThere = f.lastMatchChord >= 0 && f.lastMatchTime == t &&
                             ChordPosition(f, f.lastMatchChord) == clock.holdPosition;
-    clock.anchorPosition = heardThere ? clock.holdPosition : FollowerPositionAt(clock, t);
+    const int32_t position = heardThere ? clock.holdPosition : FollowerPositionAt(clock, t);
+    clock.anchorPosition = position;
     clock.anchorTime = t;
     AnchorPush(f.clock.tempoMap, t, clock.anchorPosition);
   }
@@ -336,7 +337,6 @@ bool MoveHold(FollowerState& f, SystemTime t) {
 }
 
 // The scheduler times the accompaniment from the clock, so a moved hold is reported.
-// A note that matched nothing ends the hold too.
 void UpdateHold(FollowerState& f, SystemTime t) {
   if (MoveHold(f, t)) FollowerReportClock(f);
 }
@@ -814,6 +814,8 @@ void FollowerSetAnchor(FollowerState& f, int32_t position, SystemTime time, int3
 }
 
 void FollowerReportClock(FollowerState& f) {
+  // The hold moves with the anchor before anyone times the accompaniment from it.
+  MoveHold(f, FollowerClockNow(f).anchorTime);
   const FollowerClock clock = FollowerClockNow(f);
   f.report(kReportClock, clock.anchorPosition, clock.anchorTime, clock.rate);
 }
@@ -875,6 +877,7 @@ void JumpToChord(FollowerState& f, int32_t c, SystemTime t, int32_t rate) {
   const FollowerClock clock = FollowerClockNow(f);
   const int32_t position = FollowerPositionAt(clock, t);
   if (!clock.running || std::abs(int64_t{chord.position} - position) >= f.distances.jumpThreshold) {
+    f.soloistHeard = false;
     f.jumpPending = true;
     f.jumpPosition = chord.position;
     f.jumpTime = t;

@@ -97,11 +97,15 @@ int32_t FollowerPositionAt(const FollowerClock& value, SystemTime now) {
   int64_t position =
       int64_t{value.anchorPosition} + FixMul(ElapsedForFix(now - value.anchorTime), value.rate);
   const SystemTime reached = FollowerHoldReached(value);
-  if (reached != kUnsetTime && now >= reached) {
+  if (reached != kUnsetTime) {
     const SystemTime resume = reached + value.holdSpan;
-    position = now < resume
-                   ? int64_t{value.holdPosition} - 1
-                   : int64_t{value.holdPosition} + FixMul(ElapsedForFix(now - resume), value.rate);
+    if (now >= resume) {
+      position = int64_t{value.holdPosition} + FixMul(ElapsedForFix(now - resume), value.rate);
+    } else {
+      // Rounding may bring the clock to the hold a millisecond early: it never
+      // stands on it before the hold ends.
+      position = std::min<int64_t>(position, int64_t{value.holdPosition} - 1);
+    }
   }
   return static_cast<int32_t>(
       std::clamp<int64_t>(position, std::numeric_limits<int32_t>::min(), value.waitLimit - 1));

@@ -4,9 +4,11 @@
 
 #include <cctype>
 #include <string>
+#include <vector>
 
 #include "engine/follower.h"
 #include "follower_harness.h"
+#include "platform/simulated_platform.h"
 
 namespace tuttiro {
 namespace {
@@ -79,6 +81,29 @@ TEST(FollowerHoldTiming, AFermataKeepsTheTempoAndARitardandoSlowsIt) {
       EXPECT_LT(h.Rate(), kFixOne) << "in a ritardando";
     }
   }
+}
+
+// Whoever a clock report reaches finds the hold already at the soloist's next
+// note: the accompaniment sent ahead from it (an output lead) never runs past it.
+TEST(FollowerHoldTiming, EveryClockReportCarriesTheMovedHold) {
+  SimulatedPlatform platform;
+  FollowerState f;
+  std::vector<int32_t> holdsReported;
+  FollowerInit(f, platform, [&](int code, int64_t, int64_t, int64_t) -> int64_t {
+    if (code == kReportClock) holdsReported.push_back(FollowerClockRead(f.clock).holdPosition);
+    return 0;
+  });
+  ASSERT_TRUE(
+      FollowerSetScore(f, Notes({{0, 60}, {150, 62}, {300, 64}, {450, 65}}), {}, Beats(8, 150, 4)));
+  platform.SetNow(1000);
+  ASSERT_TRUE(FollowerStart(f, 0, kFixOne));
+  FollowerTimeUntil(f, 1);
+  FollowerNoteInput(f, test::NoteOn(60), 1000);
+  const size_t before = holdsReported.size();
+  FollowerNoteInput(f, test::NoteOn(62), 1150);
+  ASSERT_GT(holdsReported.size(), before);
+  for (size_t i = before; i < holdsReported.size(); ++i) EXPECT_EQ(holdsReported[i], 300) << i;
+  FollowerFreeAll(f);
 }
 
 // The accompaniment scheduled from the clock: a note written at the soloist's

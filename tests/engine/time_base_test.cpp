@@ -122,6 +122,28 @@ TEST_F(ClockFixture, TheClockStandsBeforeItsHoldForTheSpanThenGoesOn) {
   }
 }
 
+// At any rate, the clock never goes back and never stands on its hold before the
+// hold ends, whatever the rounding.
+TEST_F(ClockFixture, TheHeldClockNeverGoesBackNorReachesItsHoldEarly) {
+  for (const int32_t rate :
+       {kFixOne / 4, kFixOne / 2, kFixOne * 4 / 5, kFixOne, kFixOne * 3 / 2, kMaxRate}) {
+    for (const int32_t distance : {1, 333, 1001}) {
+      SCOPED_TRACE(testing::Message() << "rate " << rate << ", hold " << distance << " ahead");
+      const FollowerClock clock{0, 0, rate, kNoLimit, true, false, distance, 200};
+      const SystemTime resume = FollowerHoldReached(clock) + 200;
+      int32_t previous = 0;
+      for (SystemTime now = 0; now < resume + 50; ++now) {
+        const int32_t position = FollowerPositionAt(clock, now);
+        ASSERT_GE(position, previous) << "at " << now;
+        if (now < resume) {
+          ASSERT_LT(position, distance) << "at " << now;
+        }
+        previous = position;
+      }
+    }
+  }
+}
+
 TEST_F(ClockFixture, TimeUntilAtHalfTempoAndTheFirstQueryAfterStart) {
   platform.SetNow(1000);
   {
