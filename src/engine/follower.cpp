@@ -877,7 +877,6 @@ void JumpToChord(FollowerState& f, int32_t c, SystemTime t, int32_t rate) {
   const FollowerClock clock = FollowerClockNow(f);
   const int32_t position = FollowerPositionAt(clock, t);
   if (!clock.running || std::abs(int64_t{chord.position} - position) >= f.distances.jumpThreshold) {
-    f.soloistHeard = false;
     f.jumpPending = true;
     f.jumpPosition = chord.position;
     f.jumpTime = t;
