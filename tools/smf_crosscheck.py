@@ -22,6 +22,16 @@ def read_vlq(data, pos):
             return value, pos
 
 
+def write_vlq(value):
+    """The variable-length quantity of a delta time, as a Standard MIDI File stores it."""
+    out = [value & 0x7F]
+    value >>= 7
+    while value:
+        out.append(0x80 | (value & 0x7F))
+        value >>= 7
+    return bytes(reversed(out))
+
+
 def parse_chunks(data):
     fmt, ntrks, division = struct.unpack(">HHh", data[8:14])
     pos = 8 + struct.unpack(">I", data[4:8])[0]

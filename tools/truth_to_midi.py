@@ -8,19 +8,14 @@ following can be measured apart from the detector.
 usage: truth_to_midi.py GROUND_TRUTH.csv OUT.mid
 """
 import csv
+import os
 import struct
 import sys
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from smf_crosscheck import write_vlq as vlq  # noqa: E402
+
 GAP_MS = 10
-
-
-def vlq(value):
-    out = [value & 0x7F]
-    value >>= 7
-    while value:
-        out.append(0x80 | (value & 0x7F))
-        value >>= 7
-    return bytes(reversed(out))
 
 
 def notes_from_truth(path):

@@ -106,13 +106,19 @@ TEST(FollowerHoldTiming, EveryClockReportCarriesTheMovedHold) {
   FollowerFreeAll(f);
 }
 
+// Three quarter notes; the soloist's first is heard on time at 1000, so the clock
+// stands at 0 then, at rate 1, with its hold at 500.
+void HearTheFirstNote(FollowerHarness& h) {
+  ASSERT_TRUE(h.SetScore(Notes({{0, 60}, {500, 62}, {1000, 64}}), Beats(8, 500, 4)));
+  ASSERT_TRUE(h.Start(1000));
+  h.Play(1000, 60);
+}
+
 // The accompaniment scheduled from the clock: a note written at the soloist's
 // next onset waits for it, one written before it plays on time.
 TEST(FollowerHoldTiming, AccompanimentAtTheOnsetWaitsAndBeforeItPlaysOnTime) {
   FollowerHarness h;
-  ASSERT_TRUE(h.SetScore(Notes({{0, 60}, {500, 62}, {1000, 64}}), Beats(8, 500, 4)));
-  ASSERT_TRUE(h.Start(1000));
-  h.Play(1000, 60);
+  HearTheFirstNote(h);
   h.platform.SetNow(1100);
   EXPECT_EQ(FollowerTimeUntil(h.f, 250), 150);
   EXPECT_EQ(FollowerTimeUntil(h.f, 500), 1400);  // the hold's end, unless the note comes
@@ -125,9 +131,7 @@ TEST(FollowerHoldTiming, AccompanimentAtTheOnsetWaitsAndBeforeItPlaysOnTime) {
 // when it got there: the wait is not slow playing.
 TEST(FollowerHoldTiming, AStopDuringTheHoldRecordsNoWait) {
   FollowerHarness h;
-  ASSERT_TRUE(h.SetScore(Notes({{0, 60}, {500, 62}, {1000, 64}}), Beats(8, 500, 4)));
-  ASSERT_TRUE(h.Start(1000));
-  h.Play(1000, 60);
+  HearTheFirstNote(h);
   h.platform.SetNow(2300);
   ASSERT_TRUE(FollowerStop(h.f));
   const std::vector<TempoPair> map = TempoMapExport(h.f.clock, kFixOne);
