@@ -16,6 +16,8 @@ namespace {
 
 constexpr uint16_t kFullVolume = 256;
 constexpr uint16_t kFullTempo = 4096;
+constexpr int32_t kHighestMaster = 512;
+constexpr int32_t kHighestTrack = 384;
 
 ViewStack Stack(AppRec& app) {
   return {app.live.viewVisible, app.live.viewOrder};
@@ -189,6 +191,16 @@ void Reposition(AppRec& app, int32_t position) {
   Locate(app);
   RefreshPositionDisplays(app);
   if (Stopped(app)) SetStoppedMenus(app);
+}
+
+// A new song position from the song bar: a running transport stops there and
+// resumes from the new place.
+void LocateFromSongBar(AppRec& app, int32_t position) {
+  StopIfRunning(app);
+  SetPosition(app, std::clamp(position, 0, app.piece.endPosition));
+  ApplyLoopModeRule(app);
+  Reposition(app, CurrentPosition(app));
+  ResumeSaved(app);
 }
 
 void ShowButtonStates(AppRec& app) {
@@ -419,8 +431,8 @@ void RedrawSlider(AppRec& app, const GestureRec& g) {
   }
 }
 
-void MoveSlider(AppRec& app, GestureRec& g, ViewPoint p) {
-  if (!SliderMove(g.slider, p)) return;
+void MoveSlider(AppRec& app, GestureRec& g, ViewPoint p, bool fine) {
+  if (!SliderMove(g.slider, p, fine)) return;
   if (!g.outline) ApplySlider(app, g);
   RedrawSlider(app, g);
   app.host.UpdateNow();
@@ -430,12 +442,7 @@ void EndSlider(AppRec& app, GestureRec g) {
   app.views.gesture = {};
   if (g.slider.kind == SliderKind::kSongPosition) {
     if (g.outline) {
-      StopIfRunning(app);
-      SetPosition(
-          app, std::clamp(SliderValue(g.slider, app.piece.endPosition), 0, app.piece.endPosition));
-      ApplyLoopModeRule(app);
-      Reposition(app, CurrentPosition(app));
-      ResumeSaved(app);
+      LocateFromSongBar(app, SliderValue(g.slider, app.piece.endPosition));
     } else {
       ApplyLoopModeRule(app);
     }
@@ -502,14 +509,11 @@ void PressSongBar(AppRec& app, ViewPoint p) {
     ResumeSaved(app);
     return;
   }
-  StopIfRunning(app);
   const double travel = SongThumbTravel();
   const double x = p.x - app.views.boxes[kBoxSongBar].left - thumb.Width() / 2;
   const double position = std::round((x * app.piece.endPosition + travel / 2) / travel);
-  SetPosition(app, static_cast<int32_t>(std::clamp(position, 0.0, double(app.piece.endPosition))));
-  ApplyLoopModeRule(app);
-  Reposition(app, CurrentPosition(app));
-  ResumeSaved(app);
+  LocateFromSongBar(app,
+                    static_cast<int32_t>(std::clamp(position, 0.0, double(app.piece.endPosition))));
 }
 
 void PressSongPosition(AppRec& app, ViewPoint client, ViewPoint p, bool dbl) {
@@ -567,11 +571,15 @@ void PressCurrentTempo(AppRec& app, ViewPoint client, ViewPoint p, bool dbl) {
   StartViewDrag(app, kViewCurrentTempo, client);
 }
 
+// The master tempo can be moved while stopped, playing the file or fast
+// forwarding; while following, the soloist sets the tempo.
+bool MasterTempoMovable(AppRec& app) {
+  return Stopped(app) || app.engine.mode.playingFile.load() || TransportFastForward(app);
+}
+
 void PressMasterTempo(AppRec& app, ViewPoint client, ViewPoint p, bool dbl) {
   const LayoutBox thumb = MasterTempoThumb(app.engine.clock.tempoFactor.load());
-  const bool retimable =
-      Stopped(app) || app.engine.mode.playingFile.load() || TransportFastForward(app);
-  if (thumb.Contains(p.x, p.y) && (dbl || retimable)) {
+  if (thumb.Contains(p.x, p.y) && (dbl || MasterTempoMovable(app))) {
     if (dbl) {
       SetMasterTempo(app, kFullTempo);
       return;
@@ -779,7 +787,7 @@ void ViewsPress(AppRec& app, ViewPoint p, bool doubleClick, bool shift) {
   app.host.UpdateNow();
 }
 
-void ViewsMove(AppRec& app, ViewPoint p) {
+void ViewsMove(AppRec& app, ViewPoint p, bool fine) {
   GestureRec& g = app.views.gesture;
   switch (g.kind) {
     case GestureKind::kViewDrag:
@@ -791,7 +799,7 @@ void ViewsMove(AppRec& app, ViewPoint p) {
       MoveButton(app, g, InView(app, g.view, p));
       break;
     case GestureKind::kSlider:
-      MoveSlider(app, g, InView(app, g.view, p));
+      MoveSlider(app, g, InView(app, g.view, p), fine);
       break;
     case GestureKind::kNone:
       break;
@@ -824,7 +832,7 @@ void ViewsRelease(AppRec& app, ViewPoint p) {
       break;
     }
     case GestureKind::kSlider:
-      MoveSlider(app, app.views.gesture, InView(app, g.view, p));
+      MoveSlider(app, app.views.gesture, InView(app, g.view, p), false);
       EndSlider(app, app.views.gesture);
       break;
     case GestureKind::kNone:
@@ -857,6 +865,66 @@ void ViewsCancelGesture(AppRec& app) {
 
 bool ViewsGestureActive(const AppRec& app) {
   return app.views.gesture.kind != GestureKind::kNone;
+}
+
+void ViewsWheel(AppRec& app, ViewPoint p, int32_t steps) {
+  if (!app.piece.pieceLoaded || !app.views.laidOut || steps == 0) return;
+  if (ViewsGestureActive(app)) return;
+  const int view = ViewAtPoint(app.views, app.live.viewVisible, app.live.viewOrder, p);
+  if (view == kNoView) return;
+  const ViewPoint in = InView(app, view, p);
+  switch (view) {
+    case kViewSongPosition:
+      if (!app.views.boxes[kBoxSongBar].Contains(in.x, in.y)) return;
+      LocateFromSongBar(app, PositionStepped(app.piece.beatMap, CurrentPosition(app), steps));
+      break;
+    case kViewMasterTempo:
+      if (!MasterTempoMovable(app)) return;
+      SetMasterTempo(
+          app, static_cast<uint16_t>(TempoStepped(app.engine.clock.tempoFactor.load(), steps)));
+      break;
+    case kViewMasterVolume:
+      SetMasterVolume(
+          app, static_cast<uint16_t>(VolumeStepped(app.live.masterVolume, steps, kHighestMaster)));
+      break;
+    case kViewTracks: {
+      const TracksSpot spot = TracksSpotAt(app.views, in);
+      if (spot.part != TracksPart::kStrip || spot.track >= app.piece.trackCount) return;
+      const auto& t = app.piece.tracks[static_cast<size_t>(spot.track)];
+      SetTrackVolume(app, spot.track, VolumeStepped(t.volume, steps, kHighestTrack));
+      UpdateResetVolumes(app);
+      break;
+    }
+    default:
+      return;
+  }
+  app.host.UpdateNow();
+}
+
+std::string ToolTipText(const AppRec& app, int tool, ViewPoint p) {
+  const ToolInfo& info = kToolTable[static_cast<size_t>(tool)];
+  const std::string name = info.text;
+  const auto percent = [&](const char* what, int32_t value) {
+    return std::string(what) + ": " + std::to_string(value) + " %";
+  };
+  switch (info.box) {
+    case kBoxMasterIndicator:
+    case kBoxMasterDigits:
+      return percent("Master Tempo", TempoPercent(app.engine.clock.tempoFactor.load()));
+    case kBoxVolumeIndicator:
+    case kBoxVolumeDigits:
+      return percent("Master Volume", VolumePercent(app.live.masterVolume));
+    default:
+      break;
+  }
+  if (info.view != kViewTracks || info.span != ToolSpan::kStrips) return name;
+  const TracksSpot spot = TracksSpotAt(app.views, InView(app, kViewTracks, p));
+  if (spot.part != TracksPart::kStrip || spot.track >= app.piece.trackCount) return name;
+  const TrackValues values = StripValues(app, spot.track);
+  if (info.box == kBoxTrackName1) return ShownName(values);
+  if (info.box == kBoxTrackVolumeText || info.box == kBoxTrackIndicator)
+    return percent("Track Volume", VolumePercent(values.volume));
+  return name;
 }
 
 LayoutBox SongThumbShown(const AppRec& app) {

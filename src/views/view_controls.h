@@ -30,7 +30,8 @@ void ViewsCenter(AppRec& app);
 
 // The left button in the client area (client coordinates).
 void ViewsPress(AppRec& app, ViewPoint p, bool doubleClick, bool shift);
-void ViewsMove(AppRec& app, ViewPoint p);
+// A move with `fine` (Shift held) takes a slider's thumb a tenth as far.
+void ViewsMove(AppRec& app, ViewPoint p, bool fine = false);
 void ViewsRelease(AppRec& app, ViewPoint p);
 // Ends the gesture in progress without its release action: the window lost
 // the input (focus gone, a modal box opened) while the button was held. A
@@ -38,6 +39,13 @@ void ViewsRelease(AppRec& app, ViewPoint p);
 // last applied, a view drag is dropped.
 void ViewsCancelGesture(AppRec& app);
 bool ViewsGestureActive(const AppRec& app);
+// The mouse wheel over a view, `steps` notches (up is positive): the master
+// tempo, the master volume and a strip's track volume move by 1 % a notch,
+// the song position bar by a beat. Nothing happens during a gesture.
+void ViewsWheel(AppRec& app, ViewPoint p, int32_t steps);
+// Tool `tool`'s tooltip at `p` (client coordinates): its name, with the value
+// of a slider it names, and a strip's whole track name.
+std::string ToolTipText(const AppRec& app, int tool, ViewPoint p);
 
 // What a track's strip shows: the Tracks dialog's working copy while it is
 // open, else the track itself.

@@ -156,15 +156,22 @@ void CenterAllViews(ViewsRec& views) {
   }
 }
 
-int HitTestViews(const ViewsRec& views, ViewStack stack, ViewPoint p) {
+int ViewAtPoint(const ViewsRec& views, const std::array<uint8_t, kViewCount>& visible,
+                const std::array<uint16_t, kViewCount>& order, ViewPoint p) {
   for (int z = 0; z < kViewCount; ++z) {
-    const int view = stack.order[static_cast<size_t>(z)];
-    if (view >= kViewCount || !stack.visible[static_cast<size_t>(view)]) continue;
-    if (!InHitRegion(views, view, p)) continue;
-    BringToFront(stack, z);
-    return view;
+    const int view = order[static_cast<size_t>(z)];
+    if (view < kViewCount && visible[static_cast<size_t>(view)] && InHitRegion(views, view, p))
+      return view;
   }
   return kNoView;
+}
+
+int HitTestViews(const ViewsRec& views, ViewStack stack, ViewPoint p) {
+  const int view = ViewAtPoint(views, stack.visible, stack.order, p);
+  if (view == kNoView) return kNoView;
+  const auto z = std::find(stack.order.begin(), stack.order.end(), view) - stack.order.begin();
+  BringToFront(stack, static_cast<int>(z));
+  return view;
 }
 
 void ResizeClient(ViewsRec& views, int32_t width, int32_t height) {
@@ -338,6 +345,58 @@ void MoreTracks(ViewsRec& views, bool forward) {
   views.boxImage[kBoxMoreTracksForward] = kImageNormal;
 }
 
+namespace {
+
+bool Horizontal(const SliderRec& s) {
+  return s.kind == SliderKind::kSongPosition;
+}
+
+// The thumb's room to move along its travel, in pixels.
+int32_t SliderSpan(const SliderRec& s) {
+  return std::max(
+      1, Horizontal(s) ? s.travel.Width() - s.thumb.Width() : s.travel.Height() - s.thumb.Height());
+}
+
+int32_t ThumbTenths(const SliderRec& s) {
+  return 10 * (Horizontal(s) ? s.thumb.left - s.travel.left : s.travel.bottom - s.thumb.bottom);
+}
+
+// Places the thumb at its tenths, keeping the pixel it shows within the travel.
+void PlaceThumb(SliderRec& s) {
+  const int32_t pixels = s.tenths / 10;
+  if (Horizontal(s)) {
+    s.thumb = s.thumb.Moved(s.travel.left + pixels - s.thumb.left, 0);
+  } else {
+    s.thumb = s.thumb.Moved(0, s.travel.bottom - pixels - s.thumb.bottom);
+  }
+}
+
+// A fine move: the thumb goes a tenth of the pointer's way, and the pointer
+// keeps no grab point (Shift can come and go during one drag).
+void FineMove(SliderRec& s, ViewPoint p) {
+  const int32_t along = Horizontal(s) ? p.x - s.last.x : s.last.y - p.y;
+  s.tenths = std::clamp(s.tenths + along, 0, 10 * SliderSpan(s));
+  PlaceThumb(s);
+  s.last = p;
+}
+
+// A whole-pixel move: the thumb goes with the pointer, and past an end of the
+// travel the pointer must come back to where it holds the thumb.
+void PixelMove(SliderRec& s, ViewPoint p) {
+  LayoutBox t = s.thumb.Moved(p.x - s.last.x, p.y - s.last.y);
+  int32_t cx = 0;
+  int32_t cy = 0;
+  if (t.left < s.travel.left) cx = s.travel.left - t.left;
+  if (t.right > s.travel.right) cx = s.travel.right - t.right;
+  if (t.top < s.travel.top) cy = s.travel.top - t.top;
+  if (t.bottom > s.travel.bottom) cy = s.travel.bottom - t.bottom;
+  s.thumb = t.Moved(cx, cy);
+  s.last = {p.x + cx, p.y + cy};
+  s.tenths = ThumbTenths(s);
+}
+
+}  // namespace
+
 SliderRec SliderStart(SliderKind kind, const LayoutBox& thumb, const LayoutBox& travel,
                       ViewPoint press) {
   SliderRec s;
@@ -349,47 +408,45 @@ SliderRec SliderStart(SliderKind kind, const LayoutBox& thumb, const LayoutBox& 
       kind == SliderKind::kSongPosition ? Inflated(travel, 50, 20) : Inflated(travel, 20, 50);
   s.press = press;
   s.last = press;
+  s.tenths = ThumbTenths(s);
   return s;
 }
 
-bool SliderMove(SliderRec& s, ViewPoint p) {
+bool SliderMove(SliderRec& s, ViewPoint p, bool fine) {
   const LayoutBox before = s.thumb;
+  const int32_t tenthsBefore = s.tenths;
   if (!s.tolerance.Contains(p.x, p.y)) {
     // Back at the start, the thumb is taken again where it was pressed: a pointer
     // that returns finds it under itself at the point it grabbed.
     s.thumb = s.startThumb;
     s.last = s.press;
-    return s.thumb.left != before.left || s.thumb.top != before.top;
+    s.tenths = ThumbTenths(s);
+  } else if (p == s.last) {
+    return false;
+  } else if (fine) {
+    FineMove(s, p);
+  } else {
+    PixelMove(s, p);
   }
-  LayoutBox t = s.thumb.Moved(p.x - s.last.x, p.y - s.last.y);
-  int32_t cx = 0;
-  int32_t cy = 0;
-  if (t.left < s.travel.left) cx = s.travel.left - t.left;
-  if (t.right > s.travel.right) cx = s.travel.right - t.right;
-  if (t.top < s.travel.top) cy = s.travel.top - t.top;
-  if (t.bottom > s.travel.bottom) cy = s.travel.bottom - t.bottom;
-  s.thumb = t.Moved(cx, cy);
-  s.last = {p.x + cx, p.y + cy};
-  return s.thumb.left != before.left || s.thumb.top != before.top;
+  return s.thumb.left != before.left || s.thumb.top != before.top || s.tenths != tenthsBefore;
 }
 
 int32_t SliderValue(const SliderRec& s, int32_t endPosition) {
-  if (s.kind == SliderKind::kSongPosition) {
-    const int64_t travel = std::max(1, s.travel.Width() - s.thumb.Width());
-    const int64_t offset = s.thumb.left - s.travel.left;
-    return static_cast<int32_t>((travel / 2 + offset * endPosition) / travel);
-  }
-  const int32_t travel = std::max(1, s.travel.Height() - s.thumb.Height());
-  const int32_t offset = s.travel.bottom - s.thumb.bottom;
+  const int64_t span = 10 * static_cast<int64_t>(SliderSpan(s));
+  const auto scaled = [&](int64_t highest) {
+    return static_cast<int32_t>((span / 2 + s.tenths * highest) / span);
+  };
   switch (s.kind) {
+    case SliderKind::kSongPosition:
+      return scaled(endPosition);
     case SliderKind::kMasterTempo: {
-      const int32_t v = (travel / 2 + offset * 8192) / travel;
+      const int32_t v = scaled(8192);
       return v == 0 ? 40 : v;
     }
     case SliderKind::kMasterVolume:
-      return (travel / 2 + offset * 512) / travel;
+      return scaled(512);
     default:
-      return (travel / 2 + offset * 384) / travel;
+      return scaled(384);
   }
 }
 
@@ -411,6 +468,30 @@ int32_t TempoPercent(int32_t factor) {
 
 int32_t VolumePercent(int32_t volume) {
   return (volume * 100 + 128) / 256;
+}
+
+int32_t TempoStepped(int32_t factor, int32_t steps) {
+  const int32_t percent = std::clamp(TempoPercent(factor) + steps, 1, 200);
+  return std::max(40, (percent * 4096 + 50) / 100);
+}
+
+int32_t VolumeStepped(int32_t volume, int32_t steps, int32_t highest) {
+  const int32_t percent = std::clamp(VolumePercent(volume) + steps, 0, VolumePercent(highest));
+  return std::min(highest, (percent * 256 + 50) / 100);
+}
+
+int32_t PositionStepped(std::span<const BeatMapEntry> beatMap, int32_t position, int32_t steps) {
+  if (beatMap.empty() || steps == 0) return position;
+  const auto after = std::upper_bound(
+      beatMap.begin(), beatMap.end(), position,
+      [](int32_t at, const BeatMapEntry& e) { return at < static_cast<int32_t>(e.time); });
+  // The beat at or before the position (-1 before the first beat).
+  int64_t beat = (after - beatMap.begin()) - 1;
+  const bool between = beat < 0 || static_cast<int32_t>(beatMap[beat].time) != position;
+  if (steps < 0 && between) ++beat;
+  const int64_t target =
+      std::clamp<int64_t>(beat + steps, 0, static_cast<int64_t>(beatMap.size()) - 1);
+  return static_cast<int32_t>(beatMap[static_cast<size_t>(target)].time);
 }
 
 std::vector<int> DigitCells(int32_t value, int cells, bool rightAligned, bool zeroPadded) {

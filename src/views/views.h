@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 
 namespace tuttiro {
 
+struct BeatMapEntry;
 struct ViewPosition;
 
 // Text width in pixels of the font the text is drawn with.
@@ -44,6 +46,10 @@ struct SliderRec {
   LayoutBox tolerance;
   ViewPoint press;  // where the pointer took the thumb
   ViewPoint last;   // the pointer, relative to the view
+  // The thumb's distance along its travel in tenths of a pixel (from the left
+  // end of a horizontal travel, the bottom of a vertical one): a fine drag
+  // moves it a tenth per pixel, so the value can fall between two pixels.
+  int32_t tenths = 0;
 };
 
 // The one gesture in progress, from a press to its release.
@@ -147,6 +153,9 @@ void SetAllViews(ViewStack stack, bool visible);
 void CenterAllViews(ViewsRec& views);
 // Puts the view at z position `z` first in the order.
 void BringToFront(ViewStack stack, int z);
+// The front-most visible view at `p`; kNoView if none.
+int ViewAtPoint(const ViewsRec& views, const std::array<uint8_t, kViewCount>& visible,
+                const std::array<uint16_t, kViewCount>& order, ViewPoint p);
 // The front-most visible view at `p`, brought to the front; kNoView if none.
 int HitTestViews(const ViewsRec& views, ViewStack stack, ViewPoint p);
 // A new client size: every view and home position keeps its offset from the
@@ -202,9 +211,10 @@ void MoreTracks(ViewsRec& views, bool forward);
 
 SliderRec SliderStart(SliderKind kind, const LayoutBox& thumb, const LayoutBox& travel,
                       ViewPoint press);
-// Follows the pointer; true when the thumb's top-left changed. Outside the
-// tolerance box the thumb returns to where the drag began.
-bool SliderMove(SliderRec& slider, ViewPoint p);
+// Follows the pointer; true when the thumb's top-left or value changed.
+// Outside the tolerance box the thumb returns to where the drag began. A fine
+// move (Shift held) takes the thumb a tenth as far as the pointer.
+bool SliderMove(SliderRec& slider, ViewPoint p, bool fine = false);
 // The slider's value from its thumb: the song position in score units (given
 // the end position), the master tempo factor (40-8192), the master volume
 // (0-512) or a track volume (0-384).
@@ -218,6 +228,13 @@ LayoutBox SongThumb(int32_t offset);
 // The displayed percent of a master tempo factor and of a volume.
 int32_t TempoPercent(int32_t factor);
 int32_t VolumePercent(int32_t volume);
+// The wheel's steps: `steps` percent more (or fewer) than the value shows,
+// within the slider's range (master tempo 1-200 %, master volume 0-200 %, a
+// track volume 0-150 %); and the song position `steps` beats on from the beat
+// at or before it (a position between beats steps back to its own beat first).
+int32_t TempoStepped(int32_t factor, int32_t steps);
+int32_t VolumeStepped(int32_t volume, int32_t steps, int32_t highest);
+int32_t PositionStepped(std::span<const BeatMapEntry> beatMap, int32_t position, int32_t steps);
 
 // The cells of a number in digit cells: each is a digit 0-9 or -1 for blank.
 // Right-aligned numbers fill the last cells; left-aligned ones the first.

@@ -154,7 +154,8 @@ TEST_F(ViewsWidgetTest, TooltipsNameWhatIsUnderThePointerInTheFrontView) {
     return event.isAccepted() ? QToolTip::text() : QString();
   };
   EXPECT_EQ(tip(At(kViewMainTransport, kBoxStop)), QStringLiteral("Stop"));
-  EXPECT_EQ(tip(AtStrip(2, kBoxTrackName2)), QStringLiteral("Track Name"));
+  // A track name's tooltip is the strip's whole track name.
+  EXPECT_EQ(tip(AtStrip(2, kBoxTrackName2)), QStringLiteral("Bass"));
   EXPECT_EQ(tip(At(kViewMeasureBeat, kBoxMeasureColon)), QStringLiteral("Current Location"));
   // Hidden, the view has no tooltips: the background is under the pointer.
   Item(kIdViewFirst + static_cast<int>(kViewMainTransport))->trigger();

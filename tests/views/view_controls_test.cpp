@@ -10,6 +10,7 @@
 
 #include "../transport/playback_fixture.h"
 #include "app/dialog_table.h"
+#include "menu_table.h"
 #include "piece/settings_writer.h"
 #include "views/view_controls.h"
 
@@ -152,6 +153,47 @@ TEST_F(ViewControlsTest, MasterSlidersAndTheirDoubleClicks) {
   EXPECT_EQ(app->engine.scheduler.settings.masterVolume.load(), app->live.masterVolume);
   DoubleClick(At(kViewMasterVolume, kBoxVolumeThumb, 0, -33));
   EXPECT_EQ(app->live.masterVolume, 256);
+}
+
+TEST_F(ViewControlsTest, TheWheelMovesTheSliderUnderItAndTheTooltipsSayTheValues) {
+  const ViewPoint tempo = At(kViewMasterTempo, kBoxMasterIndicator);
+  ViewsWheel(*app, tempo, 2);
+  EXPECT_EQ(TempoPercent(app->engine.clock.tempoFactor.load()), 102);
+  EXPECT_EQ(app->live.tempoFactor, app->engine.clock.tempoFactor.load());
+  ViewsWheel(*app, At(kViewMasterVolume, kBoxVolumeIndicator), -1);
+  EXPECT_EQ(VolumePercent(app->live.masterVolume), 99);
+  EXPECT_EQ(app->engine.scheduler.settings.masterVolume.load(), app->live.masterVolume);
+  ViewsWheel(*app, AtStrip(1, kBoxTrackIndicator), 1);
+  EXPECT_EQ(VolumePercent(app->piece.tracks[1].volume), 101);
+  EXPECT_TRUE(host.menuEnabled[kIdResetVolumes]);
+
+  const auto& beats = app->piece.beatMap;
+  ASSERT_GT(beats.size(), 4u);
+  MoveTo(static_cast<int32_t>(beats[2].time));
+  ViewsWheel(*app, At(kViewSongPosition, kBoxSongBar), 1);
+  EXPECT_EQ(CurrentPosition(*app), static_cast<int32_t>(beats[3].time));
+  ViewsWheel(*app, At(kViewSongPosition, kBoxSongBar), -3);
+  EXPECT_EQ(CurrentPosition(*app), 0);
+
+  // While a thumb is held the wheel leaves everything alone.
+  const ViewPoint volume = At(kViewMasterVolume, kBoxVolumeThumb, 0, -22);
+  ViewsPress(*app, volume, false, false);
+  ViewsWheel(*app, tempo, 5);
+  EXPECT_EQ(TempoPercent(app->engine.clock.tempoFactor.load()), 102);
+  ViewsRelease(*app, volume);
+
+  const auto tip = [&](const char* name, ViewPoint p) {
+    for (int i = 0; i < kToolCount; ++i) {
+      if (std::string(kToolTable[static_cast<size_t>(i)].text) == name)
+        return ToolTipText(*app, i, p);
+    }
+    return std::string();
+  };
+  EXPECT_EQ(tip("Master Tempo Indicator", tempo), "Master Tempo: 102 %");
+  EXPECT_EQ(tip("Track Volume Indicator", AtStrip(1, kBoxTrackIndicator)), "Track Volume: 101 %");
+  app->piece.tracks[1].userName = "Solo Clarinet and Continuo";
+  EXPECT_EQ(tip("Track Name", AtStrip(1, kBoxPlayStatus)), "Solo Clarinet and Continuo");
+  EXPECT_EQ(tip("Stop", At(kViewMainTransport, kBoxStop)), "Stop");
 }
 
 TEST_F(ViewControlsTest, FollowStatusWithAndWithoutShift) {

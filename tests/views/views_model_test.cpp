@@ -225,6 +225,56 @@ TEST(ViewsSliders, ValuesAtTheEndsAndTheToleranceSnapBack) {
   EXPECT_EQ(TrackThumb(256).bottom, 147 - 50);
 }
 
+TEST(ViewsSliders, AFineDragMovesATenthAsFarAndKeepsItsFractionOnRelease) {
+  const LayoutBox travel = kLayoutTable[kBoxMasterTravel];
+  SliderRec pixel = SliderStart(SliderKind::kMasterTempo, MasterTempoThumb(4096), travel, {20, 50});
+  SliderMove(pixel, {20, 49});
+  SliderRec fine = SliderStart(SliderKind::kMasterTempo, MasterTempoThumb(4096), travel, {20, 50});
+  for (int y = 49; y >= 40; --y) EXPECT_TRUE(SliderMove(fine, {20, y}, true));
+  EXPECT_EQ(SliderValue(fine, 0), SliderValue(pixel, 0));
+  // Four fine pixels back: a value between two pixels, kept by a release at
+  // the same point.
+  SliderMove(fine, {20, 44}, true);
+  const int32_t between = SliderValue(fine, 0);
+  EXPECT_GT(between, 4096);
+  EXPECT_LT(between, SliderValue(pixel, 0));
+  EXPECT_FALSE(SliderMove(fine, {20, 44}));
+  EXPECT_EQ(SliderValue(fine, 0), between);
+  // Shift let go: whole pixels again, and a fine drag never leaves the travel.
+  SliderMove(fine, {20, 34});
+  EXPECT_EQ(fine.thumb.bottom, MasterTempoThumb(4096).bottom - 10);
+  SliderMove(fine, {20, 0});
+  for (int y = -1; y > -20; --y) SliderMove(fine, {20, y}, true);
+  EXPECT_EQ(fine.thumb.top, travel.top);
+  EXPECT_EQ(SliderValue(fine, 0), 8192);
+}
+
+TEST(ViewsSliders, TheWheelStepsByAPercentOrABeatWithinTheRange) {
+  struct Case {
+    const char* what;
+    int32_t got, want;
+  };
+  const std::vector<BeatMapEntry> beats = {{0, 1, 1, 0}, {480, 1, 2, 4}, {960, 2, 1, 8}};
+  const Case cases[] = {
+      {"tempo up from 100 %", TempoStepped(4096, 1), 4137},
+      {"tempo shows 101 %", TempoPercent(TempoStepped(4096, 1)), 101},
+      {"tempo down to 1 %", TempoStepped(4096, -150), 41},
+      {"tempo up to the highest", TempoStepped(8000, 10), 8192},
+      {"master volume to 0", VolumeStepped(2, -1, 512), 0},
+      {"master volume to 200 %", VolumeStepped(510, 3, 512), 512},
+      {"track volume to 150 %", VolumeStepped(256, 80, 384), 384},
+      {"track volume down a notch", VolumePercent(VolumeStepped(256, -1, 384)), 99},
+      {"a beat on", PositionStepped(beats, 480, 1), 960},
+      {"a beat back", PositionStepped(beats, 480, -1), 0},
+      {"between beats, back to its own", PositionStepped(beats, 500, -1), 480},
+      {"between beats, on to the next", PositionStepped(beats, 500, 1), 960},
+      {"past the last beat", PositionStepped(beats, 960, 5), 960},
+      {"before the first beat", PositionStepped(beats, -10, -1), 0},
+      {"no beats", PositionStepped({}, 700, 1), 700},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.got, c.want) << c.what;
+}
+
 TEST(ViewsDisplays, DigitCellsAndPercents) {
   using Cells = std::vector<int>;
   EXPECT_EQ(DigitCells(7, 4, true), (Cells{-1, -1, -1, 7}));

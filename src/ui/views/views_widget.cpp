@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QTimer>
 #include <QToolTip>
+#include <QWheelEvent>
 #include <algorithm>
 
 #include "app/app.h"
@@ -476,7 +477,8 @@ void ViewsWidget::mouseMoveEvent(QMouseEvent* event) {
     return;
   }
   const ViewPoint p = Point(event);
-  run_([&] { ViewsMove(app_, p); });
+  const bool fine = event->modifiers() & Qt::ShiftModifier;
+  run_([&] { ViewsMove(app_, p, fine); });
   const GestureRec& g = app_.views.gesture;
   if (g.kind == GestureKind::kViewDrag) {
     // The pointer stays inside the client area while it drags a view.
@@ -496,27 +498,32 @@ void ViewsWidget::mouseReleaseEvent(QMouseEvent* event) {
   update();
 }
 
-int ViewsWidget::ViewAt(QPoint p) const {
-  for (int z = 0; z < kViewCount; ++z) {
-    const int view = app_.live.viewOrder[static_cast<size_t>(z)];
-    if (view < kViewCount && app_.live.viewVisible[static_cast<size_t>(view)] &&
-        InHitRegion(app_.views, view, {p.x(), p.y()})) {
-      return view;
-    }
+void ViewsWidget::wheelEvent(QWheelEvent* event) {
+  if (startupPicture_) {
+    event->ignore();
+    return;
   }
-  return kNoView;
+  // A notch is 120; a fine-grained wheel or touchpad adds up to whole notches.
+  wheelEighths_ += event->angleDelta().y();
+  const int steps = wheelEighths_ / 120;
+  wheelEighths_ -= steps * 120;
+  const QPoint at = event->position().toPoint();
+  if (steps != 0) run_([&] { ViewsWheel(app_, {at.x(), at.y()}, steps); });
+  event->accept();
 }
 
 bool ViewsWidget::event(QEvent* event) {
   if (event->type() != QEvent::ToolTip) return QWidget::event(event);
   auto* help = static_cast<QHelpEvent*>(event);
-  const int view = app_.views.laidOut ? ViewAt(help->pos()) : kNoView;
+  const ViewPoint at{help->pos().x(), help->pos().y()};
+  const int view = app_.views.laidOut
+                       ? ViewAtPoint(app_.views, app_.live.viewVisible, app_.live.viewOrder, at)
+                       : kNoView;
   const auto rects = ToolRects(app_.views, app_.live.viewVisible);
   for (size_t i = 0; i < rects.size() && view != kNoView; ++i) {
-    if (kToolTable[i].view != view || !rects[i].Contains(help->pos().x(), help->pos().y()))
-      continue;
-    QToolTip::showText(help->globalPos(), QString::fromUtf8(kToolTable[i].text), this,
-                       ToRect(rects[i]));
+    if (kToolTable[i].view != view || !rects[i].Contains(at.x, at.y)) continue;
+    const std::string text = ToolTipText(app_, static_cast<int>(i), at);
+    QToolTip::showText(help->globalPos(), QString::fromStdString(text), this, ToRect(rects[i]));
     return true;
   }
   QToolTip::hideText();

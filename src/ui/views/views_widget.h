@@ -52,6 +52,7 @@ class ViewsWidget : public QWidget {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
   bool event(QEvent* event) override;
 
  private:
@@ -77,7 +78,6 @@ class ViewsWidget : public QWidget {
   void DrawCells(QPainter& p, int firstBox, int cells, int32_t value, bool large, bool right,
                  const QRect& dirty);
   QRect ClientRectOf(int view, const LayoutBox& box) const;
-  int ViewAt(QPoint p) const;
   ViewPoint Point(const QMouseEvent* event) const;
 
   AppRec& app_;
@@ -90,6 +90,7 @@ class ViewsWidget : public QWidget {
   QFont labelFont_;
   bool waiting_ = false;  // an update is pending
   bool startupPicture_ = false;
+  int wheelEighths_ = 0;  // wheel turn not yet a whole notch, in eighths of a degree
 };
 
 }  // namespace tuttiro
