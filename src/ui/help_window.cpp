@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -29,6 +30,13 @@ HelpWindow::HelpWindow(std::string folder, QWidget* parent)
   auto* back = new QPushButton(QStringLiteral("&Back"), this);
   auto* forward = new QPushButton(QStringLiteral("&Forward"), this);
   auto* search = new QPushButton(QStringLiteral("&Search"), this);
+  auto* close = new QPushButton(QStringLiteral("C&lose"), this);
+  connect(close, &QPushButton::clicked, this, &QWidget::close);
+  for (const QKeySequence& keys :
+       {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+    auto* shortcut = new QShortcut(keys, this);
+    connect(shortcut, &QShortcut::activated, this, &QWidget::close);
+  }
   back->setEnabled(false);
   forward->setEnabled(false);
   connect(contents, &QPushButton::clicked, this, [this] {
@@ -49,6 +57,7 @@ HelpWindow::HelpWindow(std::string folder, QWidget* parent)
   bar->addStretch();
   bar->addWidget(query_, 1);
   bar->addWidget(search);
+  bar->addWidget(close);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(bar);
   layout->addWidget(browser_, 1);

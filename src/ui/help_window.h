@@ -1,5 +1,5 @@
 // The help window: the help pages in a browser, with the contents, back and
-// forward, and a search over every page.
+// forward, a search over every page, and Close (also Escape and Ctrl+W).
 #pragma once
 
 #include <QWidget>

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMenu>
@@ -17,6 +18,7 @@
 #include "string_table.h"
 #include "ui/qt_host.h"
 #include "ui/views/views_widget.h"
+#include "views/views.h"
 
 namespace tuttiro {
 namespace {
@@ -118,13 +120,29 @@ QString PlacementFile(const std::string& folder) {
 void MainWindow::PlaceOnScreen(const std::string& folder) {
   if (!folder.empty()) {
     const QSettings placement(PlacementFile(folder), QSettings::IniFormat);
-    // restoreGeometry moves a window whose screen is gone onto one that is there.
-    if (restoreGeometry(placement.value(QStringLiteral("geometry")).toByteArray())) return;
+    // restoreGeometry moves a window whose screen is gone onto one that is
+    // there; one partly off its screen is moved (or shrunk) onto it here.
+    if (restoreGeometry(placement.value(QStringLiteral("geometry")).toByteArray())) {
+      KeepOnScreen();
+      return;
+    }
   }
   const QRect area = screen()->availableGeometry();
   move(area.topLeft());
   const QSize frame = frameGeometry().size() - size();
   resize(area.size() - frame);
+}
+
+void MainWindow::KeepOnScreen() {
+  const QRect frame = frameGeometry();
+  const QScreen* shown = QGuiApplication::screenAt(frame.center());
+  const QRect area = (shown ? shown : screen())->availableGeometry();
+  const LayoutBox kept =
+      KeptOnArea({frame.left(), frame.top(), frame.right() + 1, frame.bottom() + 1},
+                 {area.left(), area.top(), area.right() + 1, area.bottom() + 1});
+  if (kept.Width() != frame.width() || kept.Height() != frame.height())
+    resize(size() - QSize(frame.width() - kept.Width(), frame.height() - kept.Height()));
+  move(kept.left, kept.top);
 }
 
 void MainWindow::SavePlacement(const std::string& folder) const {

@@ -54,6 +54,9 @@ class MainWindow : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Moves the window onto the screen its middle is on, shrunk if it must be.
+  void KeepOnScreen();
+
   AppRec& app_;
   QtHost& host_;
   Handlers handlers_;

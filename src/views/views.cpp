@@ -156,6 +156,14 @@ void CenterAllViews(ViewsRec& views) {
   }
 }
 
+LayoutBox KeptOnArea(const LayoutBox& window, const LayoutBox& area) {
+  const int32_t width = std::min(window.Width(), area.Width());
+  const int32_t height = std::min(window.Height(), area.Height());
+  const int32_t left = std::clamp(window.left, area.left, area.right - width);
+  const int32_t top = std::clamp(window.top, area.top, area.bottom - height);
+  return {left, top, left + width, top + height};
+}
+
 int ViewAtPoint(const ViewsRec& views, const std::array<uint8_t, kViewCount>& visible,
                 const std::array<uint16_t, kViewCount>& order, ViewPoint p) {
   for (int z = 0; z < kViewCount; ++z) {

@@ -169,6 +169,10 @@ inline constexpr std::array<int, kViewCount> kSavedPositionView = {0, 1, 2, 3, 4
 void MoveViewsToSaved(ViewsRec& views, const std::array<ViewPosition, kViewCount>& saved);
 std::array<ViewPosition, kViewCount> SavedViewPositions(const ViewsRec& views);
 
+// A window's frame moved, and shrunk if it must, so that it lies wholly in a
+// screen's available area (a saved place may be partly off today's screen).
+LayoutBox KeptOnArea(const LayoutBox& window, const LayoutBox& area);
+
 // ---- Text ----
 
 // The title fitted into the title box, and the box recentred in the Title view.

@@ -10,6 +10,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <filesystem>
@@ -159,6 +161,37 @@ TEST_F(MainWindowTest, ClosingTheWindowStopsTheTransportAndTheNextStartPlacesItA
   program = std::make_unique<TestProgram>(platform, host, Options());
   ASSERT_TRUE(program->Start());
   EXPECT_EQ(Window().geometry(), placed);
+
+  // Saved hanging over the screen's right and bottom edges, it comes back whole.
+  const QRect area = Window().screen()->availableGeometry();
+  Window().setGeometry(area.right() - 200, area.bottom() - 100, 700, 400);
+  Window().close();
+  program = std::make_unique<TestProgram>(platform, host, Options());
+  ASSERT_TRUE(program->Start());
+  EXPECT_TRUE(area.contains(Window().frameGeometry())) << Window().frameGeometry().x();
+  EXPECT_EQ(Window().size(), QSize(700, 400));
+}
+
+TEST_F(MainWindowTest, TheHelpWindowClosesWithEscapeCtrlWAndItsCloseButton) {
+  const auto open = [&] {
+    Item(kIdHelpTopics)->trigger();
+    ASSERT_NE(program->Help(), nullptr);
+    EXPECT_TRUE(program->Help()->isVisible());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(program->Help()));
+  };
+  open();
+  QTest::keyClick(program->Help(), Qt::Key_Escape);
+  EXPECT_FALSE(program->Help()->isVisible());
+  open();
+  QTest::keyClick(program->Help(), Qt::Key_W, Qt::ControlModifier);
+  EXPECT_FALSE(program->Help()->isVisible());
+  open();
+  QPushButton* close = nullptr;
+  for (QPushButton* b : program->Help()->findChildren<QPushButton*>())
+    if (b->text() == QStringLiteral("C&lose")) close = b;
+  ASSERT_NE(close, nullptr);
+  close->click();
+  EXPECT_FALSE(program->Help()->isVisible());
 }
 
 TEST_F(MainWindowTest, ASecondStartHandsOverAndEndsQuietly) {
