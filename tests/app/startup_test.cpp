@@ -64,6 +64,9 @@ TEST_F(ShellTest, StartupFailuresEndQuietlyOrWithTheirMessage) {
   EXPECT_FALSE(Start());
   EXPECT_TRUE(host.messages.empty());
   EXPECT_FALSE(app->piece.pieceLoaded);
+  // Shut down after a failed start-up, nothing is kept.
+  ShellShutdown(*shell);
+  EXPECT_FALSE(std::filesystem::exists(settings.File(kSystemSettingsFileName)));
 }
 
 TEST_F(ShellTest, StartupOpensAFileNamedOnTheCommandLine) {
@@ -114,13 +117,6 @@ TEST_F(ShellTest, ShutdownStopsClosesThePortsAndKeepsTheSettings) {
   EXPECT_FALSE(app->piece.pieceLoaded);
   std::string message;
   EXPECT_EQ(LoadSystemSettings(settings.Str(), SystemSettings{}, message).metronomeOn, 1);
-}
-
-TEST_F(ShellTest, ShutdownAfterAFailedStartupKeepsNoSettings) {
-  ui.depth = 1;
-  ASSERT_FALSE(Start());
-  ShellShutdown(*shell);
-  EXPECT_FALSE(std::filesystem::exists(settings.File(kSystemSettingsFileName)));
 }
 
 TEST_F(ShellTest, ClosingTheWindowStopsTheTransportWithAFlash) {

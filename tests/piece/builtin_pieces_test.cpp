@@ -101,6 +101,8 @@ TEST(BuiltinPieces, EachLoadsWithItsShapeAndSettingsAndTogetherTheyCoverTheCases
     }
   }
   EXPECT_GE(withMarkers, 2);
+  EXPECT_EQ(FindBuiltinPiece("ecossaise"), -1);  // names compare case-sensitively
+  EXPECT_TRUE(BuiltinPieceImage(kBuiltinPieceCount).empty());
   EXPECT_TRUE(meters.count("2/4") || meters.count("6/8"));
   EXPECT_TRUE(meters.count("3/4") && meters.count("4/4"));
   EXPECT_TRUE(flats && tempoChange && bankSelect) << flats << tempoChange << bankSelect;

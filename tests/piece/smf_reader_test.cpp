@@ -1,9 +1,8 @@
-// The byte level: buffer refills, integer forms and the piece sources.
+// The byte level: buffer refills, variable-length quantities and the in-memory
+// piece source's handles. (The big-endian forms are read by every header, chunk
+// and tempo in open_piece_test; files on disk and the built-in pieces by
+// corpus_test and builtin_pieces_test.)
 #include <gtest/gtest.h>
-
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 
 #include "piece/smf_reader.h"
 
@@ -37,24 +36,6 @@ TEST(SmfReader, VariableLengthQuantities) {
   OpenReader unterminated({0x81, 0x80});
   uint32_t v;
   EXPECT_EQ(SmfReadVarLen(unterminated.reader, v), kSmfDataEnded);
-}
-
-TEST(SmfReader, BigEndianConversionOnlyForTwoAndFourBytes) {
-  OpenReader r({0x01, 0xE0, 0x00, 0x07, 0xA1, 0x20, 0x07, 0xA1, 0x20});
-  uint16_t division;
-  uint32_t tempo4;
-  uint32_t tempo3;
-  ASSERT_EQ(SmfReadU16(r.reader, division), kSmfDone);
-  ASSERT_EQ(SmfReadU32(r.reader, tempo4), kSmfDone);
-  EXPECT_EQ(division, 480);
-  EXPECT_EQ(tempo4, 0x0007A120u);
-  uint8_t raw3[3];
-  ASSERT_EQ(SmfRead(r.reader, raw3, 3, false), kSmfDone);  // 3-byte reads are left as they are
-  EXPECT_EQ(raw3[0], 0x07);
-  EXPECT_EQ(raw3[2], 0x20);
-  OpenReader tempo({0x07, 0xA1, 0x20});
-  ASSERT_EQ(SmfReadBigEndian(tempo.reader, 3, tempo3), kSmfDone);
-  EXPECT_EQ(tempo3, 500000u);
 }
 
 TEST(SmfReader, CountsAndTheEndOfTheData) {
@@ -109,39 +90,6 @@ TEST(PieceSource, ReadSeekCloseAndStaleHandles) {
   EXPECT_TRUE(ClosePieceSource(sources, h));
   EXPECT_FALSE(ReadPieceSource(sources, h, buf, 1, got));
   EXPECT_FALSE(ClosePieceSource(sources, h));
-}
-
-TEST(PieceSource, FilesOnDisk) {
-  PieceSourceState sources;
-  EXPECT_EQ(OpenPieceSource(sources, "/nonexistent/piece.mid", kGenericRead, kOpenExisting),
-            kInvalidPieceSource);
-  auto path = std::filesystem::temp_directory_path() / "tuttiro_source_test.bin";
-  std::ofstream(path, std::ios::binary) << "MThd-and-more";
-  uint32_t h = OpenPieceSource(sources, path.string(), kGenericRead, kOpenExisting);
-  ASSERT_NE(h, kInvalidPieceSource);
-  EXPECT_EQ(sources.checkedOpenItem, -1);
-  EXPECT_EQ(SeekPieceSource(sources, h, 4, 0), 4u);
-  uint8_t buf[32];
-  uint32_t got;
-  ASSERT_TRUE(ReadPieceSource(sources, h, buf, sizeof buf, got));
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), got), "-and-more");
-  EXPECT_TRUE(ClosePieceSource(sources, h));
-  std::filesystem::remove(path);
-}
-
-TEST(PieceSource, BuiltinPiecesAreUnscrambledCheckedAndMarked) {
-  PieceSourceState sources;
-  for (int i = 0; i < kBuiltinPieceCount; ++i) {
-    std::vector<uint8_t> image = BuiltinPieceImage(i);
-    ASSERT_GE(image.size(), 14u) << BuiltinPieceName(i);
-    EXPECT_EQ(std::string(image.begin(), image.begin() + 4), "MThd");
-    uint32_t h = OpenPieceSource(sources, BuiltinPieceName(i), kGenericRead, kOpenExisting);
-    ASSERT_NE(h, kInvalidPieceSource);
-    EXPECT_EQ(sources.checkedOpenItem, kFirstOpenMenuItem + i);
-    EXPECT_TRUE(ClosePieceSource(sources, h));
-  }
-  EXPECT_EQ(FindBuiltinPiece("ecossaise"), -1);  // names compare case-sensitively
-  EXPECT_TRUE(BuiltinPieceImage(kBuiltinPieceCount).empty());
 }
 
 }  // namespace

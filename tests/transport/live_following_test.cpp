@@ -1,9 +1,9 @@
 // Play and Follow end to end in simulated time: the soloist (notes generated
-// from a built-in piece's solo track, taps, remote control or a flood of
-// messages) comes in through the platform's input callback, and what reaches the
-// output ports, where the transport stands and what was recorded are checked.
-// Play Performance then replays the recording: its notes at their recorded
-// times, the four play modes, and the tempo choices around the section.
+// from a built-in piece's solo track, taps or a flood of messages) comes in
+// through the platform's input callback, and what reaches the output ports,
+// where the transport stands and what was recorded are checked. Play
+// Performance then replays the recording: its notes at their recorded times,
+// the saved file, the four play modes, and the tempo choices around the section.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -213,8 +213,7 @@ class LiveFollowing : public PlaybackTest {
   // on, `warp` turning a score distance from `from` into the time it takes;
   // stops half a second after the last message.
   void Record(int32_t from, int32_t to, const Warp& warp) {
-    SetPosition(*app, from);
-    Locate(*app);
+    LocateAt(from);
     StartFollowing();
     const SystemTime start = Now() + 50;
     Perform([=](double p) { return start + warp(p - from); }, from, to);
@@ -240,8 +239,7 @@ class LiveFollowing : public PlaybackTest {
     int32_t position;
   };
   std::vector<Tagged> Replay(SystemTime ms) {
-    SetPosition(*app, 0);
-    Locate(*app);
+    LocateAt(0);
     PlayPerformance(*app);
     EXPECT_TRUE(app->engine.mode.playingPerformance.load());
     std::vector<Tagged> out;
@@ -307,25 +305,12 @@ TEST_P(LiveTempoChange, TheAccompanimentTakesTheSoloistsTempoAndTheNotesAreRecor
 INSTANTIATE_TEST_SUITE_P(StartAndEnd, LiveTempoChange,
                          ::testing::Values(Stretch{1, 1.3}, Stretch{1, 0.8}, Stretch{1.25, 1.25}));
 
-TEST_F(LiveFollowing, RemoteControlNotesNeverReachTheFollowerOrTheRecording) {
-  Start("Ecossaise");
-  app->system.remoteControl[kCmdStop] = 21;  // the lowest A stops
-  StartFollowing();
-  InputTakeSettings(app->engine.input, app->system, 0);
-  Play(Now() + 100, {0x90, 21, 100});
-  Play(Now() + 150, {0x80, 21, 0});
-  Follow(300);
-  EXPECT_FALSE(TransportRunning(*app));
-  EXPECT_EQ(app->piece.performanceTrack().eventCount(), 0);
-}
-
 TEST_F(LiveFollowing, AtAWaitForSoloistMarkerTheAccompanimentWaitsForTheSoloist) {
   Start("Longing");  // its settings mark bar 11 Wait for Soloist
   ASSERT_FALSE(app->live.waitForSoloistMarkers.empty());
   const int32_t marker = app->live.waitForSoloistMarkers[0];
   const int32_t from = Bar(7);
-  SetPosition(*app, from);
-  Locate(*app);
+  LocateAt(from);
   StartFollowing();
   const SystemTime start = Now();
   // As written, but with 3 s of silence before the marked note.
@@ -434,7 +419,7 @@ double Steady(double d) {
 
 // The piece is opened from a file that is gone by the time the performance is
 // saved: the save needs only what was loaded.
-TEST_F(LiveFollowing, ASavedPerformanceHasTheRecordedNotesAtTheirTimes) {
+TEST_F(LiveFollowing, RecordedNotesAreSavedAndComeBackAtTheirTimesWithTheAccompanimentInTempo) {
   const std::string piecePath = ::testing::TempDir() + "tuttiro-ecossaise.mid";
   {
     const std::vector<uint8_t> bytes = BuiltinPieceImage(FindBuiltinPiece("Ecossaise"));
@@ -445,9 +430,17 @@ TEST_F(LiveFollowing, ASavedPerformanceHasTheRecordedNotesAtTheirTimes) {
   StartFollowing();
   const SystemTime start = Now() + 50;
   Perform([=](double p) { return start + Steady(p); }, 0, 20000);
+  Play(played.back().time + 100, {0x90, 72, 80});  // held when following stops
   StopAfterPlaying();
   const std::vector<SystemTime> arrivals = Arrivals();
   ASSERT_GT(arrivals.size(), 20u);
+  ASSERT_TRUE(app->transport.performanceAvailable);
+  // Every note-on with its note-off; the note held when following stopped ends there.
+  const TrackRec& performance = app->piece.performanceTrack();
+  EXPECT_EQ(performance.eventCount(), static_cast<int>(arrivals.size()) * 2);
+  EXPECT_EQ(performance.events.back().time, static_cast<uint32_t>(app->engine.performance.end));
+  EXPECT_NEAR(app->engine.performance.averageTempo, 4096 / 1.25, 80);
+
   std::remove(piecePath.c_str());
   const std::string path = ::testing::TempDir() + "tuttiro-saved-performance.mid";
   ASSERT_TRUE(WritePerformanceFile(*app, path));
@@ -466,24 +459,8 @@ TEST_F(LiveFollowing, ASavedPerformanceHasTheRecordedNotesAtTheirTimes) {
   for (size_t i = 1; i < arrivals.size(); ++i) {
     const int64_t saved_ms = static_cast<int64_t>(notes[i]) - notes[0];
     EXPECT_LE(std::llabs(saved_ms - static_cast<int64_t>(arrivals[i] - arrivals[0])), 2)
-        << "note " << i;
+        << "saved note " << i;
   }
-}
-
-TEST_F(LiveFollowing, RecordedNotesComeBackAtTheirTimesWithTheAccompanimentInTheirTempo) {
-  Start("Ecossaise");
-  StartFollowing();
-  const SystemTime start = Now() + 50;
-  Perform([=](double p) { return start + Steady(p); }, 0, 20000);
-  Play(played.back().time + 100, {0x90, 72, 80});  // held when following stops
-  StopAfterPlaying();
-  const std::vector<SystemTime> arrivals = Arrivals();
-  ASSERT_TRUE(app->transport.performanceAvailable);
-  // Every note-on with its note-off; the note held when following stopped ends there.
-  const TrackRec& performance = app->piece.performanceTrack();
-  EXPECT_EQ(performance.eventCount(), static_cast<int>(arrivals.size()) * 2);
-  EXPECT_EQ(performance.events.back().time, static_cast<uint32_t>(app->engine.performance.end));
-  EXPECT_NEAR(app->engine.performance.averageTempo, 4096 / 1.25, 80);
 
   const std::vector<Tagged> sent = Replay(30000);
   // Punch-In: inside the recorded section the soloist's part is the recording.
@@ -492,7 +469,7 @@ TEST_F(LiveFollowing, RecordedNotesComeBackAtTheirTimesWithTheAccompanimentInThe
   ASSERT_EQ(solo.size(), arrivals.size());
   for (size_t i = 1; i < solo.size(); ++i) {
     const SystemTime replayed = solo[i].message.time - solo[0].message.time;
-    EXPECT_LE(std::llabs(replayed - (arrivals[i] - arrivals[0])), 2) << "note " << i;
+    EXPECT_LE(std::llabs(replayed - (arrivals[i] - arrivals[0])), 2) << "replayed note " << i;
   }
   // The accompaniment sits where the soloist's tempo puts it.
   const SystemTime origin = solo[0].message.time;
@@ -628,8 +605,7 @@ TEST_F(LiveFollowing, TheTempoChoicesApplyBeforeDuringAndAfterTheSection) {
     clock.tempoFactor = c.startFactor;
     TransportClockWrite(app->engine.clock, clock);
     std::vector<int32_t> positions, tempos;
-    SetPosition(*app, 0);
-    Locate(*app);
+    LocateAt(0);
     PlayPerformance(*app);
     while (TransportRunning(*app) && CurrentPosition(*app) < 20000) {
       platform.RunUntil(Now() + 5);
@@ -682,8 +658,7 @@ TEST_F(LiveFollowing, TapsOnAMidiNoteMoveTheAccompanimentAndOnlyTheOtherNotesPla
   // Played back, the recorded notes sound with the accompaniment.
   app->live.performanceUsesOwnPort = 1;
   app->piece.performanceTrack().outputChannel = 15;
-  SetPosition(*app, 0);
-  Locate(*app);
+  LocateAt(0);
   const size_t before = Sent().size();
   PlayPerformance(*app);
   Run(std::lround(warp(Bar(25))) - start);
@@ -706,8 +681,7 @@ TEST_F(LiveFollowing, SpaceBarTapsMoveTheAccompanimentButThePressThatStartedItDo
   const int32_t from = Bar(3) + 120;
   const int32_t first = Bar(4);
   const double span = Bar(24) - first;
-  SetPosition(*app, from);
-  Locate(*app);
+  LocateAt(from);
   platform.SetKeyDown(KeyId::kSpaceBar, true);
   PlayAndFollow(*app);
   ASSERT_TRUE(TransportFollowing(*app));

@@ -69,8 +69,7 @@ TEST_F(NoHangingNotes, StoppingLocatingJumpingTransposingAndMutingWhileNotesSoun
   for (size_t i = 0; i < cases.size(); ++i) {
     SCOPED_TRACE(i);
     if (cases[i].from >= 0) {
-      SetPosition(*app, cases[i].from);
-      Locate(*app);
+      LocateAt(cases[i].from);
     }
     PlayFile(*app);
     for (const auto& [ms, act] : cases[i].steps) {

@@ -66,8 +66,7 @@ class OutputLead : public PlaybackTest {
   // Plays the piece from the start to its end with port kLate's lead set.
   std::pair<std::vector<Timed>, std::vector<Timed>> PlayWithLead(uint16_t lead) {
     app->system.outputLeadMs[kLate] = lead;
-    SetPosition(*app, 0);
-    Locate(*app);
+    LocateAt(0);
     const size_t before[2] = {platform.Sent(0).size(), platform.Sent(kLate).size()};
     PlayFile(*app);
     const SystemTime start = app->engine.clock.baseTime.load();
@@ -120,8 +119,7 @@ TEST_F(OutputLead, ThruIsNotDelayedAndStoppingLeavesNothingSounding) {
   };
   for (const Case& c : {Case{260, false}, {470, false}, {730, false}, {1230, false}, {730, true}}) {
     SCOPED_TRACE(testing::Message() << c.stopAfter << (c.mute ? " muted" : ""));
-    SetPosition(*app, 0);
-    Locate(*app);
+    LocateAt(0);
     PlayFile(*app);
     Run(c.stopAfter - 20);
     const SystemTime typed = platform.ClockNow();

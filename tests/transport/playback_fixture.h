@@ -83,6 +83,11 @@ class PlaybackTest : public ::testing::Test {
     Open("test.mid");
   }
 
+  // Moves the stopped transport to `position`, as the position controls do.
+  void LocateAt(int32_t position) {
+    SetPosition(*app, position);
+    Locate(*app);
+  }
   // Runs timers and the idle pass every 5 ms for `ms` milliseconds.
   void Run(SystemTime ms) {
     const SystemTime end = platform.ClockNow() + ms;

@@ -34,8 +34,7 @@ class StartStopState : public PlaybackTest {
  protected:
   void SetUp() override { OpenBytes(ChasePiece()); }
   std::vector<Bytes> StartAt(int32_t position, bool fastForward) {
-    SetPosition(*app, position);
-    Locate(*app);
+    LocateAt(position);
     const size_t before = Sent().size();
     if (fastForward) {
       FastForward(*app);
@@ -94,8 +93,7 @@ TEST_F(StartStopState, WhatAStartSoundsDependsOnWhereAndOnTheHeldNotesOption) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     app->system.soundHeldNotes = c.soundHeld;
-    SetPosition(*app, 2200);
-    Locate(*app);
+    LocateAt(2200);
     const auto sent = StartAt(c.position, false);
     for (const auto& [bytes, count] : c.counts) EXPECT_EQ(CountBytes(sent, bytes), count);
     StopTransport(*app);
@@ -183,8 +181,7 @@ TEST_F(StartStopState, SysexModes) {
   EXPECT_EQ(SentBytes(beforeClose), (std::vector<Bytes>{{0xF0, 0x41, 0x03, 0xF7}}));
 
   app->system.sysexMode = 2;  // all of them at every start
-  SetPosition(*app, 0);
-  Locate(*app);
+  LocateAt(0);
   const size_t beforeStart = Sent().size();
   PlayFile(*app);
   EXPECT_EQ(CountBytes(SentBytes(beforeStart), {0xF0, 0x41, 0x03, 0xF7}), 1);

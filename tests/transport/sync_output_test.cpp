@@ -54,8 +54,7 @@ TEST_F(SyncOutput, MidiClockSendsTheSongPositionStartOrContinueAnd24PerQuarter) 
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.from);
-    SetPosition(*app, c.from);
-    Locate(*app);
+    LocateAt(c.from);
     const size_t before = Sent().size();
     PlayFile(*app);
     const SystemTime start = app->engine.clock.baseTime.load();

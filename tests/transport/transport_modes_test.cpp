@@ -58,8 +58,7 @@ TEST_F(TransportModes, MenusAndButtonsFollowTheMode) {
   EXPECT_FALSE(host.menuEnabled[kItemStop]);
 
   // At the end with loop mode off the play modes are greyed; on, they start at the loop start.
-  SetPosition(*app, app->piece.endPosition);
-  Locate(*app);
+  LocateAt(app->piece.endPosition);
   SetStoppedMenus(*app);
   EXPECT_FALSE(host.menuEnabled[kItemPlayFile]);
   PlayFile(*app);
@@ -82,8 +81,7 @@ TEST_F(TransportModes, FastForwardMovesFourTimesAsFastAndRewindStepsBack) {
   StopTransport(*app);
 
   // Rewind from 100, one tick (1/60 s) between idle passes: 34, then 0 and stop.
-  SetPosition(*app, 100);
-  Locate(*app);
+  LocateAt(100);
   platform.SetNow(50 * 100);  // exactly tick 300
   Rewind(*app);
   EXPECT_TRUE(TransportRewinding(*app));
@@ -135,16 +133,15 @@ TEST_F(TransportModes, LoopEndStopsRestartsAfterTheDelayAndStopCancelsTheRestart
 
 TEST_F(TransportModes, JumpsOverRehearsalPointsAndTheLoopRule) {
   app->live.rehearsalPoints = {4000, 9000};
-  JumpAhead(*app);
-  EXPECT_EQ(CurrentPosition(*app), 4000);
-  JumpAhead(*app);
-  EXPECT_EQ(CurrentPosition(*app), 9000);
-  JumpAhead(*app);
-  EXPECT_EQ(CurrentPosition(*app), app->piece.endPosition);
-  JumpBack(*app);
-  EXPECT_EQ(CurrentPosition(*app), 9000);
-  JumpBack(*app);
-  EXPECT_EQ(CurrentPosition(*app), 4000);
+  const std::pair<void (*)(AppRec&), int32_t> steps[] = {{JumpAhead, 4000},
+                                                         {JumpAhead, 9000},
+                                                         {JumpAhead, app->piece.endPosition},
+                                                         {JumpBack, 9000},
+                                                         {JumpBack, 4000}};
+  for (const auto& [jump, position] : steps) {
+    jump(*app);
+    EXPECT_EQ(CurrentPosition(*app), position);
+  }
   // Inside the loop it stays on; outside it goes off.
   app->system.loopMode = 1;
   app->live.loopStart = 0;
@@ -159,8 +156,7 @@ TEST_F(TransportModes, JumpsOverRehearsalPointsAndTheLoopRule) {
 
 TEST_F(TransportModes, JumpAgainStepsBackThroughTheStartsAndWraps) {
   for (int32_t start : {2000, 6000, 9000}) {
-    SetPosition(*app, start);
-    Locate(*app);
+    LocateAt(start);
     PlayFile(*app);
     StopTransport(*app);
   }
@@ -192,8 +188,7 @@ TEST_F(TransportModes, JumpAheadResumesTheModeThatRan) {
 }
 
 TEST_F(TransportModes, JumpToAsksForAPlaceAndCancelChangesNothing) {
-  SetPosition(*app, 2100);
-  Locate(*app);
+  LocateAt(2100);
   JumpTo(*app);
   EXPECT_EQ(CurrentPosition(*app), 2100);
   host.locationAnswer = 7000;
@@ -203,8 +198,7 @@ TEST_F(TransportModes, JumpToAsksForAPlaceAndCancelChangesNothing) {
 }
 
 TEST_F(TransportModes, PreviewRunsOnTimersAndKeepsTheWindowResponsive) {
-  SetPosition(*app, 3000);
-  Locate(*app);
+  LocateAt(3000);
   const SystemTime asked = platform.ClockNow();
   Preview(*app);
   // Preview returns once the start state is sent (16 ms of controller pause
@@ -286,8 +280,7 @@ TEST_F(TransportModes, PlayAndFollowThatCannotStartLeavesNoFollowerRunning) {
   app->live.followTrack1 = 0;
   PublishSystemSettings(*app);
   app->piece.beatMap.clear();
-  SetPosition(*app, 1000);
-  Locate(*app);
+  LocateAt(1000);
   PlayAndFollow(*app);
   EXPECT_FALSE(TransportRunning(*app));
   EXPECT_FALSE(FollowerClockRead(app->engine.follower.clock).running);
