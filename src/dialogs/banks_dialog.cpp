@@ -58,13 +58,13 @@ void SetNew(BanksDialog& d) {
 // Set New only for a complete change that differs from the entry's
 // substitute; one beep when a value is not a number 0-127.
 bool Validate(BanksDialog& d) {
-  const OkState state = ComboState(d.model, kNewChange);
+  OkVerdict state = ComboState(d.model, kNewChange);
   const int entry = d.model.Selection(kProgramEntries);
   const std::optional<ProgramCombo> combo = ReadCombo(d.model, kNewChange);
   const bool differs = entry >= 0 && entry < ListedCombos(Current(d)) && combo &&
                        *combo != Current(d).programCombos[static_cast<size_t>(entry)].substitute;
   d.model.Enable({kSetNew}, differs);
-  return d.newChange.Set(state);
+  return d.newChange.Set(std::move(state));
 }
 
 }  // namespace

@@ -117,6 +117,28 @@ std::optional<int32_t> MeasureBeatPosition(std::span<const BeatMapEntry> beatMap
   return std::nullopt;
 }
 
+std::string RangeRule(std::string_view what, int32_t low, int32_t high, std::string_view unit) {
+  return std::string(what) + " must be from " + std::to_string(low) + " to " +
+         std::to_string(high) + std::string(unit) + ".";
+}
+
+std::string NoteRule(std::string_view what) {
+  return std::string(what) + " must be from 0 to 127, or a note name and octave such as C5.";
+}
+
+std::string BeatRule(std::span<const BeatMapEntry> beatMap, MeasureBeat at) {
+  if (beatMap.empty() || MeasureBeatPosition(beatMap, at)) return {};
+  const int32_t first = beatMap.front().measure;
+  const int32_t last = beatMap.back().measure;
+  if (at.measure < first || at.measure > last) {
+    return "This piece has measures " + std::to_string(first) + " to " + std::to_string(last) + ".";
+  }
+  int32_t beats = 0;
+  for (const BeatMapEntry& entry : beatMap)
+    if (entry.measure == at.measure) beats = std::max<int32_t>(beats, entry.beat);
+  return "Measure " + std::to_string(at.measure) + " has beats 1 to " + std::to_string(beats) + ".";
+}
+
 MeasureBeat BeatAtOrBefore(std::span<const BeatMapEntry> beatMap, int32_t position) {
   MeasureBeat at{1, 1};
   for (const BeatMapEntry& entry : beatMap) {

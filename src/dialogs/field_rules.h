@@ -57,17 +57,33 @@ std::optional<std::pair<int32_t, int32_t>> ParseMarkerRange(std::span<const Beat
 // The OK button's state: valid, incomplete (OK off, silently) or invalid (OK off
 // and one beep on entering it).
 enum class OkState { kValid = 0, kIncomplete = 1, kInvalid = 2 };
+// The OK state with the sentence that says what the entry that holds OK back
+// must be (empty when OK is on, or when nothing needs saying).
+struct OkVerdict {
+  OkState state = OkState::kValid;
+  std::string why;
+};
 struct OkButton {
   OkState state = OkState::kValid;
+  std::string why;
   // Takes the new state; true when the dialog must beep (it has just become
   // invalid).
-  bool Set(OkState next) {
-    const bool beep = next == OkState::kInvalid && state != OkState::kInvalid;
-    state = next;
+  bool Set(OkVerdict next) {
+    const bool beep = next.state == OkState::kInvalid && state != OkState::kInvalid;
+    state = next.state;
+    why = state == OkState::kValid ? std::string() : std::move(next.why);
     return beep;
   }
+  bool Set(OkState next) { return Set(OkVerdict{next, {}}); }
   bool enabled() const { return state == OkState::kValid; }
 };
+
+// The sentences a refused entry shows: "<what> must be from <low> to <high><unit>.",
+// the same for a note that may also be named, and where a measure and beat
+// fall outside the piece (empty when they name one of its beats).
+std::string RangeRule(std::string_view what, int32_t low, int32_t high, std::string_view unit = {});
+std::string NoteRule(std::string_view what);
+std::string BeatRule(std::span<const BeatMapEntry> beatMap, MeasureBeat at);
 
 // "Channel 1" ... "Channel 16".
 std::vector<std::string> ChannelList();

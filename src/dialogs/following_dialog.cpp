@@ -49,21 +49,22 @@ void ApplyEnabling(DialogModel& m) {
   m.Enable({kWaitForSolo}, level >= 1);
 }
 
-OkState ComputeOk(const DialogModel& m) {
+OkVerdict ComputeOk(const DialogModel& m) {
   const FieldValue note = ReadNote(m.Text(kTapNoteField), true);
   const FieldValue controller = ReadInteger(m.Text(kTapControllerField), false, true);
   const FieldValue seconds = ReadInteger(m.Text(kStopDelay), false, true);
-  if (!note.ok || !controller.ok || controller.value >= kControllerLimit || !seconds.ok ||
-      seconds.value >= kSecondsLimit) {
-    return OkState::kInvalid;
-  }
+  if (!note.ok) return {OkState::kInvalid, NoteRule("The tap note")};
+  if (!controller.ok || controller.value >= kControllerLimit)
+    return {OkState::kInvalid, RangeRule("The tap controller", 0, kControllerLimit - 1)};
+  const std::string stopRule = RangeRule("Stop after", 0, kSecondsLimit - 1, " seconds");
+  if (!seconds.ok || seconds.value >= kSecondsLimit) return {OkState::kInvalid, stopRule};
   const bool taps = m.Checked(kTappedBeats);
-  if ((taps && m.Checked(kTapNote) && note.empty) ||
-      (taps && m.Checked(kTapController) && controller.empty) ||
-      (m.Enabled(kStopDelay) && seconds.empty)) {
-    return OkState::kIncomplete;
-  }
-  return OkState::kValid;
+  if (taps && m.Checked(kTapNote) && note.empty)
+    return {OkState::kIncomplete, "Give the note that taps the beat."};
+  if (taps && m.Checked(kTapController) && controller.empty)
+    return {OkState::kIncomplete, "Give the controller that taps the beat."};
+  if (m.Enabled(kStopDelay) && seconds.empty) return {OkState::kIncomplete, stopRule};
+  return {};
 }
 
 }  // namespace

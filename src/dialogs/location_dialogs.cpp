@@ -31,7 +31,12 @@ LocationDialog OpenLocation(MeasureBeat at, std::span<const BeatMapEntry> beatMa
 }
 
 void LocationCommand(LocationDialog& dialog) {
-  dialog.model.ok.Set(LocationPosition(dialog) ? OkState::kValid : OkState::kIncomplete);
+  if (LocationPosition(dialog)) {
+    dialog.model.ok.Set(OkState::kValid);
+    return;
+  }
+  const std::optional<MeasureBeat> at = ReadPair(dialog.model, kLocationMeasure, kLocationBeat);
+  dialog.model.ok.Set({OkState::kIncomplete, at ? BeatRule(dialog.beatMap, *at) : std::string()});
 }
 
 MeasureBeat StoreLocation(const LocationDialog& dialog) {
@@ -68,6 +73,29 @@ int32_t PairPosition(const LoopModeDialog& dialog, int measureId, int beatId) {
   return MeasureBeatPosition(dialog.beatMap, *at).value_or(-1);
 }
 
+// A loop point's fields that do not name a beat: what they must name.
+std::string PairRule(const LoopModeDialog& dialog, int measureId, int beatId) {
+  const std::optional<MeasureBeat> at = ReadPair(dialog.model, measureId, beatId);
+  const std::string rule = at ? BeatRule(dialog.beatMap, *at) : std::string();
+  return rule.empty() ? "A loop point must be a measure and a beat of this piece." : rule;
+}
+
+OkVerdict LoopModeVerdict(const LoopModeDialog& dialog) {
+  const DialogModel& m = dialog.model;
+  const int32_t from = PairPosition(dialog, kLoopBeginMeasure, kLoopBeginBeat);
+  const int32_t to = PairPosition(dialog, kLoopEndMeasure, kLoopEndBeat);
+  const FieldValue delay = ReadInteger(m.Text(kRestartDelay), false, true);
+  const std::string delayRule = RangeRule("Restart after", 0, kDelayLimit - 1, " seconds");
+  if (from < 0) return {OkState::kInvalid, PairRule(dialog, kLoopBeginMeasure, kLoopBeginBeat)};
+  if (to < 0) return {OkState::kInvalid, PairRule(dialog, kLoopEndMeasure, kLoopEndBeat)};
+  const char* order = "The loop must end after it begins.";
+  if (from > to) return {OkState::kInvalid, order};
+  if (!delay.ok || delay.value >= kDelayLimit) return {OkState::kInvalid, delayRule};
+  if (from == to) return {OkState::kIncomplete, order};
+  if (delay.empty) return {OkState::kIncomplete, delayRule};
+  return {};
+}
+
 }  // namespace
 
 bool LoopModeCommand(LoopModeDialog& dialog) {
@@ -77,16 +105,7 @@ bool LoopModeCommand(LoopModeDialog& dialog) {
             kRestartAutomatically},
            on);
   for (int label = kLoopLabelFirst; label <= kLoopLabelLast; ++label) m.Enable({label}, on);
-  const int32_t from = PairPosition(dialog, kLoopBeginMeasure, kLoopBeginBeat);
-  const int32_t to = PairPosition(dialog, kLoopEndMeasure, kLoopEndBeat);
-  const FieldValue delay = ReadInteger(m.Text(kRestartDelay), false, true);
-  OkState state = OkState::kValid;
-  if (from < 0 || to < 0 || from > to || !delay.ok || delay.value >= kDelayLimit) {
-    state = OkState::kInvalid;
-  } else if (from == to || delay.empty) {
-    state = OkState::kIncomplete;
-  }
-  return m.ok.Set(state);
+  return m.ok.Set(LoopModeVerdict(dialog));
 }
 
 LoopValues StoreLoopMode(const LoopModeDialog& dialog) {

@@ -161,7 +161,13 @@ void IgnoreRangeCommand(RangeDialog& dialog) {
   const auto [begin, end] = StoreIgnoreRange(dialog);
   const std::optional<int32_t> from = MeasureBeatPosition(dialog.beatMap, begin);
   const std::optional<int32_t> to = MeasureBeatPosition(dialog.beatMap, end);
-  dialog.model.ok.Set(from && to && *from < *to ? OkState::kValid : OkState::kIncomplete);
+  if (from && to && *from < *to) {
+    dialog.model.ok.Set(OkState::kValid);
+    return;
+  }
+  std::string why = BeatRule(dialog.beatMap, from ? end : begin);
+  if (why.empty()) why = "The range must end after it begins.";
+  dialog.model.ok.Set({OkState::kIncomplete, std::move(why)});
 }
 
 std::pair<MeasureBeat, MeasureBeat> StoreIgnoreRange(const RangeDialog& dialog) {

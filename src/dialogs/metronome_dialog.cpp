@@ -22,17 +22,20 @@ FieldValue ReadDataByte(const std::string& text) {
   return v;
 }
 
-OkState ComputeOk(const DialogModel& m) {
+OkVerdict ComputeOk(const DialogModel& m) {
   bool incomplete = false;
-  if (!ReadDataByte(m.Text(kMetronomePatch)).ok) return OkState::kInvalid;
+  if (!ReadDataByte(m.Text(kMetronomePatch)).ok)
+    return {OkState::kInvalid, RangeRule("The patch", 0, kDataLimit - 1)};
   for (auto [noteId, velocityId] :
        {std::pair{kDownbeatNote, kDownbeatVelocity}, std::pair{kBeatNote, kBeatVelocity}}) {
     const FieldValue note = ReadNote(m.Text(noteId), true);
     const FieldValue velocity = ReadDataByte(m.Text(velocityId));
-    if (!note.ok || !velocity.ok) return OkState::kInvalid;
+    if (!note.ok) return {OkState::kInvalid, NoteRule("A click's note")};
+    if (!velocity.ok) return {OkState::kInvalid, RangeRule("A velocity", 0, kDataLimit - 1)};
     incomplete |= !note.empty && velocity.empty;
   }
-  return incomplete ? OkState::kIncomplete : OkState::kValid;
+  if (incomplete) return {OkState::kIncomplete, "Give a velocity for each click's note."};
+  return {};
 }
 
 void ApplyEnabling(DialogModel& m) {

@@ -77,21 +77,22 @@ PortsDialog OpenPorts(const PortsValues& values, const std::vector<PortsDevice>&
 
 bool PortsCommand(PortsDialog& dialog) {
   DialogModel& m = dialog.model;
-  OkState state = OkState::kValid;
-  for (int p = 0; p < kPortsDialogPorts && state != OkState::kInvalid; ++p) {
+  OkVerdict verdict;
+  const std::string leadRule = RangeRule("A lead", 0, kMaxOutputLeadMs, " ms");
+  for (int p = 0; p < kPortsDialogPorts && verdict.state != OkState::kInvalid; ++p) {
     const FieldValue lead = ReadInteger(m.Text(kPortLeadFirst + p), false, true);
     if (!lead.ok || lead.value > kMaxOutputLeadMs) {
-      state = OkState::kInvalid;
+      verdict = {OkState::kInvalid, leadRule};
     } else if (lead.empty) {
-      state = OkState::kIncomplete;
+      verdict = {OkState::kIncomplete, leadRule};
     }
   }
   // A soundfont path is typed a letter at a time: until it names a soundfont
   // the dialog says why and OK waits, without a beep for every letter.
   const std::string problem = SoundfontProblem(m.Text(kSoundfont));
   m[kSoundfontProblem].text = problem;
-  if (!problem.empty() && state == OkState::kValid) state = OkState::kIncomplete;
-  return m.ok.Set(state);
+  if (!problem.empty() && verdict.state == OkState::kValid) verdict.state = OkState::kIncomplete;
+  return m.ok.Set(verdict);
 }
 
 PortsValues StorePorts(const PortsDialog& dialog) {

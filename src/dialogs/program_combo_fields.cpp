@@ -72,21 +72,24 @@ void ComboKindChosen(DialogModel& m, const ComboControls& c) {
   ShowFieldsOf(m, c, KindOf(m, c));
 }
 
-OkState ComboState(const DialogModel& m, const ComboControls& c) {
+OkVerdict ComboState(const DialogModel& m, const ComboControls& c) {
   const int kind = KindOf(m, c);
-  OkState state = OkState::kValid;
+  OkVerdict verdict;
+  const std::string rule = RangeRule("Each value", 0, kDataLimit - 1);
   for (int i = 0; i < ComboValueCount(kind); ++i) {
     const FieldValue v = ReadInteger(m.Text(c.values[static_cast<size_t>(i)]), false, true);
-    if (!v.empty && (!v.ok || v.value >= kDataLimit)) return OkState::kInvalid;
-    if (v.empty || (kind == kComboProgramPair && i == 0 && v.value < kBankProgramLow)) {
-      state = OkState::kIncomplete;
+    if (!v.empty && (!v.ok || v.value >= kDataLimit)) return {OkState::kInvalid, rule};
+    if (kind == kComboProgramPair && i == 0 && !v.empty && v.value < kBankProgramLow) {
+      verdict = {OkState::kIncomplete, RangeRule("The bank's program", kBankProgramLow, 127)};
+    } else if (v.empty && verdict.state == OkState::kValid) {
+      verdict = {OkState::kIncomplete, "Give every value of the program change."};
     }
   }
-  return state;
+  return verdict;
 }
 
 std::optional<ProgramCombo> ReadCombo(const DialogModel& m, const ComboControls& c) {
-  if (ComboState(m, c) != OkState::kValid) return std::nullopt;
+  if (ComboState(m, c).state != OkState::kValid) return std::nullopt;
   ProgramCombo combo;
   combo.kind = static_cast<uint8_t>(KindOf(m, c));
   for (int i = 0; i < ComboValueCount(combo.kind); ++i) {

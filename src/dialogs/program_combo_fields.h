@@ -41,7 +41,7 @@ void ShowCombo(DialogModel& m, const ComboControls& c, const ProgramCombo& combo
 void ComboKindChosen(DialogModel& m, const ComboControls& c);
 // Complete: every shown field is a number 0-127 (and a kind-5 bank program at
 // least 100). Invalid: a field holds something else. Incomplete otherwise.
-OkState ComboState(const DialogModel& m, const ComboControls& c);
+OkVerdict ComboState(const DialogModel& m, const ComboControls& c);
 // The combination the fields make, when complete.
 std::optional<ProgramCombo> ReadCombo(const DialogModel& m, const ComboControls& c);
 

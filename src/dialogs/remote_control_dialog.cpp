@@ -38,17 +38,22 @@ RowValue ReadRow(const DialogModel& m, int row) {
 }
 
 // Invalid when a row does not read or repeats the value of a row above it.
-OkState ComputeOk(const DialogModel& m) {
+OkVerdict ComputeOk(const DialogModel& m) {
   std::array<std::optional<uint16_t>, kRemoteRows> values;
   for (int row = 0; row < kRemoteRows; ++row) {
     const RowValue v = ReadRow(m, row);
-    if (!v.valid) return OkState::kInvalid;
+    if (!v.valid) {
+      if (m.Checked(kRemoteControllerRadio + row))
+        return {OkState::kInvalid, RangeRule("A controller", 0, kControllerLimit - 1)};
+      return {OkState::kInvalid, NoteRule("A note")};
+    }
     for (int above = 0; above < row && v.value; ++above) {
-      if (values[static_cast<size_t>(above)] == v.value) return OkState::kInvalid;
+      if (values[static_cast<size_t>(above)] == v.value)
+        return {OkState::kInvalid, "Two commands cannot share one note or controller."};
     }
     values[static_cast<size_t>(row)] = v.value;
   }
-  return OkState::kValid;
+  return {};
 }
 
 void ShowRow(RemoteControlDialog& dialog, int row, uint16_t entry) {

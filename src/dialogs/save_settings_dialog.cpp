@@ -23,7 +23,11 @@ SaveSettingsDialog OpenSaveSettings(const std::string& name) {
 
 bool SaveSettingsCommand(SaveSettingsDialog& dialog) {
   const std::string name = StoreSettingsName(dialog);
-  if (name.size() > kSettingsNameLimit) return dialog.model.ok.Set(OkState::kInvalid);
+  if (name.size() > kSettingsNameLimit) {
+    return dialog.model.ok.Set(
+        {OkState::kInvalid,
+         "A name can have at most " + std::to_string(kSettingsNameLimit) + " characters."});
+  }
   return dialog.model.ok.Set(name.empty() ? OkState::kIncomplete : OkState::kValid);
 }
 

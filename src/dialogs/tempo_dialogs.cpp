@@ -30,6 +30,10 @@ std::string ShowHalfSteps(int semitones) {
   return semitones > 0 ? "+" + std::to_string(semitones) : std::to_string(semitones);
 }
 
+std::string HalfStepRule() {
+  return RangeRule("The transposition", -kHalfStepLimit, kHalfStepLimit, " half steps");
+}
+
 FieldValue ReadHalfSteps(const std::string& text) {
   FieldValue v = ReadInteger(text, true, true);
   v.ok = v.ok && v.value >= -kHalfStepLimit && v.value <= kHalfStepLimit;
@@ -47,7 +51,8 @@ bool MasterTransposeCommand(MasterTransposeDialog& dialog) {
   DialogModel& m = dialog.model;
   const FieldValue v = ReadHalfSteps(m.Text(kTransposeField));
   m.Enable({kTransposeReset}, !(v.ok && v.value == 0));
-  return m.ok.Set(v.ok ? OkState::kValid : OkState::kInvalid);
+  if (v.ok) return m.ok.Set(OkState::kValid);
+  return m.ok.Set({OkState::kInvalid, HalfStepRule()});
 }
 
 void MasterTransposeReset(MasterTransposeDialog& dialog) {
@@ -76,13 +81,10 @@ bool TempoCommand(TempoDialog& dialog, int id) {
   if (id == kTempoBpm) m[kTempoPercent].text = Linked(m.Text(kTempoBpm), dialog.beatLength, false);
   const FieldValue percent = ReadInteger(m.Text(kTempoPercent), false, true);
   m.Enable({kTempoReset}, !(percent.ok && percent.value == 100));
-  OkState state = OkState::kValid;
-  if (!percent.ok || percent.value > kPercentLimit) {
-    state = OkState::kInvalid;
-  } else if (percent.value == 0) {
-    state = OkState::kIncomplete;
-  }
-  return m.ok.Set(state);
+  const std::string rule = RangeRule("The tempo", 1, kPercentLimit, " %");
+  if (!percent.ok || percent.value > kPercentLimit) return m.ok.Set({OkState::kInvalid, rule});
+  if (percent.value == 0) return m.ok.Set({OkState::kIncomplete, rule});
+  return m.ok.Set(OkState::kValid);
 }
 
 void TempoReset(TempoDialog& dialog) {

@@ -12,10 +12,11 @@ namespace tuttiro {
 
 // A transposition in half-steps, as the Master Transpose and Tracks dialogs
 // show it (empty for none, a sign before raising values) and read it back
-// (-127 to 127, empty for none).
+// (-127 to 127, empty for none), and the sentence a refused one shows.
 inline constexpr int kHalfStepLimit = 127;
 std::string ShowHalfSteps(int semitones);
 FieldValue ReadHalfSteps(const std::string& text);
+std::string HalfStepRule();
 
 struct MasterTransposeDialog {
   DialogModel model;

@@ -50,8 +50,11 @@ bool Validate(TracksDialog& d) {
   const FieldValue percent = ReadInteger(m.Text(kTrackVolumeField), true, false);
   m.Enable({kResetVolume}, !(percent.ok && percent.value == 100));
   m.Enable({kResetToOriginalName}, name != Current(d).name);
-  const bool valid = transpose.ok && volume.ok && !name.empty();
-  return m.ok.Set(valid ? OkState::kValid : OkState::kInvalid);
+  if (!transpose.ok) return m.ok.Set({OkState::kInvalid, HalfStepRule()});
+  if (!volume.ok)
+    return m.ok.Set({OkState::kInvalid, RangeRule("The volume", 0, kVolumePercentLimit, " %")});
+  if (name.empty()) return m.ok.Set({OkState::kInvalid, "The track needs a name."});
+  return m.ok.Set(OkState::kValid);
 }
 
 // The controls into the working copy; only called with valid entries.

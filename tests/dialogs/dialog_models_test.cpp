@@ -3,6 +3,7 @@
 // Mode checks and the display name.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -101,10 +102,19 @@ TEST(FollowingDialog, OkStatesAndTheSingleBeep) {
       {kStopDelay, "60", OkState::kValid, false},
       {kTapControllerField, "", OkState::kIncomplete, false},
   };
+  const std::map<int, std::string> why = {
+      {kTapControllerField, "The tap controller must be from 0 to 121."},
+      {kTapNoteField, "The tap note must be from 0 to 127, or a note name and octave such as C5."},
+      {kStopDelay, "Stop after must be from 0 to 60 seconds."}};
   for (const Step& s : steps) {
-    EXPECT_EQ(Type(d, s.field, s.text), s.beep) << s.field << " " << s.text;
-    EXPECT_EQ(d.model.ok.state, s.state) << s.field << " " << s.text;
+    SCOPED_TRACE(std::to_string(s.field) + " " + s.text);
+    EXPECT_EQ(Type(d, s.field, s.text), s.beep);
+    EXPECT_EQ(d.model.ok.state, s.state);
+    if (s.state == OkState::kInvalid) {
+      EXPECT_EQ(d.model.ok.why, why.at(s.field));
+    }
   }
+  EXPECT_EQ(d.model.ok.why, "Give the controller that taps the beat.");
   // An empty delay only matters while Stop Automatically is on.
   Type(d, kTapControllerField, "7");
   Type(d, kStopDelay, "");
@@ -282,16 +292,24 @@ TEST(LocationDialog, OnlyABeatOfThePieceEnablesOk) {
     const char* measure;
     const char* beat;
     std::optional<int32_t> position;
+    const char* why;  // what the dialog says while OK is off
   };
-  const Case cases[] = {{"0", "1", std::nullopt}, {"2", "5", std::nullopt},
-                        {"", "1", std::nullopt},  {"2", "-1", std::nullopt},
-                        {"4", "4", 7500},         {" 5", "1", 8000}};
+  const Case cases[] = {
+      {"0", "1", std::nullopt, "This piece has measures 1 to 5."},
+      {"999", "1", std::nullopt, "This piece has measures 1 to 5."},
+      {"2", "5", std::nullopt, "Measure 2 has beats 1 to 4."},
+      {"", "1", std::nullopt, "This piece has measures 1 to 5."},
+      {"2", "-1", std::nullopt, ""},  // not a number: nothing to say about the piece
+      {"4", "4", 7500, ""},
+      {" 5", "1", 8000, ""}};
   for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.measure) + ":" + c.beat);
     d.model[kLocationMeasure].text = c.measure;
     d.model[kLocationBeat].text = c.beat;
     LocationCommand(d);
-    EXPECT_EQ(LocationPosition(d), c.position) << c.measure << ":" << c.beat;
+    EXPECT_EQ(LocationPosition(d), c.position);
     EXPECT_EQ(d.model.ok.state, c.position ? OkState::kValid : OkState::kIncomplete);
+    EXPECT_EQ(d.model.ok.why, c.why);
   }
 }
 
@@ -310,22 +328,29 @@ TEST(LoopModeDialog, ChecksBeepsAndStores) {
     const char* text;
     OkState state;
     bool beep;
+    const char* why;
   };
+  const char* order = "The loop must end after it begins.";
+  const char* delay = "Restart after must be from 0 to 10 seconds.";
   const Step steps[] = {
-      {kLoopBeginMeasure, "5", OkState::kInvalid, true},   // start after the end
-      {kLoopBeginMeasure, "6", OkState::kInvalid, false},  // not a beat either: no second beep
-      {kLoopBeginMeasure, "4", OkState::kValid, false},
-      {kLoopBeginBeat, "4", OkState::kIncomplete, false},  // start = end: silently
-      {kLoopBeginBeat, "1", OkState::kValid, false},
-      {kRestartDelay, "10", OkState::kValid, false},
-      {kRestartDelay, "11", OkState::kInvalid, true},
-      {kRestartDelay, "", OkState::kIncomplete, false},
-      {kLoopEndBeat, "", OkState::kInvalid, true},  // an empty field is 0, never a beat
+      {kLoopBeginMeasure, "5", OkState::kInvalid, true, order},  // start after the end
+      // Not a beat either: no second beep.
+      {kLoopBeginMeasure, "6", OkState::kInvalid, false, "This piece has measures 1 to 5."},
+      {kLoopBeginMeasure, "4", OkState::kValid, false, ""},
+      {kLoopBeginBeat, "4", OkState::kIncomplete, false, order},  // start = end: silently
+      {kLoopBeginBeat, "1", OkState::kValid, false, ""},
+      {kRestartDelay, "10", OkState::kValid, false, ""},
+      {kRestartDelay, "11", OkState::kInvalid, true, delay},
+      {kRestartDelay, "", OkState::kIncomplete, false, delay},
+      // An empty field is 0, never a beat.
+      {kLoopEndBeat, "", OkState::kInvalid, true, "Measure 4 has beats 1 to 4."},
   };
   for (const Step& s : steps) {
+    SCOPED_TRACE(std::to_string(s.field) + " " + s.text);
     d.model[s.field].text = s.text;
-    EXPECT_EQ(LoopModeCommand(d), s.beep) << s.field << " " << s.text;
-    EXPECT_EQ(d.model.ok.state, s.state) << s.field << " " << s.text;
+    EXPECT_EQ(LoopModeCommand(d), s.beep);
+    EXPECT_EQ(d.model.ok.state, s.state);
+    EXPECT_EQ(d.model.ok.why, s.why);
   }
   d.model[kLoopEndBeat].text = "4";
   d.model[kRestartDelay].text = "10";

@@ -5,6 +5,8 @@
 // stores on OK.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "dialogs/banks_dialog.h"
 #include "dialogs/dialogs.h"
 #include "dialogs/metronome_dialog.h"
@@ -118,9 +120,16 @@ TEST(MetronomeDialog, ChecksPatchNotesAndVelocities) {
       {kBeatVelocity, "128", OkState::kInvalid, true},
       {kBeatVelocity, "", OkState::kValid, false},
   };
+  const std::map<int, std::string> why = {
+      {kDownbeatVelocity, "Give a velocity for each click's note."},
+      {kMetronomePatch, "The patch must be from 0 to 127."},
+      {kBeatNote, "A click's note must be from 0 to 127, or a note name and octave such as C5."},
+      {kBeatVelocity, "A velocity must be from 0 to 127."}};
   for (const Case& c : cases) {
-    EXPECT_EQ(Type(d, c.id, c.text), c.beep) << c.id << " " << c.text;
-    EXPECT_EQ(d.model.ok.state, c.state) << c.id << " " << c.text;
+    SCOPED_TRACE(std::to_string(c.id) + " " + c.text);
+    EXPECT_EQ(Type(d, c.id, c.text), c.beep);
+    EXPECT_EQ(d.model.ok.state, c.state);
+    EXPECT_EQ(d.model.ok.why, c.state == OkState::kValid ? "" : why.at(c.id));
   }
   EXPECT_EQ(StoreMetronome(d), (MetronomeValues{1, 0, 9, 12, 75, 90, 255, 255}));
 }
@@ -192,10 +201,13 @@ TEST(TempoDialog, PercentAndBeatsPerMinuteRewriteEachOther) {
       {kTempoPercent, "50", "60", OkState::kValid},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
     d.model[c.id].text = c.text;
     TempoCommand(d, c.id);
-    EXPECT_EQ(d.model.Text(c.id == kTempoPercent ? kTempoBpm : kTempoPercent), c.other) << c.text;
-    EXPECT_EQ(d.model.ok.state, c.state) << c.text;
+    EXPECT_EQ(d.model.Text(c.id == kTempoPercent ? kTempoBpm : kTempoPercent), c.other);
+    EXPECT_EQ(d.model.ok.state, c.state);
+    EXPECT_EQ(d.model.ok.why,
+              c.state == OkState::kValid ? "" : "The tempo must be from 1 to 200 %.");
   }
   EXPECT_EQ(StoreTempo(d), 2048);
   TempoReset(d);
@@ -234,13 +246,19 @@ TEST(TracksDialog, FieldLimitsBeepOnceAndValidEntriesReachTheWorkingCopyAtOnce) 
       {kTrackVolumeField, "151", false}, {kTrackVolumeField, "150", true},
       {kTrackVolumeField, "", false},    {kTrackVolumeField, "-1", false},
       {kTrackTranspose, "+127", true},   {kTrackTranspose, "-128", false},
-      {kTrackTranspose, "", true},       {kTrackName, "", false},
+      {kTrackTranspose, "200", false},   {kTrackTranspose, "", true},
+      {kTrackName, "", false},
   };
+  const std::map<int, std::string> why = {
+      {kTrackVolumeField, "The volume must be from 0 to 150 %."},
+      {kTrackTranspose, "The transposition must be from -127 to 127 half steps."},
+      {kTrackName, "The track needs a name."}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     TracksDialog d = OpenTracks(TwoTracks(), {}, 0);
     EXPECT_EQ(Type(d, c.field, c.text), !c.valid);
     EXPECT_EQ(d.model.ok.enabled(), c.valid);
+    EXPECT_EQ(d.model.ok.why, c.valid ? "" : why.at(c.field));
     // A second bad keystroke does not beep again.
     if (!c.valid) {
       EXPECT_FALSE(Type(d, c.field, c.text + "9"));

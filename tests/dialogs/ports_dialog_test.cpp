@@ -65,12 +65,15 @@ TEST(PortsDialog, LeadFieldsTakeZeroTo500Milliseconds) {
       {" 40", OkState::kValid, false},   {"", OkState::kIncomplete, false},
       {"501", OkState::kInvalid, true},  {"-1", OkState::kInvalid, true},
       {"12ms", OkState::kInvalid, true}, {"4 0", OkState::kInvalid, true},
+      {"600", OkState::kInvalid, true},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
     PortsDialog d = OpenWith({}, {});
     d.model[kPortLeadFirst + 5].text = c.text;
-    EXPECT_EQ(PortsCommand(d), c.beep) << c.text;
-    EXPECT_EQ(d.model.ok.state, c.state) << c.text;
+    EXPECT_EQ(PortsCommand(d), c.beep);
+    EXPECT_EQ(d.model.ok.state, c.state);
+    EXPECT_EQ(d.model.ok.why, c.state == OkState::kValid ? "" : "A lead must be from 0 to 500 ms.");
   }
   PortsDialog d = OpenWith({}, {});
   d.model[kPortLeadFirst + 2].text = "120";

@@ -5,6 +5,7 @@
 // copy until OK commits it; what each OK stores reaches the player.
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
@@ -104,6 +105,18 @@ TEST_F(ControlDialogsTest, StripDoubleClickOpensOnThatTrackAndTheViewShowsTheEdi
   WhenOpen([&](ModelDialog& d) {
     EXPECT_EQ(d.windowTitle(), QStringLiteral("Tracks"));
     EXPECT_EQ(Combo(d, kTrackList)->currentIndex(), 1);
+    // A refused entry says, beside OK, what the field takes.
+    const auto said = [&](const QString& text) {
+      for (QLabel* label : d.findChildren<QLabel*>())
+        if (label->text() == text && label->isVisibleTo(&d)) return true;
+      return false;
+    };
+    const QString rule = QStringLiteral("The transposition must be from -127 to 127 half steps.");
+    Type(d, kTrackTranspose, QStringLiteral("200"));
+    EXPECT_FALSE(OkEnabled(d));
+    EXPECT_TRUE(said(rule));
+    Type(d, kTrackTranspose, QString());
+    EXPECT_FALSE(said(rule));
     Type(d, kTrackVolumeField, QStringLiteral("50"));
     EXPECT_TRUE(OkEnabled(d));
     EXPECT_EQ(StripValues(App(), 1).volume, 128);

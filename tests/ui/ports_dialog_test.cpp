@@ -47,6 +47,14 @@ TEST_F(PortsDialogTest, ADeviceAddedSinceStartCanBeChosenOnceItOpensWithItsLeadI
     EXPECT_FALSE(OkEnabled(*d));
     Type(*d, kPortLeadFirst + 2, QStringLiteral("35"));
     ASSERT_TRUE(OkEnabled(*d));
+    // The soundfont's problem goes with the text that caused it.
+    auto* problem = qobject_cast<QLabel*>(d->Control(kSoundfontProblem));
+    ASSERT_NE(problem, nullptr);
+    Type(*d, kSoundfont, QStringLiteral("/no/such/folder/piano.sf2"));
+    EXPECT_FALSE(problem->text().isEmpty());
+    Type(*d, kSoundfont, QString());
+    EXPECT_TRUE(problem->text().isEmpty());
+    ASSERT_TRUE(OkEnabled(*d));
     QTest::keyClick(d, Qt::Key_Return);  // the module refuses: the dialog stays
     stayedOpen = QApplication::activeModalWidget() == d;
     platform.SetRefuseOpen(false, module, false);

@@ -110,6 +110,7 @@ QLabel* ModelDialog::Text(int id) {
   auto* label = new QLabel(this);
   label->setTextInteractionFlags(Qt::TextSelectableByMouse);
   widgets_[id] = label;
+  modelTexts_.insert(id);
   return label;
 }
 
@@ -171,7 +172,15 @@ QButtonGroup* ModelDialog::Group() {
 }
 
 QBoxLayout* ModelDialog::ButtonRow() {
+  auto* rows = new QVBoxLayout;
+  // What holds OK back, said above it.
+  why_ = new QLabel(this);
+  why_->setWordWrap(true);
+  why_->setTextFormat(Qt::PlainText);
+  why_->setStyleSheet(QStringLiteral("color: #a00000"));
+  rows->addWidget(why_);
   auto* row = new QHBoxLayout;
+  rows->addLayout(row);
   row->addStretch();
   ok_ = new QPushButton(QStringLiteral("OK"), this);
   ok_->setDefault(true);
@@ -188,7 +197,7 @@ QBoxLayout* ModelDialog::ButtonRow() {
   row->addWidget(ok_);
   row->addWidget(cancel);
   row->addWidget(help);
-  return row;
+  return rows;
 }
 
 QWidget* ModelDialog::Control(int id) const {
@@ -228,10 +237,11 @@ void ModelDialog::Refresh() {
       for (const std::string& item : state.items) list->addItem(QString::fromStdString(item));
       list->setCurrentRow(state.selection);
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
-      if (!state.text.empty()) label->setText(text);
+      if (!state.text.empty() || modelTexts_.contains(id)) label->setText(text);
     }
   }
   if (ok_) ok_->setEnabled(model_.ok.enabled());
+  if (why_) why_->setText(QString::fromStdString(model_.ok.why));
   refreshing_ = false;
 }
 

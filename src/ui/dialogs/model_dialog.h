@@ -1,8 +1,9 @@
 // The thin Qt side of every settings dialog: widgets built in code, each named
 // by its control id, that write what the user does into the dialog's model and
 // show the model again after every command (texts, checks, selections, enabled
-// controls, the OK button). OK, Cancel and Help are buttons 1, 2 and 3; Enter
-// is OK, Escape is Cancel and F1 opens the dialog's help page.
+// controls, the OK button and what holds it back). OK, Cancel and Help are
+// buttons 1, 2 and 3; Enter is OK, Escape is Cancel and F1 opens the dialog's
+// help page.
 #pragma once
 
 #include <QDialog>
@@ -10,6 +11,7 @@
 #include <QString>
 #include <functional>
 #include <map>
+#include <set>
 
 #include "dialogs/dialog_model.h"
 
@@ -52,7 +54,8 @@ class ModelDialog : public QDialog {
   // A push button whose click runs `action` (the model's command follows).
   QPushButton* Button(int id, const QString& text, std::function<void()> action);
   QButtonGroup* Group();
-  // OK, Cancel and Help in a row at the bottom right.
+  // OK, Cancel and Help in a row at the bottom right, below the line that
+  // says what holds OK back.
   QBoxLayout* ButtonRow();
 
   // Runs on OK before the dialog closes; it stays open when this answers false
@@ -83,6 +86,8 @@ class ModelDialog : public QDialog {
   std::function<bool()> acceptCheck_;
   std::map<int, QWidget*> widgets_;
   QPushButton* ok_ = nullptr;
+  QLabel* why_ = nullptr;
+  std::set<int> modelTexts_;  // the labels the model fills, emptied with it
   bool refreshing_ = false;
   QPointer<QWidget> zoomCanvas_;
   QPoint zoomPointer_;
