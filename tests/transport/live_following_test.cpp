@@ -97,8 +97,8 @@ class LiveFollowing : public PlaybackTest {
   // Plays the solo notes struck at score positions [from, to) at the times
   // `warp` gives them, each up to `jitter` ms early or late. A release is moved
   // up to 60 ms before the same key is struck again, so that no note is taken
-  // for a key bounce.
-  void Perform(const Warp& warp, int32_t from, int32_t to, int jitter = 0) {
+  // for a key bounce. Each pitch is played `shift` half-steps from the written one.
+  void Perform(const Warp& warp, int32_t from, int32_t to, int jitter = 0, int shift = 0) {
     std::vector<Played> messages;
     std::map<uint8_t, size_t> release;  // pitch -> its last release in `messages`
     const auto& events = Solo().events;
@@ -116,10 +116,11 @@ class LiveFollowing : public PlaybackTest {
         Played& before = messages[it->second];
         before.time = std::max(messages[it->second - 1].time + 1, std::min(before.time, at - 60));
       }
-      messages.push_back({at, {0x90, on->data1, on->data2}, static_cast<int32_t>(on->time)});
+      const auto pitch = static_cast<uint8_t>(on->data1 + shift);
+      messages.push_back({at, {0x90, pitch, on->data2}, static_cast<int32_t>(on->time)});
       const SystemTime until = off == events.end() ? at + 100 : std::lround(warp(off->time));
       release[on->data1] = messages.size();
-      messages.push_back({std::max(until, at + 1), {0x80, on->data1, 0}, -1});
+      messages.push_back({std::max(until, at + 1), {0x80, pitch, 0}, -1});
     }
     std::stable_sort(messages.begin(), messages.end(),
                      [](const Played& a, const Played& b) { return a.time < b.time; });
@@ -148,8 +149,10 @@ class LiveFollowing : public PlaybackTest {
   }
 
   // Median distance between when each note-on of `track` written in [from, to)
-  // was sent (the nearest one of its pitch) and when the soloist's timing puts it.
-  double MedianDrift(const Warp& warp, int32_t from, int32_t to, int track = 1) const {
+  // was sent (the nearest one of its pitch, sounding `moved` half-steps from the
+  // written one) and when the soloist's timing puts it.
+  double MedianDrift(const Warp& warp, int32_t from, int32_t to, int track = 1,
+                     int moved = 0) const {
     const TrackRec& written = app->piece.tracks[static_cast<size_t>(track)];
     std::map<int, std::vector<SystemTime>> sent;  // per pitch
     for (const auto& m : Sent()) {
@@ -163,7 +166,7 @@ class LiveFollowing : public PlaybackTest {
         continue;
       }
       double best = 1e9;
-      for (SystemTime t : sent[e.data1]) best = std::min(best, std::abs(t - warp(e.time)));
+      for (SystemTime t : sent[e.data1 + moved]) best = std::min(best, std::abs(t - warp(e.time)));
       drift.push_back(best);
     }
     if (drift.empty()) return 1e9;
@@ -304,6 +307,46 @@ TEST_P(LiveTempoChange, TheAccompanimentTakesTheSoloistsTempoAndTheNotesAreRecor
 
 INSTANTIATE_TEST_SUITE_P(StartAndEnd, LiveTempoChange,
                          ::testing::Values(Stretch{1, 1.3}, Stretch{1, 0.8}, Stretch{1.25, 1.25}));
+
+// What the soloist plays when the piece or the following track is transposed:
+// the written notes moved by the master transposition, whatever the following
+// track's own transposition (that moves only what Tuttiro sounds).
+struct Transposed {
+  int16_t track, master;
+  int played;  // half-steps from the written notes
+  bool followed;
+};
+void PrintTo(const Transposed& t, std::ostream* os) {
+  *os << "track " << t.track << ", master " << t.master << ", played " << t.played;
+}
+
+class LiveTransposed : public LiveFollowing, public ::testing::WithParamInterface<Transposed> {};
+
+TEST_P(LiveTransposed, TheSoloistPlaysTheWrittenNotesMovedOnlyByTheMasterTransposition) {
+  const Transposed c = GetParam();
+  Start("Ecossaise");
+  app->piece.tracks[static_cast<size_t>(app->live.followTrack1)].transposition = c.track;
+  SetMasterTranspose(*app, c.master);
+  StartFollowing();
+  const SystemTime start = Now();
+  const Warp warp = [=](double p) { return start + 1.3 * p; };  // slower than written
+  Perform(warp, 0, 20000, 0, c.played);
+  Follow(std::lround(warp(20000)) - start);
+  // Unfollowed, the accompaniment keeps the written tempo and is soon seconds early.
+  const double drift = MedianDrift(warp, 8000, 20000, 1, c.master);
+  if (c.followed) {
+    EXPECT_LT(drift, 40.0);
+  } else {
+    EXPECT_GT(drift, 500.0);
+  }
+  StopFollowing();
+  ExpectNoHangingNotes();
+}
+
+INSTANTIATE_TEST_SUITE_P(WrittenOrSounding, LiveTransposed,
+                         ::testing::Values(Transposed{-12, 0, 0, true}, Transposed{0, 2, 2, true},
+                                           Transposed{-12, 2, 2, true},
+                                           Transposed{-12, 0, -12, false}));
 
 TEST_F(LiveFollowing, AtAWaitForSoloistMarkerTheAccompanimentWaitsForTheSoloist) {
   Start("Longing");  // its settings mark bar 11 Wait for Soloist

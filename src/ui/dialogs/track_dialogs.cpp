@@ -62,11 +62,17 @@ QLayout* TrackFields(ModelDialog& d) {
   grid->addWidget(transpose, 4, 1);
   grid->addWidget(d.Label(0, QStringLiteral("half-steps")), 4, 2);
   grid->addWidget(FieldButton(d, kResetTranspose, QStringLiteral("R&eset"), kTrackTranspose), 4, 3);
+  // The follower compares the soloist with the written part, so a following
+  // track's own transposition never changes what the soloist must play.
+  QLabel* written = d.Label(0, QStringLiteral("Moves only what Tuttiro plays: a soloist "
+                                              "following this track plays its written notes."));
+  written->setWordWrap(true);
+  grid->addWidget(written, 5, 1, 1, 3);
   QLineEdit* volume = d.Field(kTrackVolumeField);
-  grid->addWidget(d.Label(0, QStringLiteral("&Volume:"), volume), 5, 0);
-  grid->addWidget(volume, 5, 1);
-  grid->addWidget(d.Label(0, QStringLiteral("%")), 5, 2);
-  grid->addWidget(FieldButton(d, kResetVolume, QStringLiteral("&Reset"), kTrackVolumeField), 5, 3);
+  grid->addWidget(d.Label(0, QStringLiteral("&Volume:"), volume), 6, 0);
+  grid->addWidget(volume, 6, 1);
+  grid->addWidget(d.Label(0, QStringLiteral("%")), 6, 2);
+  grid->addWidget(FieldButton(d, kResetVolume, QStringLiteral("&Reset"), kTrackVolumeField), 6, 3);
   return grid;
 }
 
