@@ -90,6 +90,41 @@ int AppOpenPiece(AppRec& app, const std::string& pieceName) {
   return result;
 }
 
+namespace {
+
+void ShowConnectNotice(AppRec& app, ConnectNotice before) {
+  if (app.connectNotice.shown != before)
+    app.host.ShowNotice(ConnectNoticeText(app.connectNotice.shown));
+}
+
+void ConnectNoticePass(AppRec& app) {
+  const bool soloist = app.system.followSource == 0;
+  ConnectFacts facts;
+  facts.enabled = app.system.connectNotice != 0;
+  facts.following = soloist && TransportFollowing(app);
+  facts.listening = facts.following || (soloist && app.system.startAutomatically &&
+                                        app.piece.pieceLoaded && !TransportRunning(app));
+  facts.anyInput = MidiAnyInputOpen(app.engine.ports);
+  facts.notesHeard = app.engine.input.notesHeard.load(std::memory_order_relaxed);
+  facts.now = app.platform.ClockNow();
+  const ConnectNotice before = app.connectNotice.shown;
+  ConnectNoticeStep(app.connectNotice, facts);
+  ShowConnectNotice(app, before);
+}
+
+}  // namespace
+
+void ConnectNoticeNeverAgain(AppRec& app) {
+  app.system.connectNotice = 0;
+  ConnectNoticePass(app);
+}
+
+void ConnectNoticeDismiss(AppRec& app) {
+  const ConnectNotice before = app.connectNotice.shown;
+  ConnectNoticeClose(app.connectNotice);
+  ShowConnectNotice(app, before);
+}
+
 void IdlePass(AppRec& app) {
   const int64_t t = TickNow(app);
   PreviewPoll(app);
@@ -124,6 +159,7 @@ void IdlePass(AppRec& app) {
        code = TakeCommand(app.engine.commands)) {
     ExecuteCommand(app, code);
   }
+  ConnectNoticePass(app);
 }
 
 void AppShutdown(AppRec& app) {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "app/connect_notice.h"
 #include "app/host.h"
 #include "engine/engine.h"
 #include "piece/piece_model.h"
@@ -39,6 +40,7 @@ struct AppRec {
   TransportRec transport;
   ViewsRec views;
   SettingsContext settings;  // the settings operations' view of the records above
+  ConnectNoticeRec connectNotice;
 };
 
 // Sixtieths of a second from the platform clock.
@@ -57,8 +59,11 @@ void PublishSystemSettings(AppRec& app);
 
 // Idle pass steps 2 to 6 (rewind motion, displays and end of piece, follower
 // jump and automatic stop, loop restart, queued commands), plus the timed
-// preview steps.
+// preview steps and the notice of what to connect.
 void IdlePass(AppRec& app);
+// The connect notice's "Don't Show Again" and its close button.
+void ConnectNoticeNeverAgain(AppRec& app);
+void ConnectNoticeDismiss(AppRec& app);
 
 // Stops the transport if it runs and sends the piece's closing SysEx (the
 // shutdown sequence's part that concerns playback).

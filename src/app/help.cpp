@@ -151,10 +151,11 @@ void HelpRequest(ShellRec& shell) {
     ShowHelp(shell, HelpCommand::kTopics);
     return;
   }
-  const std::string page = HelpPageForContext(shell.helpContext);
-  if (page.empty() || !ShowPage(shell, page, false)) {
-    shell.app.host.ShowMessage(kStringHelpMissing);
-  }
+  ShowHelpFile(shell, HelpPageForContext(shell.helpContext));
+}
+
+void ShowHelpFile(ShellRec& shell, const std::string& page) {
+  if (page.empty() || !ShowPage(shell, page, false)) shell.app.host.ShowMessage(kStringHelpMissing);
 }
 
 }  // namespace tuttiro

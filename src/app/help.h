@@ -36,5 +36,7 @@ enum class HelpCommand { kTopics, kContents, kSearch, kHelpOnHelp };
 void ShowHelp(ShellRec& shell, HelpCommand command);
 // F1: the open dialog's page, else the help topics.
 void HelpRequest(ShellRec& shell);
+// One page of the help folder by its file name.
+void ShowHelpFile(ShellRec& shell, const std::string& page);
 
 }  // namespace tuttiro

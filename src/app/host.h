@@ -47,6 +47,9 @@ class Host {
   }
   virtual void Beep() = 0;
   virtual void SetWaitCursor(bool on) = 0;
+  // A notice in the window, not a box, that the music goes on under; an empty
+  // text takes it away.
+  virtual void ShowNotice(const std::string& text) = 0;
 };
 
 // A failed save: message `stringId` and, on a second line, why the file could not
@@ -79,6 +82,7 @@ class QuietHost : public Host {
   bool RunDialog(int, DialogCall&) override { return false; }
   void Beep() override {}
   void SetWaitCursor(bool) override {}
+  void ShowNotice(const std::string&) override {}
 };
 
 }  // namespace tuttiro

@@ -196,6 +196,8 @@ void ClearControllerTaps(InputPathRec& input) {
 void ProcessInput(EngineRec& engine, uint32_t message, SystemTime t, int port) {
   InputPathRec& input = engine.input;
   if (port < 0 || port >= kInputPortCount) return;
+  if ((Status(message) & 0xF0) == kNoteOn && Data2(message) > 0)
+    input.notesHeard.fetch_add(1, std::memory_order_relaxed);
   // A dialog taking values from MIDI has the input to itself: no thru either.
   const bool thru = input.settings.thruOn && !input.learningDialogOpen;
   const bool processFirst = input.settings.thruProcessFirst;

@@ -115,6 +115,9 @@ struct InputPathRec {
   std::array<uint32_t, kInputPortCount * 16 * 128> noteRelease{};
   std::array<std::atomic<uint8_t>, kTapControllers> controllerTap{};
   std::atomic<uint8_t> keyTapHeld{1};
+  // Note-ons come in from every input port since start-up (the window's notice
+  // of what to connect asks whether any came).
+  std::atomic<uint32_t> notesHeard{0};
   std::atomic<uint32_t> keyPollGeneration{0};
   EngineRec* pollEngine = nullptr;  // set by KeyPollStart before the first poll is armed
   PerformanceRecordingRec recording;

@@ -335,6 +335,11 @@ bool MidiOpenOutputs(MidiPortsRec& ports, MidiPortHost* host) {
   return OpenDevices(ports, host, false);
 }
 
+bool MidiAnyInputOpen(const MidiPortsRec& ports) {
+  return std::any_of(ports.inputTable.begin(), ports.inputTable.end(),
+                     [](const MidiDeviceEntry& e) { return e.handle != kNoMidiHandle; });
+}
+
 void MidiCloseInput(MidiPortsRec& ports, int device) {
   if (!ValidDevice(ports.inputTable, device)) return;
   MidiDeviceEntry& entry = ports.inputTable[device];

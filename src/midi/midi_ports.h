@@ -116,6 +116,8 @@ bool MidiOpenInputs(MidiPortsRec& ports, MidiPortHost* host);
 // The same for the output ports.
 bool MidiOpenOutputs(MidiPortsRec& ports, MidiPortHost* host);
 void MidiCloseInput(MidiPortsRec& ports, int device);
+// Whether any input device is open: someone can be heard.
+bool MidiAnyInputOpen(const MidiPortsRec& ports);
 void MidiCloseOutput(MidiPortsRec& ports, int device);
 // At shut-down: sends every delayed message still waiting, then closes the
 // input and output device of each port in turn.

@@ -104,6 +104,7 @@ void VisitSettings(Settings& s, Visitor& v) {
   v("display", "viewsMovable", s.viewsMovable, kFlag);
   v("display", "requireShiftDrag", s.requireShiftDrag, kFlag);
   v("display", "rememberViewLocations", s.rememberViewLocations, kFlag);
+  v("display", "connectNotice", s.connectNotice, kFlag);
 }
 
 struct JsonWriter {

@@ -117,6 +117,7 @@ struct SystemSettings {
   uint8_t viewsMovable = 1;
   uint8_t requireShiftDrag = 1;
   uint8_t rememberViewLocations = 1;
+  uint8_t connectNotice = 1;  // 0: "Don't Show Again" was chosen on the connect notice
   // How MIDI input reaches the follower (a running state, not a stored choice).
   uint16_t followerInputMode = kInputListening;
 

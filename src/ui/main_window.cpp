@@ -11,11 +11,13 @@
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/app.h"
 #include "shell_strings.h"
 #include "string_table.h"
+#include "ui/notice_bar.h"
 #include "ui/qt_host.h"
 #include "ui/views/views_widget.h"
 #include "views/views.h"
@@ -53,10 +55,19 @@ MainWindow::MainWindow(AppRec& app, QtHost& host, Handlers handlers)
     : app_(app),
       host_(host),
       handlers_(std::move(handlers)),
-      views_(new ViewsWidget(app, host, handlers_.run)) {
+      views_(new ViewsWidget(app, host, handlers_.run)),
+      notice_(new NoticeBar({[this] { handlers_.noticeHelp(); },
+                             [this] { handlers_.noticeNeverAgain(); },
+                             [this] { handlers_.noticeClose(); }})) {
   setWindowTitle(QString::fromUtf8(StringText(kStringProgramTitle)));
   setWindowIcon(QIcon(QStringLiteral(":/tuttiro.png")));
-  setCentralWidget(views_);
+  auto* client = new QWidget(this);
+  auto* column = new QVBoxLayout(client);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(notice_);
+  column->addWidget(views_, 1);
+  setCentralWidget(client);
   setFocusPolicy(Qt::StrongFocus);
   auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
   connect(f1, &QShortcut::activated, this, [this] { handlers_.help(); });
@@ -131,6 +142,10 @@ void MainWindow::PlaceOnScreen(const std::string& folder) {
   move(area.topLeft());
   const QSize frame = frameGeometry().size() - size();
   resize(area.size() - frame);
+}
+
+void MainWindow::ShowNotice(const QString& text) {
+  notice_->Show(text);
 }
 
 void MainWindow::KeepOnScreen() {

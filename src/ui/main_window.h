@@ -14,6 +14,7 @@ namespace tuttiro {
 
 struct AppRec;
 class QtHost;
+class NoticeBar;
 class ViewsWidget;
 
 class MainWindow : public QMainWindow {
@@ -27,6 +28,8 @@ class MainWindow : public QMainWindow {
     std::function<bool()> closing;       // the window may close: false keeps it open
     // Runs an action of the views on the application, as a command runs.
     std::function<void(const std::function<void()>&)> run;
+    // The connect notice's link, "Don't Show Again" and Close.
+    std::function<void()> noticeHelp, noticeNeverAgain, noticeClose;
   };
 
   MainWindow(AppRec& app, QtHost& host, Handlers handlers);
@@ -43,6 +46,9 @@ class MainWindow : public QMainWindow {
   // Shown, restored if minimised, in front and active.
   void BringToFront();
   ViewsWidget* Views() const { return views_; }
+  // The notice above the views; an empty text hides it.
+  void ShowNotice(const QString& text);
+  NoticeBar* Notice() const { return notice_; }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -61,6 +67,7 @@ class MainWindow : public QMainWindow {
   QtHost& host_;
   Handlers handlers_;
   ViewsWidget* views_;
+  NoticeBar* notice_;
 };
 
 }  // namespace tuttiro

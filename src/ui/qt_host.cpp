@@ -134,6 +134,14 @@ void QtHost::SetWaitCursor(bool on) {
   }
 }
 
+void QtHost::ShowNotice(const std::string& text) {
+  if (noticeShower_) noticeShower_(QString::fromStdString(text));
+}
+
+void QtHost::SetNoticeShower(std::function<void(const QString&)> shower) {
+  noticeShower_ = std::move(shower);
+}
+
 void QtHost::SetWindow(QWidget* window) {
   window_ = window;
 }

@@ -48,6 +48,7 @@ class QtHost : public QObject, public Host, public MidiPortHost {
   bool RunDialog(int templateId, DialogCall& call) override;
   void Beep() override;
   void SetWaitCursor(bool on) override;
+  void ShowNotice(const std::string& text) override;
 
   // MidiPortHost
   void ShowMessage(const std::string& text) override;
@@ -57,6 +58,7 @@ class QtHost : public QObject, public Host, public MidiPortHost {
   void SetWindow(QWidget* window);      // owner of the message boxes
   void SetCanvas(ViewsWidget* canvas);  // the client area with the views
   void SetDialogRunner(std::function<bool(const DialogInfo&, DialogCall&)> runner);
+  void SetNoticeShower(std::function<void(const QString&)> shower);
   // A menu item or accelerator carrying `commandId`; it takes the item's state.
   void AddAction(int commandId, QAction* action);
   void AddInputPortMenu(int port, QMenu* menu);
@@ -89,6 +91,7 @@ class QtHost : public QObject, public Host, public MidiPortHost {
   QPointer<QWidget> window_;
   QPointer<ViewsWidget> canvas_;
   std::function<bool(const DialogInfo&, DialogCall&)> dialogRunner_;
+  std::function<void(const QString&)> noticeShower_;
 };
 
 }  // namespace tuttiro

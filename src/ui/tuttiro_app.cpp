@@ -140,8 +140,12 @@ bool TuttiroApp::CreateMainWindow() {
     QCoreApplication::quit();
     return true;
   };
+  handlers.noticeHelp = [this] { ShowHelpFile(shell_, kConnectHelpPage); };
+  handlers.noticeNeverAgain = [this] { ConnectNoticeNeverAgain(app_); };
+  handlers.noticeClose = [this] { ConnectNoticeDismiss(app_); };
   window_ = std::make_unique<MainWindow>(app_, host_, std::move(handlers));
   host_.SetWindow(window_.get());
+  host_.SetNoticeShower([this](const QString& text) { window_->ShowNotice(text); });
   host_.SetCanvas(window_->Views());
   // The end of the user's session stops the music as closing the window does.
   connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { MainWindowClosing(app_); });

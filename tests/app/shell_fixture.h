@@ -55,6 +55,8 @@ class ShellHost : public Host, public MidiPortHost {
   }
   void Beep() override {}
   void SetWaitCursor(bool) override {}
+  void ShowNotice(const std::string& text) override { notice = text; }
+  std::string notice;
 
   bool Enabled(int id) const { return !enabled_.count(id) || enabled_.at(id); }
   bool Checked(int id) const { return checked_.count(id) && checked_.at(id); }

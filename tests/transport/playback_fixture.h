@@ -50,6 +50,7 @@ class RecordingHost : public Host {
   }
   void Beep() override {}
   void SetWaitCursor(bool on) override { waitCursor.push_back(on); }
+  void ShowNotice(const std::string& text) override { notice = text; }
 
   struct Flash {
     int view, box, holdMs;
@@ -57,6 +58,7 @@ class RecordingHost : public Host {
   std::vector<int> messages;
   std::vector<std::string> questions;
   bool answerOk = true;
+  std::string notice;  // the notice in the window now
   std::map<int, bool> menuEnabled;
   std::map<int, int> stripsRedrawn;
   std::vector<Flash> flashes;

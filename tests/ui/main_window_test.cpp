@@ -22,6 +22,7 @@
 #include "program_fixture.h"
 #include "ui/help_window.h"
 #include "ui/main_window.h"
+#include "ui/notice_bar.h"
 #include "ui/qt_host.h"
 #include "ui/single_instance.h"
 #include "ui/tuttiro_app.h"
@@ -170,6 +171,25 @@ TEST_F(MainWindowTest, ClosingTheWindowStopsTheTransportAndTheNextStartPlacesItA
   ASSERT_TRUE(program->Start());
   EXPECT_TRUE(area.contains(Window().frameGeometry())) << Window().frameGeometry().x();
   EXPECT_EQ(Window().size(), QSize(700, 400));
+}
+
+TEST_F(MainWindowTest, TheConnectNoticeShowsAboveTheViewsAndItsButtonsAnswerIt) {
+  Item(kIdPlayAndFollow)->trigger();
+  ASSERT_TRUE(TransportFollowing(App()));
+  NoticeBar* notice = Window().Notice();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return notice->isVisible(); }, 2000))
+      << "the idle pass shows it";
+  EXPECT_TRUE(notice->Text().contains(QStringLiteral("no MIDI input is connected")));
+  EXPECT_TRUE(notice->Text().contains(QStringLiteral("How to connect")));
+  EXPECT_LT(notice->geometry().bottom(), Window().Views()->geometry().top());
+  QPushButton* never = nullptr;
+  for (QPushButton* b : notice->findChildren<QPushButton*>())
+    if (b->text() == QStringLiteral("&Don't Show Again")) never = b;
+  ASSERT_NE(never, nullptr);
+  never->click();
+  EXPECT_TRUE(notice->Text().isEmpty());
+  EXPECT_EQ(App().system.connectNotice, 0);
+  EXPECT_TRUE(TransportFollowing(App()));
 }
 
 TEST_F(MainWindowTest, TheHelpWindowClosesWithEscapeCtrlWAndItsCloseButton) {
